@@ -1,0 +1,13 @@
+#include "app/Application.h"
+
+#include <QApplication>
+
+namespace zarvello {
+
+int runApplication(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    return 0;
+}
+
+} // namespace zarvello
