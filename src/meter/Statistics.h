@@ -1,0 +1,49 @@
+#pragma once
+
+#include "platform/CounterSource.h"
+
+#include <array>
+#include <cstdint>
+#include <optional>
+
+namespace zarvello {
+
+// What one tick hands to the figures. Rates and peak are meaningful only when
+// ratesComputed is set; the totals always are.
+struct TickResults
+{
+    bool ratesComputed = false;
+    double inRate = 0; // bytes per second, averaged over three ticks
+    double outRate = 0;
+    int peakRate = 0; // bytes per second; the bars' full scale
+    std::uint32_t inOctets = 0;
+    std::uint32_t outOctets = 0;
+};
+
+// Turns consecutive counter samples into averaged rates, totals and the peak.
+// One tick counts as one second; no clock is read.
+class MeasurementState
+{
+public:
+    // Back to the start-up state; the delta histories are deliberately kept.
+    void setUp();
+
+    // peakSpeed is the fixed peak in thousands of bytes per second, 0 = measured.
+    // Returns nothing when there is no sample: the tick then changes nothing.
+    std::optional<TickResults> processSample(std::optional<CounterSample> sample, int peakSpeed);
+
+    void resetPeak() { peakRate_ = 0; }
+    [[nodiscard]] int peakRate() const { return peakRate_; }
+
+private:
+    static constexpr int kHistory = 3;
+
+    double previousIn_ = 0;
+    double previousOut_ = 0;
+    int peakRate_ = 0;
+    std::array<double, kHistory> inHistory_{};
+    std::array<double, kHistory> outHistory_{};
+    int historyIndex_ = 0;
+};
+
+} // namespace zarvello

@@ -1,0 +1,145 @@
+#include "meter/Statistics.h"
+
+#include <gtest/gtest.h>
+
+#include <limits>
+#include <vector>
+
+namespace zarvello {
+namespace {
+
+struct Tick
+{
+    std::uint32_t in;
+    std::uint32_t out;
+    int peakSpeed = 0;
+};
+
+struct Seen
+{
+    bool rates;
+    double inRate;
+    double outRate;
+    int peak;
+};
+
+std::vector<Seen> run(MeasurementState& state, const std::vector<Tick>& ticks)
+{
+    std::vector<Seen> seen;
+    for (const Tick& tick : ticks) {
+        const auto r = state.processSample(CounterSample{tick.in, tick.out}, tick.peakSpeed);
+        EXPECT_TRUE(r.has_value());
+        seen.push_back({r->ratesComputed, r->inRate, r->outRate, r->peakRate});
+    }
+    return seen;
+}
+
+TEST(Statistics, PrimesThenAveragesOverThreeSlotsWithDivisorThree)
+{
+    MeasurementState state;
+    state.setUp();
+    const auto seen = run(state, {{1000, 10}, {4000, 20}, {10000, 30}, {10000, 40}});
+    ASSERT_EQ(seen.size(), 4u);
+    EXPECT_FALSE(seen[0].rates);
+    EXPECT_DOUBLE_EQ(seen[1].inRate, 1000.0);
+    EXPECT_DOUBLE_EQ(seen[2].inRate, 3000.0);
+    EXPECT_DOUBLE_EQ(seen[3].inRate, 3000.0);
+    EXPECT_DOUBLE_EQ(seen[3].outRate, 10.0);
+    EXPECT_EQ(seen[1].peak, 3000);
+    EXPECT_EQ(seen[2].peak, 6000);
+    EXPECT_EQ(seen[3].peak, 6000);
+}
+
+TEST(Statistics, TotalsFollowEverySampleAndMissingSamplesChangeNothing)
+{
+    MeasurementState state;
+    state.setUp();
+    auto first = state.processSample(CounterSample{500, 7}, 0);
+    ASSERT_TRUE(first);
+    EXPECT_EQ(first->inOctets, 500u);
+    EXPECT_EQ(first->outOctets, 7u);
+    EXPECT_FALSE(state.processSample(std::nullopt, 0));
+    // The next delta spans the skipped tick.
+    auto next = state.processSample(CounterSample{3500, 7}, 0);
+    ASSERT_TRUE(next && next->ratesComputed);
+    EXPECT_DOUBLE_EQ(next->inRate, 1000.0);
+    EXPECT_EQ(next->peakRate, 3000);
+}
+
+TEST(Statistics, ZeroInSumPrimesForeverEvenWithOutTraffic)
+{
+    MeasurementState state;
+    state.setUp();
+    for (const auto seen : run(state, {{0, 100}, {0, 5000}, {0, 90000}})) {
+        EXPECT_FALSE(seen.rates);
+    }
+    EXPECT_EQ(state.peakRate(), 0);
+}
+
+TEST(Statistics, FixedPeakResetAndSharedPeak)
+{
+    MeasurementState state;
+    state.setUp();
+    auto seen = run(state, {{1000, 0, 64}, {2000, 0, 64}});
+    EXPECT_EQ(seen[1].peak, 64000);
+    state.resetPeak();
+    EXPECT_EQ(state.peakRate(), 0);
+    seen = run(state, {{3000, 0, 64}});
+    EXPECT_EQ(seen[0].peak, 64000) << "a fixed peak comes back at the next tick";
+    // Back to measuring: reset, then the larger of this tick's deltas, out included.
+    state.resetPeak();
+    seen = run(state, {{3100, 900, 0}});
+    EXPECT_EQ(seen[0].peak, 900);
+}
+
+TEST(Statistics, FallsAreNegativeButWrapsCountForward)
+{
+    struct Case
+    {
+        const char* what;
+        std::uint32_t before;
+        std::uint32_t after;
+        double delta;
+        int peak;
+    };
+    for (const Case c : {
+             Case{"link removed", 20000, 15000, -5000.0, 0},
+             Case{"sum wrapped", 4294967000u, 704, 1000.0, 1000},
+             Case{"link with large counters added", 1000, 3000001000u, 3000000000.0, 0},
+         }) {
+        MeasurementState state;
+        state.setUp();
+        const auto seen = run(state, {{c.before, 0}, {c.after, 0}});
+        EXPECT_DOUBLE_EQ(seen[1].inRate * 3, c.delta) << c.what;
+        EXPECT_EQ(seen[1].peak, c.peak) << c.what;
+    }
+}
+
+TEST(Statistics, FixedPeakSaturatesInsteadOfOverflowing)
+{
+    constexpr int kMax = std::numeric_limits<int>::max();
+    constexpr int kMin = std::numeric_limits<int>::min();
+    for (const auto& [speed, peak] :
+         {std::pair{-5, -5000}, std::pair{2147483, 2147483000}, std::pair{2147484, kMax},
+          std::pair{kMax, kMax}, std::pair{kMin, kMin}}) {
+        MeasurementState state;
+        state.setUp();
+        const auto seen = run(state, {{1, 0, speed}, {2, 0, speed}});
+        EXPECT_EQ(seen[1].peak, peak) << speed;
+    }
+}
+
+TEST(Statistics, SetUpKeepsTheHistory)
+{
+    MeasurementState state;
+    state.setUp();
+    run(state, {{1000, 0}, {4000, 0}});
+    state.setUp();
+    const auto seen = run(state, {{100, 0}, {100, 0}});
+    EXPECT_FALSE(seen[0].rates);
+    EXPECT_DOUBLE_EQ(seen[1].inRate, 1000.0) << "3000 from before set-up, then 0";
+    EXPECT_EQ(seen[1].peak, 0);
+}
+
+} // namespace
+} // namespace zarvello
