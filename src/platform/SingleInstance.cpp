@@ -70,7 +70,7 @@ bool SingleInstance::activateRunningCopy(int timeoutMs) const
 
 QString SingleInstance::runtimeDirectory()
 {
-    const QString fromEnvironment = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    QString fromEnvironment = qEnvironmentVariable("XDG_RUNTIME_DIR");
     if (!fromEnvironment.isEmpty() && QDir(fromEnvironment).exists()) {
         return fromEnvironment;
     }
