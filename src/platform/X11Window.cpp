@@ -18,7 +18,7 @@ Display* x11Display()
     return x11 ? x11->display() : nullptr;
 }
 
-std::vector<Atom> netWmState(Display* display, Window window)
+std::vector<Atom> currentStates(Display* display, Window window)
 {
     const Atom state = XInternAtom(display, "_NET_WM_STATE", False);
     Atom type = None;
@@ -41,49 +41,50 @@ std::vector<Atom> netWmState(Display* display, Window window)
 
 } // namespace
 
-void setSkipTaskbar(QWidget* window, bool skip)
+void setNetWmState(QWidget* window, const char* stateName, bool on)
 {
     Display* display = x11Display();
     if (display == nullptr || window == nullptr) {
         return;
     }
     const auto id = static_cast<Window>(window->winId());
-    const Atom state = XInternAtom(display, "_NET_WM_STATE", False);
-    const Atom skipTaskbar = XInternAtom(display, "_NET_WM_STATE_SKIP_TASKBAR", False);
+    const Atom netWmState = XInternAtom(display, "_NET_WM_STATE", False);
+    const Atom state = XInternAtom(display, stateName, False);
     if (window->isVisible()) {
         // A mapped window's state belongs to the window manager: ask it.
         XEvent event{};
         event.xclient.type = ClientMessage;
         event.xclient.window = id;
-        event.xclient.message_type = state;
+        event.xclient.message_type = netWmState;
         event.xclient.format = 32;
-        event.xclient.data.l[0] = skip ? 1 : 0; // _NET_WM_STATE_ADD / _REMOVE
-        event.xclient.data.l[1] = static_cast<long>(skipTaskbar);
+        event.xclient.data.l[0] = on ? 1 : 0; // _NET_WM_STATE_ADD / _REMOVE
+        event.xclient.data.l[1] = static_cast<long>(state);
         event.xclient.data.l[3] = 1; // from a normal application
         XSendEvent(display, DefaultRootWindow(display), False,
                    SubstructureRedirectMask | SubstructureNotifyMask, &event);
     } else {
-        std::vector<Atom> atoms = netWmState(display, id);
-        std::erase(atoms, skipTaskbar);
-        if (skip) {
-            atoms.push_back(skipTaskbar);
+        // Before mapping the property is ours; the window manager reads it at map time.
+        std::vector<Atom> atoms = currentStates(display, id);
+        std::erase(atoms, state);
+        if (on) {
+            atoms.push_back(state);
         }
-        XChangeProperty(display, id, state, XA_ATOM, 32, PropModeReplace,
+        XChangeProperty(display, id, netWmState, XA_ATOM, 32, PropModeReplace,
                         reinterpret_cast<const unsigned char*>(atoms.data()),
                         static_cast<int>(atoms.size()));
     }
     XFlush(display);
 }
 
-bool skipsTaskbar(QWidget* window)
+bool hasNetWmState(QWidget* window, const char* stateName)
 {
     Display* display = x11Display();
     if (display == nullptr || window == nullptr) {
         return false;
     }
-    const Atom skipTaskbar = XInternAtom(display, "_NET_WM_STATE_SKIP_TASKBAR", False);
-    const auto atoms = netWmState(display, static_cast<Window>(window->winId()));
-    return std::find(atoms.begin(), atoms.end(), skipTaskbar) != atoms.end();
+    const Atom state = XInternAtom(display, stateName, False);
+    const auto atoms = currentStates(display, static_cast<Window>(window->winId()));
+    return std::find(atoms.begin(), atoms.end(), state) != atoms.end();
 }
 
 } // namespace zarvello

@@ -1,0 +1,35 @@
+#include "app/TopMost.h"
+
+#include "platform/X11Window.h"
+
+#include <QWidget>
+
+namespace zarvello {
+
+TTopMost::TTopMost(QObject* owner) : QObject(owner)
+{
+    auto* widget = qobject_cast<QWidget*>(owner);
+    form_ = widget != nullptr && widget->isWindow() ? widget : nullptr;
+    setOnTop(true);
+}
+
+TTopMost::~TTopMost()
+{
+    // Usually the window is being taken down around us; never create one just to release it.
+    if (form_ != nullptr && form_->internalWinId() != 0) {
+        setOnTop(false);
+    }
+}
+
+void TTopMost::setOnTop(bool value)
+{
+    onTop_ = value;
+    if (form_ != nullptr) {
+        // Through the window manager's state, not Qt's window flags: changing
+        // those re-creates and hides the window.
+        setKeepAbove(form_, value);
+        ++applications_;
+    }
+}
+
+} // namespace zarvello

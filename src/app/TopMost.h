@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QObject>
+
+class QWidget;
+
+namespace zarvello {
+
+// Keeps its window above ordinary windows, or lets it go, with one switch.
+class TTopMost : public QObject
+{
+    Q_OBJECT
+public:
+    // Applies OnTop = true at once when the owner is a window.
+    explicit TTopMost(QObject* owner);
+    ~TTopMost() override;
+
+    [[nodiscard]] bool OnTop() const { return onTop_; }
+    // Every assignment applies again, even of the same value.
+    void setOnTop(bool value);
+
+    // How many times the state was handed to the window (for tests).
+    [[nodiscard]] int applications() const { return applications_; }
+
+private:
+    QWidget* form_ = nullptr;
+    bool onTop_ = false;
+    int applications_ = 0;
+};
+
+} // namespace zarvello
