@@ -11,6 +11,8 @@
 
 #include <QApplication>
 #include <QFileInfo>
+#include <QScreen>
+#include <QTimer>
 
 namespace zarvello {
 
@@ -39,11 +41,26 @@ int runApplication(int argc, char** argv)
     auto formSettings = std::make_unique<TForm_Settings>();
     auto formVersion = std::make_unique<TForm_Version>();
     auto formMem = std::make_unique<TForm_Mem>();
+    formMain->setCompanionWindows({formSettings.get(), formVersion.get(), formMem.get()});
+    formMain->setSettingsWindow([settings = formSettings.get()] {
+        settings->show();
+        settings->raise();
+    });
 
     TerminationSignals termination;
     QObject::connect(&termination, &TerminationSignals::terminationRequested, formMain.get(),
                      &QWidget::close);
     QObject::connect(formMain.get(), &TForm_Main::closed, &app, &QCoreApplication::quit);
+
+    // Until the stored settings are loaded, start arranged from the first-run
+    // record, in the top right corner of the primary screen's work area.
+    QTimer::singleShot(100, formMain.get(), [form = formMain.get()] {
+        form->ArrangeForm();
+        if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+            const QRect area = screen->availableGeometry();
+            form->move(area.left() + area.width() - form->width(), area.top());
+        }
+    });
 
     formMain->show();
     const int status = QApplication::exec();

@@ -1,25 +1,132 @@
 #include "app/Main_Form.h"
 
+#include "app/AboutDlg.h"
+#include "app/ScreenDocker.h"
+#include "app/TopMost.h"
+#include "meter/Figures.h"
 #include "meter/ThdTimer.h"
 #include "platform/X11Window.h"
+#include "widgets/ColorCombo.h"
+#include "widgets/Colour.h"
+#include "widgets/GradProgress.h"
+#include "widgets/TrayProgressBar.h"
 
+#include <QApplication>
 #include <QCloseEvent>
-#include <QCoreApplication>
+#include <QLabel>
+#include <QMenu>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QPainter>
 
 namespace zarvello {
+namespace {
+
+const QString kCaptionText = QStringLiteral("Quillon Zarvello v2.1");
+constexpr int kGradientSteps = 20;
+
+struct DesignControl
+{
+    const char* caption;
+    const char* hint;
+    QPoint place;
+};
+
+// The controls as the window is designed, before the first arrangement.
+const std::array<DesignControl, kMeterControls> kDesign{{
+    {"In:", nullptr, {43, 54}},
+    {"0 K", "Total Bytes In", {59, 55}},
+    {"0.00 Kbs", "Current Bytes In per Second", {2, 3}},
+    {nullptr, nullptr, {69, 3}},
+    {"Out:", nullptr, {150, 52}},
+    {"0 K", "Total Bytes Out", {182, 55}},
+    {"0.00 Kbs", "Current Bytes Out per Second", {240, 3}},
+    {nullptr, nullptr, {305, 1}},
+    {"Peak Speed:", nullptr, {334, 62}},
+    {"0 Kbs", "Max Transmission Speed", {476, 3}},
+}};
+
+// Pixel heights of the point sizes at 96 dpi, so the layout ignores the screen's DPI.
+QFont pixelFont(const char* family, int pixels)
+{
+    QFont font(QString::fromLatin1(family));
+    font.setPixelSize(pixels);
+    return font;
+}
+constexpr int k8pt = 11;
+constexpr int k7pt = 9;
+constexpr int k6pt = 8;
+
+// The colour a combo's stored index names; black when it names none.
+TColor colourOfIndex(int index)
+{
+    if (index < 0 || index >= static_cast<int>(kColorComboItems.size())) {
+        return TColor{0};
+    }
+    return identToColor(kColorComboItems[static_cast<size_t>(index)]).value_or(TColor{0});
+}
+
+MeterControl controlAt(size_t i)
+{
+    return static_cast<MeterControl>(i);
+}
+
+bool isBar(MeterControl c)
+{
+    return c == MeterControl::InBar || c == MeterControl::OutBar;
+}
+
+QColor mix(const QColor& from, const QColor& to, int step, int steps)
+{
+    auto channel = [&](int a, int b) { return a + (b - a) * step / (steps - 1); };
+    return {channel(from.red(), to.red()), channel(from.green(), to.green()),
+            channel(from.blue(), to.blue())};
+}
+
+} // namespace
 
 TForm_Main::TForm_Main(std::unique_ptr<CounterSource> counters, QWidget* parent)
-    : QWidget(parent), counters_(std::move(counters)), settingsSource_(firstRunSettings)
+    : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint), counters_(std::move(counters))
 {
-    setWindowTitle(QStringLiteral("Quillon Zarvello v2.1"));
+    setWindowTitle(kCaptionText);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setMouseTracking(false);
     // Below any screen until the stored position is applied.
     move(614, 5000);
-    resize(104, 213);
+    resize(104 + 2 * kBorder, 213 + 2 * kBorder + kCaption);
+
+    createControls();
+    placeClient();
+    createMenu();
 
     threadedTimer1_ = new TThreadedTimer(this);
     threadedTimer1_->setOnTimer([this](TThreadedTimer*) { Button1Click(); });
     threadedTimer1_->setThreadPriority(tpTimeCritical);
     threadedTimer1_->setEnabled(true);
+
+    trayProgress_ = new TTrayProgressBar(this);
+    trayProgress_->setKind(TPBKind::pkVertical);
+    trayProgress_->setFont(pixelFont("Arial", 8));
+    trayProgress_->setFontColor(clBlack);
+    trayProgress_->setForeColor(clBlue);
+    trayProgress_->setBackColor(clBtnFace);
+    trayProgress_->setProgressInHint(true);
+    trayProgress_->setPopupMenu(popupMenu1_);
+    trayProgress_->setOnDblClick([this](QObject*) { TrayProgressDblClick(); });
+    trayProgress_->setActive(true);
+
+    docker1_ = new TScreenDocker(this);
+    top1_ = new TTopMost(this);
+    aboutDlg_ = new TAboutDlg(this);
+
+    switchInOn_ = [this] {
+        ownSettings_.In = true;
+        ArrangeForm();
+    };
+    messageBox_ = [](const QString& text) {
+        QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Zarvello"), text, QMessageBox::Ok);
+        box.exec();
+    };
 }
 
 TForm_Main::~TForm_Main()
@@ -27,14 +134,113 @@ TForm_Main::~TForm_Main()
     stopSampling();
 }
 
-void TForm_Main::setSettingsSource(std::function<TSettings()> source)
+void TForm_Main::createControls()
+{
+    client_ = new QWidget(this);
+    client_->setAutoFillBackground(true);
+    QPalette face = client_->palette();
+    face.setColor(QPalette::Window, toQColor(clBtnFace));
+    client_->setPalette(face);
+    client_->installEventFilter(this);
+
+    for (size_t i = 0; i < kDesign.size(); ++i) {
+        const DesignControl& design = kDesign[i];
+        QWidget* widget = nullptr;
+        if (isBar(controlAt(i))) {
+            auto* bar = new TGradProgress(client_);
+            bar->setStyle(TStyle::gsHorizontal);
+            bar->setBevelStyle(TBevelStyleExt::bsLowered);
+            bar->setBevelWidth(1);
+            bar->setStartColor(clBlue);
+            bar->setEndColor(controlAt(i) == MeterControl::InBar ? clAqua : clRed);
+            bar->setMaxValue(1);
+            bar->setPosition(0);
+            bar->setStep(1);
+            bar->setShowPercent(false);
+            bar->setBackColor(clBtnFace);
+            bar->setFontColor(clWhite);
+            bar->setFont(pixelFont("MS Sans Serif", k8pt));
+            bar->resize(169, 16);
+            (controlAt(i) == MeterControl::InBar ? inBar_ : outBar_) = bar;
+            widget = bar;
+        } else {
+            auto* label = new QLabel(QString::fromLatin1(design.caption), client_);
+            label->setTextFormat(Qt::PlainText);
+            label->setFont(pixelFont("MS Sans Serif", k8pt));
+            if (design.hint != nullptr) {
+                label->setToolTip(QString::fromLatin1(design.hint));
+            }
+            label->adjustSize();
+            labels_[i] = label;
+            widget = label;
+        }
+        widget->move(design.place);
+        widget->installEventFilter(this);
+    }
+}
+
+void TForm_Main::createMenu()
+{
+    popupMenu1_ = new QMenu(this);
+    auto add = [this](const char* name, const QString& caption, void (TForm_Main::*handler)()) {
+        QAction* action = popupMenu1_->addAction(caption);
+        action->setObjectName(QLatin1String(name));
+        connect(action, &QAction::triggered, this, handler);
+    };
+    add("About1", QStringLiteral("About"), &TForm_Main::About1Click);
+    add("Settings1", QStringLiteral("Settings"), &TForm_Main::Settings1Click);
+    add("PeakReset1", QStringLiteral("Peak Reset"), &TForm_Main::PeakReset1Click);
+    add("Maximize1", QStringLiteral("Maximize"), &TForm_Main::Maximize1Click);
+    add("Minimize1", QStringLiteral("Minimize"), &TForm_Main::Minimize1Click);
+    add("Close1", QStringLiteral("Close"), &TForm_Main::Close1Click);
+}
+
+void TForm_Main::setSettingsSource(std::function<TSettings()> source,
+                                   std::function<void()> switchInOn)
 {
     settingsSource_ = std::move(source);
+    switchInOn_ = std::move(switchInOn);
 }
 
 TSettings TForm_Main::settings() const
 {
-    return settingsSource_();
+    return settingsSource_ ? settingsSource_() : ownSettings_;
+}
+
+void TForm_Main::setOwnSettings(const TSettings& settings)
+{
+    ownSettings_ = settings;
+}
+
+void TForm_Main::setMessageBox(std::function<void(const QString&)> show)
+{
+    messageBox_ = std::move(show);
+}
+
+void TForm_Main::setCompanionWindows(std::vector<QWidget*> windows)
+{
+    companions_.assign(windows.begin(), windows.end());
+}
+
+void TForm_Main::setSettingsWindow(std::function<void()> show)
+{
+    showSettings_ = std::move(show);
+}
+
+QLabel* TForm_Main::label(MeterControl control) const
+{
+    return labels_[static_cast<size_t>(control)];
+}
+
+QWidget* TForm_Main::control(MeterControl c) const
+{
+    if (c == MeterControl::InBar) {
+        return inBar_;
+    }
+    if (c == MeterControl::OutBar) {
+        return outBar_;
+    }
+    return label(c);
 }
 
 void TForm_Main::FormCreate()
@@ -43,16 +249,154 @@ void TForm_Main::FormCreate()
     firstActivation_ = true;
 }
 
+// ---- The tick ----------------------------------------------------------------------------
+
 void TForm_Main::Button1Click()
 {
     const auto sample = counters_ ? counters_->takeSample() : std::nullopt;
-    measurement_.processSample(sample, settings().PeakSpeed);
+    const TSettings s = settings();
+    if (const auto tick = measurement_.processSample(sample, s.PeakSpeed)) {
+        writeFigures(*tick);
+    }
     Q_EMIT ticked();
 }
 
-void TForm_Main::Close1Click()
+void TForm_Main::writeFigures(const TickResults& tick)
 {
-    close();
+    const TSettings s = settings();
+    const FigureOptions options{.kiloBytes = s.KiloBytes,
+                                .trayPercent = s.TrayPercent,
+                                .trayIconIn = s.TrayIconIn,
+                                .in = s.In,
+                                .out = s.Out};
+    const FigureWrites w = computeFigures(tick, options, QLocale());
+    auto setCaption = [this](MeterControl c, const QString& text) {
+        QLabel* l = label(c);
+        if (l->text() != text) {
+            l->setText(text);
+            l->adjustSize();
+        }
+    };
+    if (w.maxSpeed) {
+        setCaption(MeterControl::MaxSpeed, *w.maxSpeed);
+    }
+    if (w.barScale) {
+        inBar_->setMaxValue(*w.barScale);
+        outBar_->setMaxValue(*w.barScale);
+    }
+    if (w.trayMax) {
+        trayProgress_->setMax(*w.trayMax);
+    }
+    if (w.inSpeed) {
+        setCaption(MeterControl::InSpeed, *w.inSpeed);
+    }
+    if (w.outSpeed) {
+        setCaption(MeterControl::OutSpeed, *w.outSpeed);
+    }
+    if (w.trayPosition) {
+        trayProgress_->setPosition(*w.trayPosition);
+    }
+    if (w.inBarPosition) {
+        inBar_->setPosition(*w.inBarPosition);
+    }
+    if (w.outBarPosition) {
+        outBar_->setPosition(*w.outBarPosition);
+    }
+    setCaption(MeterControl::InTotal, w.inTotal);
+    setCaption(MeterControl::OutTotal, w.outTotal);
+}
+
+// ---- Arrangement -------------------------------------------------------------------------
+
+void TForm_Main::ArrangeForm()
+{
+    const TSettings before = settings();
+    if (const LayoutPreset* preset =
+            presetFor({before.In, before.Out, before.MaxSpeed, before.Horiz, before.Shrink})) {
+        applyPreset(*preset);
+    }
+    MaxInOut_False();
+
+    const TSettings s = settings();
+    applyFonts(s.LargeFont);
+    inBar_->setShowPercent(s.Percent);
+    outBar_->setShowPercent(s.Percent);
+    applyTaskbarRule();
+    docker1_->setActive(s.Dock);
+    inBar_->setStartColor(colourOfIndex(s.InColor1));
+    inBar_->setEndColor(colourOfIndex(s.InColor2));
+    outBar_->setStartColor(colourOfIndex(s.OutColor1));
+    outBar_->setEndColor(colourOfIndex(s.OutColor2));
+    trayProgress_->setBackColor(colourOfIndex(s.TrayBakColor));
+    trayProgress_->setForeColor(colourOfIndex(s.TrayForColor));
+}
+
+void TForm_Main::applyPreset(const LayoutPreset& preset)
+{
+    for (size_t i = 0; i < preset.controls.size(); ++i) {
+        const Placement& place = preset.controls[i];
+        QWidget* widget = control(controlAt(i));
+        if (place.visible) {
+            widget->move(place.left, place.top);
+        }
+        widget->setVisible(place.visible);
+    }
+    resize(preset.width, preset.height);
+    placeClient(); // a hidden window gets no resize event
+}
+
+void TForm_Main::MaxInOut_False()
+{
+    const TSettings s = settings();
+    if (s.In || s.Out || s.MaxSpeed) {
+        return;
+    }
+    // Like ticking In: its handler re-arranges, nested, before the message shows.
+    if (switchInOn_) {
+        switchInOn_();
+    }
+    if (messageBox_) {
+        messageBox_(QStringLiteral("You must pick at least one component!"));
+    }
+}
+
+void TForm_Main::applyFonts(bool largeFont)
+{
+    // The "large" choice picks the smaller faces and the shorter bars.
+    const QFont text = largeFont ? pixelFont("Arial", k7pt) : pixelFont("MS Sans Serif", k8pt);
+    const QFont peak = largeFont ? pixelFont("Arial", k7pt) : pixelFont("MS Sans Serif", k7pt);
+    for (size_t i = 0; i < labels_.size(); ++i) {
+        if (QLabel* l = labels_[i]) {
+            l->setFont(controlAt(i) == MeterControl::MaxSpeed ? peak : text);
+            l->adjustSize();
+        }
+    }
+    for (TGradProgress* bar : {inBar_, outBar_}) {
+        bar->setFont(text);
+        bar->resize(largeFont ? QSize(150, 14) : QSize(169, 16));
+    }
+    trayProgress_->setFont(largeFont ? pixelFont("Arial", k6pt) : pixelFont("MS Sans Serif", k8pt));
+}
+
+void TForm_Main::applyTaskbarRule()
+{
+    taskbarShown_ = settings().TaskBar;
+    setSkipTaskbar(this, !taskbarShown_);
+}
+
+// ---- Commands ----------------------------------------------------------------------------
+
+void TForm_Main::About1Click()
+{
+    aboutDlg_->Execute();
+}
+
+void TForm_Main::Settings1Click()
+{
+    top1_->setOnTop(false);
+    if (showSettings_) {
+        showSettings_();
+    }
 }
 
 void TForm_Main::PeakReset1Click()
@@ -60,10 +404,66 @@ void TForm_Main::PeakReset1Click()
     measurement_.resetPeak();
 }
 
+void TForm_Main::Maximize1Click()
+{
+    if (!minimized_) {
+        return;
+    }
+    minimized_ = false;
+    showNormal();
+    for (const auto& window : hiddenByMinimize_) {
+        if (window) {
+            window->show();
+        }
+    }
+    hiddenByMinimize_.clear();
+    ApplicationEvents1Restore();
+}
+
+void TForm_Main::Minimize1Click()
+{
+    if (minimized_) {
+        return;
+    }
+    minimized_ = true;
+    // The whole program goes: the other windows hide until the restore.
+    hiddenByMinimize_.clear();
+    for (const auto& window : companions_) {
+        if (window && window->isVisible()) {
+            hiddenByMinimize_.push_back(window);
+            window->hide();
+        }
+    }
+    if (!isMinimized()) {
+        showMinimized();
+    }
+    ApplicationEvents1Minimize();
+}
+
+void TForm_Main::Close1Click()
+{
+    close();
+}
+
+void TForm_Main::TrayProgressDblClick()
+{
+    Maximize1Click();
+}
+
+void TForm_Main::ApplicationEvents1Minimize()
+{
+    applyTaskbarRule();
+}
+
+void TForm_Main::ApplicationEvents1Restore()
+{
+    applyTaskbarRule();
+}
+
 void TForm_Main::bringForward()
 {
-    if (isMinimized()) {
-        showNormal();
+    if (minimized_) {
+        Maximize1Click();
     } else {
         raise();
     }
@@ -75,6 +475,13 @@ void TForm_Main::stopSampling()
     delete threadedTimer1_;
     threadedTimer1_ = nullptr;
 }
+
+void TForm_Main::openPopupMenu(const QPoint& globalPos)
+{
+    popupMenu1_->popup(globalPos);
+}
+
+// ---- Window events -----------------------------------------------------------------------
 
 bool TForm_Main::event(QEvent* event)
 {
@@ -88,8 +495,22 @@ void TForm_Main::FormActivate()
 {
     if (firstActivation_) {
         setSkipTaskbar(this, true);
+        taskbarShown_ = false;
         firstActivation_ = false;
     }
+}
+
+void TForm_Main::changeEvent(QEvent* event)
+{
+    if (event->type() == QEvent::WindowStateChange) {
+        // Minimised or restored by the window manager or the task bar.
+        if (isMinimized() && !minimized_) {
+            Minimize1Click();
+        } else if (!isMinimized() && minimized_) {
+            Maximize1Click();
+        }
+    }
+    QWidget::changeEvent(event);
 }
 
 void TForm_Main::FormClose()
@@ -102,6 +523,186 @@ void TForm_Main::closeEvent(QCloseEvent* event)
     FormClose();
     event->accept();
     Q_EMIT closed();
+}
+
+void TForm_Main::resizeEvent(QResizeEvent* event)
+{
+    placeClient();
+    QWidget::resizeEvent(event);
+}
+
+void TForm_Main::placeClient()
+{
+    client_->setGeometry(kBorder, kBorder + kCaption, width() - 2 * kBorder,
+                         height() - 2 * kBorder - kCaption);
+}
+
+// ---- The frame and caption ---------------------------------------------------------------
+
+QRect TForm_Main::captionRect() const
+{
+    return {kBorder, kBorder, width() - 2 * kBorder, kCaption};
+}
+
+QRect TForm_Main::closeBoxRect() const
+{
+    const QRect caption = captionRect();
+    return {caption.right() - 13, caption.top() + 2, 12, 12};
+}
+
+QImage TForm_Main::renderFrame() const
+{
+    QImage image(size(), QImage::Format_RGB32);
+    QPainter p(&image);
+    const QPalette& pal = palette();
+    const QRect outer = image.rect();
+    p.fillRect(outer, toQColor(clBtnFace, pal));
+    // A raised three-pixel border.
+    p.setPen(pal.color(QPalette::Light));
+    p.drawLine(outer.topLeft(), outer.topRight());
+    p.drawLine(outer.topLeft(), outer.bottomLeft());
+    p.setPen(pal.color(QPalette::Shadow));
+    p.drawLine(outer.bottomLeft(), outer.bottomRight());
+    p.drawLine(outer.topRight(), outer.bottomRight());
+    p.setPen(pal.color(QPalette::Dark));
+    p.drawLine(outer.left() + 1, outer.bottom() - 1, outer.right() - 1, outer.bottom() - 1);
+    p.drawLine(outer.right() - 1, outer.top() + 1, outer.right() - 1, outer.bottom() - 1);
+
+    // Twenty bands from the window-text colour to the caption colour, active or not.
+    const QRect caption = captionRect();
+    const QColor from = toQColor(clWindowText, pal);
+    const QColor to = toQColor(clActiveCaption, pal);
+    for (int band = 0; band < kGradientSteps; ++band) {
+        const int x0 = caption.left() + caption.width() * band / kGradientSteps;
+        const int x1 = caption.left() + caption.width() * (band + 1) / kGradientSteps;
+        p.fillRect(QRect(x0, caption.top(), x1 - x0, caption.height()),
+                   mix(from, to, band, kGradientSteps));
+    }
+    QFont font = pixelFont("MS Sans Serif", k8pt);
+    font.setBold(true);
+    p.setFont(font);
+    p.setPen(toQColor(clCaptionText, pal));
+    p.drawText(caption.adjusted(2, 0, -16, 0), Qt::AlignLeft | Qt::AlignVCenter, kCaptionText);
+
+    // The close box: a small raised button with a cross.
+    const QRect box = closeBoxRect();
+    p.fillRect(box, toQColor(clBtnFace, pal));
+    p.setPen(pal.color(QPalette::Light));
+    p.drawLine(box.topLeft(), box.topRight());
+    p.drawLine(box.topLeft(), box.bottomLeft());
+    p.setPen(pal.color(QPalette::Shadow));
+    p.drawLine(box.bottomLeft(), box.bottomRight());
+    p.drawLine(box.topRight(), box.bottomRight());
+    p.setPen(QPen(toQColor(clBtnText, pal), 1.5));
+    p.setRenderHint(QPainter::Antialiasing, false);
+    const QRect cross = box.adjusted(3, 3, -3, -3);
+    p.drawLine(cross.topLeft(), cross.bottomRight());
+    p.drawLine(cross.topRight(), cross.bottomLeft());
+    return image;
+}
+
+void TForm_Main::paintEvent(QPaintEvent* /*event*/)
+{
+    QPainter p(this);
+    p.drawImage(0, 0, renderFrame());
+}
+
+void TForm_Main::mousePressEvent(QMouseEvent* event)
+{
+    // Only the frame and caption reach here; the client area has its own handling.
+    const QPoint pos = event->position().toPoint();
+    if (event->button() == Qt::RightButton) {
+        captionRightPressed_ = true; // swallowed; the release opens the menu
+    } else if (event->button() == Qt::LeftButton && captionRect().contains(pos) &&
+               !closeBoxRect().contains(pos)) {
+        captionDragging_ = true;
+        captionGrab_ = event->globalPosition().toPoint() - frameGeometry().topLeft();
+    }
+    event->accept();
+}
+
+void TForm_Main::mouseMoveEvent(QMouseEvent* event)
+{
+    if (!captionDragging_) {
+        return;
+    }
+    // The window manager's move stands in here, so every step goes through the docker.
+    const QPoint topLeft = event->globalPosition().toPoint() - captionGrab_;
+    const TRect proposed{topLeft.x(), topLeft.y(), topLeft.x() + width(), topLeft.y() + height()};
+    const TRect snapped = docker1_->moving(proposed);
+    move(snapped.left, snapped.top);
+}
+
+void TForm_Main::mouseReleaseEvent(QMouseEvent* event)
+{
+    const QPoint pos = event->position().toPoint();
+    if (event->button() == Qt::RightButton && captionRightPressed_) {
+        captionRightPressed_ = false;
+        captionDragging_ = false;
+        openPopupMenu(event->globalPosition().toPoint());
+    } else if (event->button() == Qt::LeftButton) {
+        if (!captionDragging_ && closeBoxRect().contains(pos)) {
+            close();
+        }
+        captionDragging_ = false;
+    }
+}
+
+// ---- The client area ---------------------------------------------------------------------
+
+bool TForm_Main::eventFilter(QObject* watched, QEvent* event)
+{
+    const auto type = event->type();
+    if (type != QEvent::MouseButtonPress && type != QEvent::MouseMove &&
+        type != QEvent::MouseButtonRelease && type != QEvent::MouseButtonDblClick) {
+        return QWidget::eventFilter(watched, event);
+    }
+    auto* mouse = static_cast<QMouseEvent*>(event);
+    const QPoint global = mouse->globalPosition().toPoint();
+    if (watched != client_) {
+        // A label or bar starts no drag, but its right click still opens the menu.
+        if (type == QEvent::MouseButtonRelease && mouse->button() == Qt::RightButton) {
+            openPopupMenu(global);
+        }
+        return true;
+    }
+    switch (type) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick:
+        FormMouseDown(client_->mapFromGlobal(global));
+        break;
+    case QEvent::MouseMove:
+        FormMouseMove(client_->mapFromGlobal(global));
+        break;
+    default:
+        FormMouseUp();
+        if (mouse->button() == Qt::RightButton) {
+            openPopupMenu(global);
+        }
+        break;
+    }
+    return true;
+}
+
+void TForm_Main::FormMouseDown(const QPoint& clientPos)
+{
+    dragging_ = true;
+    grab_ = clientPos;
+}
+
+void TForm_Main::FormMouseMove(const QPoint& clientPos)
+{
+    if (!dragging_) {
+        return;
+    }
+    // Left first, then top; a position set here is never snapped.
+    move(x() + (clientPos.x() - grab_.x()), y());
+    move(x(), y() + (clientPos.y() - grab_.y()));
+}
+
+void TForm_Main::FormMouseUp()
+{
+    dragging_ = false;
 }
 
 } // namespace zarvello

@@ -1,46 +1,107 @@
 #pragma once
 
+#include "app/Layout.h"
 #include "meter/Statistics.h"
 #include "platform/CounterSource.h"
 #include "settings/Settings.h"
 
+#include <QPoint>
+#include <QPointer>
 #include <QWidget>
 
+#include <array>
 #include <functional>
 #include <memory>
+#include <vector>
+
+class QLabel;
+class QMenu;
+class QAction;
 
 namespace zarvello {
 
+class TAboutDlg;
+class TGradProgress;
+class TScreenDocker;
 class TThreadedTimer;
+class TTopMost;
+class TTrayProgressBar;
 
-// The meter window, the program's main window. It owns the sampling timer and
-// the measurement state; the other windows live beside it.
+// The meter window, the program's main window: a small tool window whose frame
+// and caption it draws itself, holding the figures, owning the sampling timer,
+// the tray icon, the popup menu, docking and always-on-top.
 class TForm_Main : public QWidget
 {
     Q_OBJECT
 public:
-    // Creating the window starts sampling: the first tick follows one interval later.
+    // The frame the window draws around its client area.
+    static constexpr int kBorder = 3;
+    static constexpr int kCaption = 16;
+
+    // Creating the window starts sampling (the first tick follows one interval
+    // later) and adds the tray icon.
     explicit TForm_Main(std::unique_ptr<CounterSource> counters, QWidget* parent = nullptr);
     ~TForm_Main() override;
 
-    // Where the tick and the arrangement read the options, at the moment they need them.
-    void setSettingsSource(std::function<TSettings()> source);
+    // Where the tick and the arrangement read the options, at the moment they
+    // need them, and how the guard switches In back on (like ticking its box,
+    // which re-arranges). Until the settings dialog takes over, the window
+    // keeps a record of its own.
+    void setSettingsSource(std::function<TSettings()> source, std::function<void()> switchInOn);
     [[nodiscard]] TSettings settings() const;
+    // The window's own record (used while no settings dialog is attached).
+    void setOwnSettings(const TSettings& settings);
+
+    // Plain message boxes ("You must pick at least one component!"); tests replace them.
+    void setMessageBox(std::function<void(const QString&)> show);
+    // The other windows that minimise and restore with this one.
+    void setCompanionWindows(std::vector<QWidget*> windows);
+    // What the "Settings" command and the hot key open.
+    void setSettingsWindow(std::function<void()> show);
 
     void FormCreate();
     void Button1Click(); // the sampling tick
-    void Close1Click();
+    void ArrangeForm();
+    void MaxInOut_False();
+
+    void About1Click();
+    void Settings1Click();
     void PeakReset1Click();
+    void Maximize1Click();
+    void Minimize1Click();
+    void Close1Click();
+    void TrayProgressDblClick();
+    void ApplicationEvents1Minimize();
+    void ApplicationEvents1Restore();
 
     // Asked by a second copy of the program: restore if minimised, raise otherwise.
     void bringForward();
-
     // Stops the sampling timer and joins its thread; no tick runs afterwards.
     void stopSampling();
+    // Whether the whole program is minimised.
+    [[nodiscard]] bool programMinimized() const { return minimized_; }
+
+    void openPopupMenu(const QPoint& globalPos);
 
     [[nodiscard]] TThreadedTimer* ThreadedTimer1() const { return threadedTimer1_; }
+    [[nodiscard]] TGradProgress* InBar() const { return inBar_; }
+    [[nodiscard]] TGradProgress* OutBar() const { return outBar_; }
+    [[nodiscard]] TTrayProgressBar* TrayProgress() const { return trayProgress_; }
+    [[nodiscard]] TScreenDocker* Docker1() const { return docker1_; }
+    [[nodiscard]] TTopMost* Top1() const { return top1_; }
+    [[nodiscard]] QMenu* PopupMenu1() const { return popupMenu1_; }
+    [[nodiscard]] TAboutDlg* AboutDlg() const { return aboutDlg_; }
+    [[nodiscard]] QLabel* label(MeterControl control) const;
+    [[nodiscard]] QWidget* control(MeterControl control) const;
+    [[nodiscard]] QWidget* clientArea() const { return client_; }
     [[nodiscard]] const MeasurementState& measurement() const { return measurement_; }
     [[nodiscard]] bool firstActivation() const { return firstActivation_; }
+    [[nodiscard]] bool taskbarShown() const { return taskbarShown_; }
+    [[nodiscard]] QRect closeBoxRect() const;
+    [[nodiscard]] QRect captionRect() const;
+
+    // The caption drawn into an image, as paintEvent puts it on screen.
+    [[nodiscard]] QImage renderFrame() const;
 
 Q_SIGNALS:
     // The window has closed for good; the program ends.
@@ -50,17 +111,60 @@ Q_SIGNALS:
 
 protected:
     bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     void FormActivate();
     void FormClose();
+    void FormMouseDown(const QPoint& clientPos);
+    void FormMouseMove(const QPoint& clientPos);
+    void FormMouseUp();
+    void applyTaskbarRule();
+    void placeClient();
+    void applyPreset(const LayoutPreset& preset);
+    void applyFonts(bool largeFont);
+    void writeFigures(const TickResults& tick);
+    void createControls();
+    void createMenu();
 
     std::unique_ptr<CounterSource> counters_;
     std::function<TSettings()> settingsSource_;
+    std::function<void()> switchInOn_;
+    TSettings ownSettings_ = firstRunSettings();
+    std::function<void(const QString&)> messageBox_;
+    std::function<void()> showSettings_;
+    std::vector<QPointer<QWidget>> companions_;
+    std::vector<QPointer<QWidget>> hiddenByMinimize_;
     MeasurementState measurement_;
+
+    QWidget* client_ = nullptr;
+    std::array<QLabel*, kMeterControls> labels_{};
+    TGradProgress* inBar_ = nullptr;
+    TGradProgress* outBar_ = nullptr;
+    TTrayProgressBar* trayProgress_ = nullptr;
     TThreadedTimer* threadedTimer1_ = nullptr;
+    TScreenDocker* docker1_ = nullptr;
+    TTopMost* top1_ = nullptr;
+    QMenu* popupMenu1_ = nullptr;
+    TAboutDlg* aboutDlg_ = nullptr;
+
     bool firstActivation_ = true;
+    bool minimized_ = false;
+    bool taskbarShown_ = true;
+    // Client-area drag: the grab point in client coordinates.
+    bool dragging_ = false;
+    QPoint grab_;
+    // Caption drag: the cursor's offset from the window's top-left corner.
+    bool captionDragging_ = false;
+    QPoint captionGrab_;
+    bool captionRightPressed_ = false;
 };
 
 } // namespace zarvello

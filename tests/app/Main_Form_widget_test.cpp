@@ -45,11 +45,13 @@ TEST(MainForm, TickFeedsTheStatisticsWithTheLiveFixedPeak)
     form.stopSampling(); // drive the tick by hand
     form.FormCreate();
     int peakSpeed = 0;
-    form.setSettingsSource([&] {
-        TSettings s = firstRunSettings();
-        s.PeakSpeed = peakSpeed;
-        return s;
-    });
+    form.setSettingsSource(
+        [&] {
+            TSettings s = firstRunSettings();
+            s.PeakSpeed = peakSpeed;
+            return s;
+        },
+        [] {});
     form.Button1Click(); // primes
     form.Button1Click(); // no sample: nothing changes
     form.Button1Click();
