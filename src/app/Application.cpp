@@ -2,19 +2,92 @@
 
 #include "app/Main_Form.h"
 #include "app/RunLog.h"
+#include "app/ScreenDocker.h"
+#include "app/TopMost.h"
 #include "platform/CounterSource.h"
 #include "platform/SingleInstance.h"
 #include "platform/TerminationSignals.h"
 #include "settings/Setting_Form.h"
+#include "settings/SettingsStore.h"
 #include "version/Mem_Form.h"
 #include "version/Version_Form.h"
+#include "widgets/TrayProgressBar.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QFileInfo>
+#include <QMessageBox>
 #include <QScreen>
 #include <QTimer>
 
 namespace zarvello {
+
+namespace {
+
+// Stands in until the registry file is in place: everything reads as missing.
+class EmptyHive : public SettingsHive
+{
+public:
+    StoredValue read(const QString&) override { return {}; }
+    bool write(const QString&, std::int32_t) override { return true; }
+    bool commit() override { return true; }
+};
+
+ScreenLayout currentScreens()
+{
+    ScreenLayout layout;
+    if (const QScreen* primary = QGuiApplication::primaryScreen()) {
+        layout.primaryWorkArea = primary->availableGeometry();
+    }
+    for (const QScreen* screen : QGuiApplication::screens()) {
+        layout.screens.push_back(screen->geometry());
+    }
+    return layout;
+}
+
+void showError(const QString& text)
+{
+    QMessageBox::critical(nullptr, QStringLiteral("Zarvello"), text);
+}
+
+// The dialog's controls become the live settings of the meter window.
+void wireSettings(TForm_Main& main, TForm_Settings& settings, SettingsHive& hive)
+{
+    main.setSettingsSource([&settings] { return settings.current(); },
+                           [&settings] { settings.In1->setChecked(true); });
+    main.setComboFontTarget([&settings](const QFont& font) { settings.setComboFont(font); });
+    main.setSettingsWindow([&settings] {
+        settings.show();
+        settings.raise();
+    });
+    main.setCloseHandler(
+        [&main, &settings, &hive] { saveSettings(hive, settings, main.pos(), showError); });
+    settings.setActions({
+        .arrange = [&main] { main.ArrangeForm(); },
+        .setTrayActive = [&main](bool on) { main.TrayProgress()->setActive(on); },
+        .resetPeak = [&main] { main.PeakReset1Click(); },
+        .setOnTop = [&main](bool on) { main.Top1()->setOnTop(on); },
+        .about = [&main] { main.About1Click(); },
+        .improveSpeed = {},
+        .load =
+            [&main, &settings, &hive] {
+                LoadTargets targets{
+                    .setTrayActive = [&main](bool on) { main.TrayProgress()->setActive(on); },
+                    .setDockActive = [&main](bool on) { main.Docker1()->setActive(on); },
+                    .setOnTop = [&main](bool on) { main.Top1()->setOnTop(on); },
+                    .arrange = [&main] { main.ArrangeForm(); },
+                    .windowSize = [&main] { return main.size(); },
+                    .moveWindow = [&main](QPoint to) { main.move(to); },
+                    .startVersionCheck = {},
+                    .error = showError,
+                };
+                loadSettings(hive, settings, targets, currentScreens());
+            },
+        .mainWindowPosition = [&main] { return main.pos(); },
+    });
+}
+
+} // namespace
 
 int runApplication(int argc, char** argv)
 {
@@ -33,6 +106,7 @@ int runApplication(int argc, char** argv)
         return 0;
     }
 
+    EmptyHive hive;
     auto formMain = std::make_unique<TForm_Main>(makeSystemCounterSource());
     instance.listen();
     QObject::connect(&instance, &SingleInstance::activationRequested, formMain.get(),
@@ -42,25 +116,12 @@ int runApplication(int argc, char** argv)
     auto formVersion = std::make_unique<TForm_Version>();
     auto formMem = std::make_unique<TForm_Mem>();
     formMain->setCompanionWindows({formSettings.get(), formVersion.get(), formMem.get()});
-    formMain->setSettingsWindow([settings = formSettings.get()] {
-        settings->show();
-        settings->raise();
-    });
+    wireSettings(*formMain, *formSettings, hive);
 
     TerminationSignals termination;
     QObject::connect(&termination, &TerminationSignals::terminationRequested, formMain.get(),
                      &QWidget::close);
     QObject::connect(formMain.get(), &TForm_Main::closed, &app, &QCoreApplication::quit);
-
-    // Until the stored settings are loaded, start arranged from the first-run
-    // record, in the top right corner of the primary screen's work area.
-    QTimer::singleShot(100, formMain.get(), [form = formMain.get()] {
-        form->ArrangeForm();
-        if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-            const QRect area = screen->availableGeometry();
-            form->move(area.left() + area.width() - form->width(), area.top());
-        }
-    });
 
     formMain->show();
     const int status = QApplication::exec();

@@ -227,6 +227,16 @@ void TForm_Main::setSettingsWindow(std::function<void()> show)
     showSettings_ = std::move(show);
 }
 
+void TForm_Main::setComboFontTarget(std::function<void(const QFont&)> apply)
+{
+    comboFont_ = std::move(apply);
+}
+
+void TForm_Main::setCloseHandler(std::function<void()> handler)
+{
+    closeHandler_ = std::move(handler);
+}
+
 QLabel* TForm_Main::label(MeterControl control) const
 {
     return labels_[static_cast<size_t>(control)];
@@ -515,7 +525,9 @@ void TForm_Main::changeEvent(QEvent* event)
 
 void TForm_Main::FormClose()
 {
-    // The settings save joins here.
+    if (closeHandler_) {
+        closeHandler_();
+    }
 }
 
 void TForm_Main::closeEvent(QCloseEvent* event)

@@ -56,8 +56,12 @@ public:
     void setMessageBox(std::function<void(const QString&)> show);
     // The other windows that minimise and restore with this one.
     void setCompanionWindows(std::vector<QWidget*> windows);
-    // What the "Settings" command and the hot key open.
+    // What the "Settings" command opens.
     void setSettingsWindow(std::function<void()> show);
+    // The settings dialog's colour combos follow the meter's font set.
+    void setComboFontTarget(std::function<void(const QFont&)> apply);
+    // Runs when the window closes, before the program ends (the settings save).
+    void setCloseHandler(std::function<void()> handler);
 
     void FormCreate();
     void Button1Click(); // the sampling tick
@@ -140,6 +144,8 @@ private:
     TSettings ownSettings_ = firstRunSettings();
     std::function<void(const QString&)> messageBox_;
     std::function<void()> showSettings_;
+    std::function<void(const QFont&)> comboFont_;
+    std::function<void()> closeHandler_;
     std::vector<QPointer<QWidget>> companions_;
     std::vector<QPointer<QWidget>> hiddenByMinimize_;
     MeasurementState measurement_;

@@ -1,10 +1,399 @@
 #include "settings/Setting_Form.h"
 
+#include "widgets/ColorCombo.h"
+#include "widgets/URLLabel.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QPushButton>
+#include <QScreen>
+#include <QTimer>
+
+#include <algorithm>
+#include <limits>
+
 namespace zarvello {
+namespace {
+
+// The project's own addresses.
+const QString kWebAddress = QStringLiteral("zarvello.example.org");
+const QString kMailAddress = QStringLiteral("zarvello-dev@example.org");
+
+QFont dialogFont()
+{
+    QFont font(QStringLiteral("MS Sans Serif"));
+    font.setPixelSize(11);
+    return font;
+}
+
+QGroupBox* group(QWidget* parent, const char* caption, QRect bounds)
+{
+    auto* box = new QGroupBox(QString::fromLatin1(caption), parent);
+    box->setGeometry(bounds);
+    return box;
+}
+
+QCheckBox* checkBox(QWidget* parent, const char* caption, QPoint at, QSize size)
+{
+    auto* box = new QCheckBox(QString::fromLatin1(caption), parent);
+    box->setGeometry(QRect(at, size));
+    return box;
+}
+
+TPairedRadio* radio(QWidget* parent, const char* caption, QPoint at)
+{
+    auto* button = new TPairedRadio(QString::fromLatin1(caption), parent);
+    button->setGeometry(QRect(at, QSize(90, 17)));
+    return button;
+}
+
+void pair(TPairedRadio* a, TPairedRadio* b)
+{
+    a->setPartner(b);
+    b->setPartner(a);
+}
+
+TColorCombo* colourCombo(QWidget* parent, QPoint at)
+{
+    auto* combo = new TColorCombo(parent);
+    combo->setGeometry(QRect(at, QSize(92, 18)));
+    combo->setItemHeight(12);
+    combo->fillColorList();
+    combo->setCurrentIndex(-1);
+    return combo;
+}
+
+QLabel* label(QWidget* parent, const char* caption, QPoint at)
+{
+    auto* text = new QLabel(QString::fromLatin1(caption), parent);
+    text->move(at);
+    text->adjustSize();
+    return text;
+}
+
+} // namespace
+
+// ---- TPairedRadio ------------------------------------------------------------------------
+
+TPairedRadio::TPairedRadio(const QString& text, QWidget* parent) : QRadioButton(text, parent)
+{
+    setAutoExclusive(false);
+    connect(this, &QRadioButton::toggled, this, [this](bool checked) {
+        if (checked && partner_ != nullptr) {
+            partner_->setChecked(false);
+        }
+    });
+}
+
+void TPairedRadio::setPartner(TPairedRadio* partner)
+{
+    partner_ = partner;
+}
+
+void TPairedRadio::nextCheckState()
+{
+    setChecked(true);
+}
+
+// ---- TSpinEdit ---------------------------------------------------------------------------
+
+TSpinEdit::TSpinEdit(QWidget* parent) : QAbstractSpinBox(parent)
+{
+    setButtonSymbols(QAbstractSpinBox::UpDownArrows);
+    setCorrectionMode(QAbstractSpinBox::CorrectToPreviousValue);
+    lineEdit()->setText(QStringLiteral("0"));
+    connect(lineEdit(), &QLineEdit::textChanged, this, &TSpinEdit::changed);
+}
+
+int TSpinEdit::Value() const
+{
+    bool ok = false;
+    const int value = lineEdit()->text().trimmed().toInt(&ok);
+    return ok ? value : 0;
+}
+
+void TSpinEdit::setValue(int value)
+{
+    setText(QString::number(value));
+}
+
+QString TSpinEdit::Text() const
+{
+    return lineEdit()->text();
+}
+
+void TSpinEdit::setText(const QString& text)
+{
+    lineEdit()->setText(text);
+}
+
+QValidator::State TSpinEdit::validate(QString& input, int& /*pos*/) const
+{
+    const QString decimal = QLocale().decimalPoint();
+    for (const QChar c : input) {
+        if (!c.isDigit() && c != u'+' && c != u'-' && !decimal.contains(c)) {
+            return QValidator::Invalid;
+        }
+    }
+    return QValidator::Acceptable;
+}
+
+void TSpinEdit::stepBy(int steps)
+{
+    const auto next = static_cast<long long>(Value()) + steps;
+    setValue(static_cast<int>(std::clamp<long long>(next, std::numeric_limits<int>::min(),
+                                                    std::numeric_limits<int>::max())));
+}
+
+QAbstractSpinBox::StepEnabled TSpinEdit::stepEnabled() const
+{
+    return StepUpEnabled | StepDownEnabled;
+}
+
+// ---- TForm_Settings ----------------------------------------------------------------------
 
 TForm_Settings::TForm_Settings(QWidget* parent) : QWidget(parent, Qt::Tool)
 {
     setWindowTitle(QStringLiteral("Settings"));
+    setFont(dialogFont());
+    setFixedSize(230, 422);
+    setAutoFillBackground(true);
+
+    QGroupBox* display = group(this, "Display Settings", {2, 2, 110, 114});
+    In1 = checkBox(display, "In", {4, 14}, {80, 17});
+    Out1 = checkBox(display, "Out", {4, 30}, {80, 17});
+    MaxSpeed1 = checkBox(display, "Peak Speed", {4, 46}, {80, 17});
+    Percent1 = checkBox(display, "Percents", {4, 62}, {80, 17});
+    Horiz1 = checkBox(display, "Horizontal", {4, 79}, {80, 17});
+    Shrink1 = checkBox(display, "Less Info", {4, 95}, {80, 17});
+
+    QGroupBox* other = group(this, "Other", {2, 116, 110, 62});
+    OnTop1 = checkBox(other, "Always On Top", {3, 11}, {97, 17});
+    Dock1 = checkBox(other, "Docking", {3, 27}, {97, 17});
+    TaskBar1 = checkBox(other, "Task Bar", {3, 43}, {97, 17});
+
+    QGroupBox* units = group(this, "Bytes/Bits", {2, 179, 110, 50});
+    KiloBytes1 = radio(units, "Kilo-Bytes", {4, 13});
+    KiloBits1 = radio(units, "Kilo-Bits", {4, 30});
+    pair(KiloBytes1, KiloBits1);
+
+    QGroupBox* tray = group(this, "Tray Icon", {2, 230, 110, 68});
+    TrayIconIn = radio(tray, "In Speed", {3, 13});
+    TrayIconOut = radio(tray, "Out Speed", {3, 30});
+    pair(TrayIconIn, TrayIconOut);
+    TrayIconEnabled = checkBox(tray, "Enabled", {3, 46}, {97, 17});
+    TrayIconEnabled->setChecked(true);
+
+    QGroupBox* inColours = group(this, "In Bar Colors", {122, 2, 103, 88});
+    label(inColours, "Start:", {6, 14});
+    InColor1 = colourCombo(inColours, {6, 30});
+    label(inColours, "End:", {6, 47});
+    InColor2 = colourCombo(inColours, {6, 63});
+
+    QGroupBox* outColours = group(this, "Out Bar Colors", {122, 90, 103, 88});
+    label(outColours, "Start:", {6, 14});
+    OutColor1 = colourCombo(outColours, {6, 30});
+    label(outColours, "End:", {6, 47});
+    OutColor2 = colourCombo(outColours, {6, 63});
+
+    QGroupBox* trayColours = group(this, "Tray Icon Colors", {122, 179, 103, 86});
+    label(trayColours, "Background:", {6, 12});
+    TrayIconBakColor = colourCombo(trayColours, {6, 28});
+    label(trayColours, "Foreground:", {6, 46});
+    TrayIconForColor = colourCombo(trayColours, {6, 62});
+
+    QGroupBox* trayDisplay = group(this, "Tray Display", {122, 268, 103, 49});
+    TrayPercent = radio(trayDisplay, "Percentage", {3, 13});
+    TrayActual = radio(trayDisplay, "Actual Speed", {3, 29});
+    pair(TrayPercent, TrayActual);
+
+    QGroupBox* fontSize = group(this, "Font Size", {122, 320, 103, 49});
+    SmallFont = radio(fontSize, "Small", {3, 12});
+    LargeFont = radio(fontSize, "Large", {3, 28});
+    pair(SmallFont, LargeFont);
+
+    QGroupBox* peak = group(this, "Peak Speed", {122, 374, 103, 43});
+    PeakSpeed = new TSpinEdit(peak);
+    PeakSpeed->setGeometry(7, 15, 54, 22);
+    label(peak, "KBs", {67, 20});
+
+    Button1 = new QPushButton(QStringLiteral("About"), this);
+    Button1->setGeometry(12, 301, 90, 25);
+    ImproveSpeed = new QPushButton(QStringLiteral("Improve Speed"), this);
+    ImproveSpeed->setGeometry(12, 328, 90, 25);
+    label(this, "Comments:", {31, 354});
+
+    URLLabel2 = new TURLLabel(this);
+    URLLabel2->setLinkType(TLinkType::mailto);
+    URLLabel2->setURLAsHint(true);
+    URLLabel2->setURL(kMailAddress);
+    URLLabel2->setCaption(kMailAddress);
+    URLLabel2->move(0, 371);
+    URLLabel1 = new TURLLabel(this);
+    URLLabel1->setLinkType(TLinkType::http);
+    URLLabel1->setURLAsHint(true);
+    URLLabel1->setURL(kWebAddress);
+    URLLabel1->setCaption(kWebAddress);
+    URLLabel1->move(9, 398);
+    for (TURLLabel* link : {URLLabel1, URLLabel2}) {
+        link->setFixedHeight(13);
+        link->adjustSize();
+    }
+
+    // Every box that re-arranges the meter, also when the program sets it.
+    for (QCheckBox* box : {In1, Out1, MaxSpeed1, Percent1, Horiz1, Shrink1, Dock1, TaskBar1}) {
+        connect(box, &QCheckBox::toggled, this, [this] { In1Click(); });
+    }
+    connect(TrayIconEnabled, &QCheckBox::toggled, this, [this] { TrayIconEnabledClick(); });
+    // Only a user's pick counts as a change; the "End:" combos have no handler.
+    for (TColorCombo* combo : {InColor1, OutColor1, TrayIconBakColor, TrayIconForColor}) {
+        connect(combo, &QComboBox::activated, this, [this] { InColor1Change(); });
+    }
+    for (TPairedRadio* button : {SmallFont, LargeFont}) {
+        connect(button, &QRadioButton::toggled, this, [this](bool checked) {
+            if (checked) {
+                InColor1Change();
+            }
+        });
+    }
+    connect(PeakSpeed, &TSpinEdit::changed, this, [this] { PeakSpeedChange(); });
+    connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
+    connect(ImproveSpeed, &QPushButton::clicked, this, [this] { ImproveSpeedClick(); });
+
+    Timer1 = new QTimer(this);
+    Timer1->setInterval(100);
+    connect(Timer1, &QTimer::timeout, this, [this] { Timer1Timer(); });
+    Timer1->start();
+}
+
+void TForm_Settings::setActions(SettingsActions actions)
+{
+    actions_ = std::move(actions);
+}
+
+TSettings TForm_Settings::current() const
+{
+    TSettings s;
+    s.In = In1->isChecked();
+    s.Out = Out1->isChecked();
+    s.MaxSpeed = MaxSpeed1->isChecked();
+    s.Percent = Percent1->isChecked();
+    s.Horiz = Horiz1->isChecked();
+    s.Shrink = Shrink1->isChecked();
+    s.OnTop = OnTop1->isChecked();
+    s.Dock = Dock1->isChecked();
+    s.TaskBar = TaskBar1->isChecked();
+    s.KiloBytes = KiloBytes1->isChecked();
+    s.KiloBits = KiloBits1->isChecked();
+    s.TrayIcon = TrayIconEnabled->isChecked();
+    s.TrayIconIn = TrayIconIn->isChecked();
+    s.TrayIconOut = TrayIconOut->isChecked();
+    s.TrayPercent = TrayPercent->isChecked();
+    s.TrayActual = TrayActual->isChecked();
+    s.SmallFont = SmallFont->isChecked();
+    s.LargeFont = LargeFont->isChecked();
+    s.InColor1 = InColor1->currentIndex();
+    s.InColor2 = InColor2->currentIndex();
+    s.OutColor1 = OutColor1->currentIndex();
+    s.OutColor2 = OutColor2->currentIndex();
+    s.TrayBakColor = TrayIconBakColor->currentIndex();
+    s.TrayForColor = TrayIconForColor->currentIndex();
+    s.PeakSpeed = PeakSpeed->Value();
+    const QPoint position = actions_.mainWindowPosition ? actions_.mainWindowPosition() : QPoint();
+    s.Left = position.x();
+    s.Top = position.y();
+    return s;
+}
+
+void TForm_Settings::setComboFont(const QFont& font)
+{
+    for (TColorCombo* combo :
+         {InColor1, InColor2, OutColor1, OutColor2, TrayIconBakColor, TrayIconForColor}) {
+        combo->setFont(font);
+    }
+}
+
+void TForm_Settings::In1Click()
+{
+    if (actions_.arrange) {
+        actions_.arrange();
+    }
+}
+
+void TForm_Settings::InColor1Change()
+{
+    if (actions_.arrange) {
+        actions_.arrange();
+    }
+}
+
+void TForm_Settings::TrayIconEnabledClick()
+{
+    if (actions_.setTrayActive) {
+        actions_.setTrayActive(TrayIconEnabled->isChecked());
+    }
+}
+
+void TForm_Settings::PeakSpeedChange()
+{
+    if (PeakSpeed->Value() == 0 && actions_.resetPeak) {
+        actions_.resetPeak();
+    }
+}
+
+void TForm_Settings::Button1Click()
+{
+    if (actions_.about) {
+        actions_.about();
+    }
+}
+
+void TForm_Settings::ImproveSpeedClick()
+{
+    if (actions_.improveSpeed) {
+        actions_.improveSpeed();
+    }
+}
+
+void TForm_Settings::FormClose()
+{
+    if (actions_.setOnTop) {
+        actions_.setOnTop(OnTop1->isChecked());
+    }
+    if (actions_.arrange) {
+        actions_.arrange();
+    }
+}
+
+void TForm_Settings::Timer1Timer()
+{
+    Timer1->stop();
+    if (actions_.load) {
+        actions_.load();
+    }
+}
+
+void TForm_Settings::closeEvent(QCloseEvent* event)
+{
+    FormClose();
+    event->accept(); // hides: the dialog lives as long as the program
+}
+
+void TForm_Settings::showEvent(QShowEvent* event)
+{
+    // Centred on the desktop the first time it opens.
+    if (!placed_) {
+        placed_ = true;
+        if (const QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen()) {
+            move(s->availableGeometry().center() - rect().center());
+        }
+    }
+    QWidget::showEvent(event);
 }
 
 } // namespace zarvello
