@@ -78,6 +78,21 @@ std::optional<ExitStatus> waitForHandOver(X11Session& x, AppProcess& copy,
     return copy.process().exitStatus();
 }
 
+bool isKeptAbove(const X11Session& x, WindowId window)
+{
+    return x.netWmState(window).contains("_NET_WM_STATE_ABOVE");
+}
+
+// The managed windows bottom to top, with their _NET_WM_STATE, for failure messages.
+std::string describeStacking(const X11Session& x)
+{
+    std::string text = "stacking, bottom first:";
+    for (WindowId window : x.clientListStacking())
+        text += " 0x" + QString::number(window, 16).toStdString() + " [" +
+                x.netWmState(window).join(' ').toStdString() + "]";
+    return text + "; active 0x" + QString::number(x.activeWindow(), 16).toStdString();
+}
+
 std::string describeWindows(const std::vector<WindowId>& windows)
 {
     std::string text;
@@ -116,31 +131,42 @@ class SingleInstance : public E2eTest
 {
 };
 
+// Starts another copy with the same file name and checks that it hands over: it ends with
+// status 0, never gets a window of its own, and rewrites the run log.
+void expectHandOver(X11Session& x, AppProcess& copy, const QString& runLog)
+{
+    std::vector<WindowId> copysWindows;
+    const auto status = waitForHandOver(x, copy, copysWindows);
+    ASSERT_TRUE(status) << "the second copy did not end";
+    EXPECT_TRUE(status->isCleanExit()) << status->describe();
+    EXPECT_TRUE(copysWindows.empty()) << "the second copy showed" << describeWindows(copysWindows);
+    expectOneRunLogLine(runLog);
+}
+
+// Two rounds each: the second, long after start-up has settled, cannot be passed by the first
+// copy coming forward on its own while starting; and the hand-over must work every time.
+constexpr int kRounds = 2;
+
 TEST_F(SingleInstance, SecondCopyRestoresAMinimisedFirstCopyAndEnds)
 {
     AppProcess& first = startProgram();
     const auto window = first.waitForMainWindow();
     ASSERT_TRUE(window) << first.output().toStdString();
-    ASSERT_TRUE(x().minimise(*window));
-    ASSERT_TRUE(waitUntil([&] { return x().isIconic(*window) && !x().isViewable(*window); },
-                          kReactionTimeout))
-        << "could not minimise the main window";
-    writeStaleRunLog(runLogPath());
-    x().takeReparentedWindows();
+    for (int round = 1; round <= kRounds; ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
+        ASSERT_TRUE(x().minimise(*window));
+        ASSERT_TRUE(waitUntil([&] { return x().isIconic(*window) && !x().isViewable(*window); },
+                              kReactionTimeout))
+            << "could not minimise the main window";
+        writeStaleRunLog(runLogPath());
+        x().takeReparentedWindows();
 
-    AppProcess& second = startProgram();
-    std::vector<WindowId> secondsWindows;
-    const auto status = waitForHandOver(x(), second, secondsWindows);
-    ASSERT_TRUE(status) << "the second copy did not end";
-    EXPECT_TRUE(status->isCleanExit()) << status->describe();
-    EXPECT_TRUE(secondsWindows.empty())
-        << "the second copy showed" << describeWindows(secondsWindows);
-
-    EXPECT_TRUE(waitUntil([&] { return x().wmState(*window) == 1L && x().isViewable(*window); },
-                          kReactionTimeout))
-        << "the first copy's window stayed minimised";
-    EXPECT_TRUE(first.isRunning());
-    expectOneRunLogLine(runLogPath());
+        ASSERT_NO_FATAL_FAILURE(expectHandOver(x(), startProgram(), runLogPath()));
+        EXPECT_TRUE(waitUntil([&] { return x().wmState(*window) == 1L && x().isViewable(*window); },
+                              kReactionTimeout))
+            << "the first copy's window stayed minimised";
+        ASSERT_TRUE(first.isRunning());
+    }
 }
 
 TEST_F(SingleInstance, SecondCopyBringsAVisibleFirstCopyToTheTopAndEnds)
@@ -148,26 +174,32 @@ TEST_F(SingleInstance, SecondCopyBringsAVisibleFirstCopyToTheTopAndEnds)
     AppProcess& first = startProgram();
     const auto window = first.waitForMainWindow();
     ASSERT_TRUE(window) << first.output().toStdString();
-    // Another window over it, as when the user has gone on working elsewhere.
+    // Another window over it, as when the user has gone on working elsewhere. It shares the
+    // main window's layer: over a stay-on-top window only another one can lie.
     const WindowId other = x().createTestWindow("e2e other window", QRect(300, 200, 400, 300));
-    ASSERT_TRUE(waitUntil([&] { return x().isStackedAbove(other, *window); }, kReactionTimeout))
-        << "the other window did not go over the main window";
-    x().takeReparentedWindows();
+    auto sameLayer = [&] { return isKeptAbove(x(), other) == isKeptAbove(x(), *window); };
+    for (int round = 1; round <= kRounds; ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
+        ASSERT_TRUE(waitUntil(
+            [&] {
+                if (!sameLayer())
+                    x().setKeepAbove(other, isKeptAbove(x(), *window));
+                else if (!x().isStackedAbove(other, *window))
+                    x().activate(other); // as a click on it would
+                return sameLayer() && x().isStackedAbove(other, *window);
+            },
+            kReactionTimeout))
+            << "the other window did not go over the main window; " << describeStacking(x());
+        writeStaleRunLog(runLogPath());
+        x().takeReparentedWindows();
 
-    AppProcess& second = startProgram();
-    std::vector<WindowId> secondsWindows;
-    const auto status = waitForHandOver(x(), second, secondsWindows);
-    ASSERT_TRUE(status) << "the second copy did not end";
-    EXPECT_TRUE(status->isCleanExit()) << status->describe();
-    EXPECT_TRUE(secondsWindows.empty())
-        << "the second copy showed" << describeWindows(secondsWindows);
-
-    EXPECT_TRUE(waitUntil([&] { return x().isStackedAbove(*window, other); }, kReactionTimeout))
-        << "the first copy's window was not brought to the top; active window 0x" << std::hex
-        << x().activeWindow();
-    EXPECT_TRUE(x().isViewable(*window));
-    EXPECT_TRUE(first.isRunning());
-    expectOneRunLogLine(runLogPath());
+        ASSERT_NO_FATAL_FAILURE(expectHandOver(x(), startProgram(), runLogPath()));
+        EXPECT_TRUE(waitUntil([&] { return x().isStackedAbove(*window, other); }, kReactionTimeout))
+            << "the first copy's window was not brought to the top; " << describeStacking(x());
+        EXPECT_TRUE(sameLayer());
+        EXPECT_TRUE(x().isViewable(*window));
+        ASSERT_TRUE(first.isRunning());
+    }
 }
 
 TEST_F(SingleInstance, SameFileNameInAnotherFolderIsTheSameProgram)

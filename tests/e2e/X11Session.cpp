@@ -596,6 +596,21 @@ bool X11Session::raise(WindowId window)
     return runTool("xdotool", {"windowraise", QString::number(window)}).ok();
 }
 
+void X11Session::setKeepAbove(WindowId window, bool above)
+{
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = window;
+    event.xclient.message_type = atom("_NET_WM_STATE");
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = above ? 1 : 0; // _NET_WM_STATE_ADD / _REMOVE
+    event.xclient.data.l[1] = static_cast<long>(atom("_NET_WM_STATE_ABOVE"));
+    event.xclient.data.l[3] = 2; // from a pager: applied without second thoughts
+    XSendEvent(dpy_, DefaultRootWindow(dpy_), False,
+               SubstructureRedirectMask | SubstructureNotifyMask, &event);
+    XFlush(dpy_);
+}
+
 void X11Session::sendDeleteWindow(WindowId window)
 {
     XEvent event{};

@@ -124,6 +124,8 @@ public:
     bool minimise(WindowId window); // xdotool windowminimize
     bool activate(WindowId window); // xdotool windowactivate (does not wait)
     bool raise(WindowId window);    // xdotool windowraise
+    // Asks the window manager to add or remove _NET_WM_STATE_ABOVE (stay on top).
+    void setKeepAbove(WindowId window, bool above);
     // The close request a window manager sends for the close box: WM_PROTOCOLS /
     // WM_DELETE_WINDOW. (xdotool windowclose destroys the window instead.)
     void sendDeleteWindow(WindowId window);
