@@ -1,0 +1,202 @@
+#include "platform/LinkDump.h"
+
+#include <linux/if_link.h>
+#include <linux/netlink.h>
+#include <linux/rtnetlink.h>
+#include <sys/socket.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstddef>
+#include <cstring>
+
+namespace zarvello {
+namespace {
+
+// Every read goes through memcpy: the replies are plain bytes and nothing
+// guarantees that a field sits at an address aligned for its type.
+template <typename T> T load(std::span<const std::byte> bytes, std::size_t offset)
+{
+    T value;
+    std::memcpy(&value, bytes.data() + offset, sizeof value);
+    return value;
+}
+
+constexpr std::size_t align4(std::size_t n)
+{
+    return (n + 3U) & ~std::size_t{3U};
+}
+
+constexpr std::size_t kHeaderSize = align4(sizeof(nlmsghdr));
+constexpr std::size_t kAttrHeaderSize = align4(sizeof(rtattr));
+
+constexpr std::size_t kStats64Needed = offsetof(rtnl_link_stats64, tx_bytes) + sizeof(__u64);
+constexpr std::size_t kStats32Needed = offsetof(rtnl_link_stats, tx_bytes) + sizeof(__u32);
+
+} // namespace
+
+std::span<const std::byte>
+buildLinkDumpRequest(LinkDumpKind kind, std::uint32_t seq,
+                     std::array<std::byte, kLinkDumpRequestCapacity>& out)
+{
+    out.fill(std::byte{0});
+    nlmsghdr header{};
+    header.nlmsg_flags = NLM_F_REQUEST | NLM_F_DUMP;
+    header.nlmsg_seq = seq;
+    std::size_t bodySize = 0;
+    if (kind == LinkDumpKind::Stats) {
+        if_stats_msg body{};
+        body.family = AF_UNSPEC;
+        body.filter_mask = IFLA_STATS_FILTER_BIT(IFLA_STATS_LINK_64);
+        bodySize = sizeof body;
+        std::memcpy(out.data() + kHeaderSize, &body, bodySize);
+        header.nlmsg_type = RTM_GETSTATS;
+    } else {
+        ifinfomsg body{};
+        body.ifi_family = AF_UNSPEC;
+        bodySize = sizeof body;
+        std::memcpy(out.data() + kHeaderSize, &body, bodySize);
+        header.nlmsg_type = RTM_GETLINK;
+    }
+    static_assert(kHeaderSize + std::max(sizeof(if_stats_msg), sizeof(ifinfomsg)) <=
+                  kLinkDumpRequestCapacity);
+    header.nlmsg_len = static_cast<__u32>(kHeaderSize + bodySize);
+    std::memcpy(out.data(), &header, sizeof header);
+    return std::span<const std::byte>(out).first(header.nlmsg_len);
+}
+
+LinkDumpParser::Status LinkDumpParser::feed(std::span<const std::byte> datagram)
+{
+    if (status_ != Status::NeedMore) {
+        return status_;
+    }
+    // The kernel never sends an empty datagram; one would mean a broken transport.
+    if (datagram.empty()) {
+        return status_ = Status::Failed;
+    }
+    std::size_t pos = 0;
+    while (pos < datagram.size()) {
+        const std::size_t remaining = datagram.size() - pos;
+        if (remaining < kHeaderSize) {
+            return status_ = Status::Failed;
+        }
+        const auto header = load<nlmsghdr>(datagram, pos);
+        if (header.nlmsg_len < kHeaderSize || header.nlmsg_len > remaining) {
+            return status_ = Status::Failed;
+        }
+        // A reply to some other request, e.g. one left over from an earlier dump.
+        if (header.nlmsg_seq != seq_) {
+            return status_ = Status::Failed;
+        }
+        status_ = readMessage(header.nlmsg_type, header.nlmsg_flags,
+                              datagram.subspan(pos + kHeaderSize, header.nlmsg_len - kHeaderSize));
+        if (status_ != Status::NeedMore) {
+            return status_;
+        }
+        pos += std::min(align4(header.nlmsg_len), remaining);
+    }
+    return status_;
+}
+
+LinkDumpParser::Status LinkDumpParser::readMessage(std::uint16_t type, std::uint16_t flags,
+                                                   std::span<const std::byte> payload)
+{
+    // The link list changed while the kernel walked it: some link may be
+    // missing or counted twice, so the sums would be wrong.
+    if ((flags & NLM_F_DUMP_INTR) != 0) {
+        return Status::Failed;
+    }
+    switch (type) {
+    case NLMSG_NOOP:
+        return Status::NeedMore;
+    case NLMSG_DONE:
+        // The end marker carries the dump's own result; negative means it broke off.
+        if (payload.size() >= sizeof(std::int32_t) && load<std::int32_t>(payload, 0) < 0) {
+            return Status::Failed;
+        }
+        return Status::Done;
+    case NLMSG_ERROR: {
+        if (payload.size() < sizeof(std::int32_t)) {
+            return Status::Failed;
+        }
+        const auto error = load<std::int32_t>(payload, 0);
+        const bool unsupported = error == -EOPNOTSUPP || error == -EINVAL;
+        return unsupported && links_ == 0 ? Status::Refused : Status::Failed;
+    }
+    default:
+        break;
+    }
+    const auto expected = static_cast<std::uint16_t>(
+        kind_ == LinkDumpKind::Stats ? unsigned{RTM_NEWSTATS} : unsigned{RTM_NEWLINK});
+    if (type != expected) {
+        return Status::Failed;
+    }
+    return addLink(payload) ? Status::NeedMore : Status::Failed;
+}
+
+bool LinkDumpParser::addLink(std::span<const std::byte> payload)
+{
+    const std::size_t fixed =
+        align4(kind_ == LinkDumpKind::Stats ? sizeof(if_stats_msg) : sizeof(ifinfomsg));
+    if (payload.size() < fixed) {
+        return false;
+    }
+    const std::span<const std::byte> attrs = payload.subspan(fixed);
+
+    const auto counters64 = static_cast<unsigned short>(
+        kind_ == LinkDumpKind::Stats ? unsigned{IFLA_STATS_LINK_64} : unsigned{IFLA_STATS64});
+    bool have64 = false;
+    bool have32 = false;
+    std::uint64_t rx64 = 0;
+    std::uint64_t tx64 = 0;
+    std::uint32_t rx32 = 0;
+    std::uint32_t tx32 = 0;
+
+    std::size_t pos = 0;
+    while (pos < attrs.size()) {
+        const std::size_t remaining = attrs.size() - pos;
+        if (remaining < kAttrHeaderSize) {
+            return false;
+        }
+        const auto attr = load<rtattr>(attrs, pos);
+        if (attr.rta_len < kAttrHeaderSize || attr.rta_len > remaining) {
+            return false;
+        }
+        const auto attrType = static_cast<unsigned short>(attr.rta_type & NLA_TYPE_MASK);
+        const std::span<const std::byte> data =
+            attrs.subspan(pos + kAttrHeaderSize, attr.rta_len - kAttrHeaderSize);
+        if (attrType == counters64) {
+            // Older kernels send a shorter record; only the byte counters matter.
+            if (data.size() < kStats64Needed) {
+                return false;
+            }
+            rx64 = load<std::uint64_t>(data, offsetof(rtnl_link_stats64, rx_bytes));
+            tx64 = load<std::uint64_t>(data, offsetof(rtnl_link_stats64, tx_bytes));
+            have64 = true;
+        } else if (kind_ == LinkDumpKind::Links && attrType == IFLA_STATS) {
+            if (data.size() < kStats32Needed) {
+                return false;
+            }
+            rx32 = load<std::uint32_t>(data, offsetof(rtnl_link_stats, rx_bytes));
+            tx32 = load<std::uint32_t>(data, offsetof(rtnl_link_stats, tx_bytes));
+            have32 = true;
+        }
+        pos += std::min(align4(attr.rta_len), remaining);
+    }
+
+    if (have64) {
+        // Each link enters the sums with the low 32 bits of its counter.
+        rx32 = static_cast<std::uint32_t>(rx64);
+        tx32 = static_cast<std::uint32_t>(tx64);
+    } else if (!have32) {
+        // A link without counters would silently drop out of the sums and
+        // make the next good sample jump.
+        return false;
+    }
+    sums_.inOctets += rx32;
+    sums_.outOctets += tx32;
+    ++links_;
+    return true;
+}
+
+} // namespace zarvello

@@ -1,0 +1,62 @@
+#pragma once
+
+// The rtnetlink conversation that yields the summed link counters, without the
+// socket: building the dump request and reading the kernel's replies. Pure
+// byte-in, status-out code, so every malformed reply can be tried in a test.
+
+#include "platform/CounterSource.h"
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
+namespace zarvello {
+
+// Which dump to ask for. Stats is the cheap one (64-bit counters only); Links
+// is the full link description, which every kernel with rtnetlink answers.
+enum class LinkDumpKind : std::uint8_t { Stats, Links };
+
+// Large enough for either request.
+inline constexpr std::size_t kLinkDumpRequestCapacity = 32;
+
+// Writes the dump request for `kind` into `out` and returns the part of `out`
+// that holds it.
+std::span<const std::byte>
+buildLinkDumpRequest(LinkDumpKind kind, std::uint32_t seq,
+                     std::array<std::byte, kLinkDumpRequestCapacity>& out);
+
+// Reads one dump reply, datagram by datagram, summing every link's rx and tx
+// byte counters (each cut to its low 32 bits, the sums wrapping modulo 2^32).
+class LinkDumpParser
+{
+public:
+    enum class Status : std::uint8_t {
+        NeedMore, // consistent so far, the end has not been seen
+        Done,     // the dump ended cleanly: sums() is the sample
+        Refused,  // the kernel does not offer this dump (error reply before any link)
+        Failed,   // error reply, interrupted dump, wrong sequence or malformed bytes
+    };
+
+    LinkDumpParser(LinkDumpKind kind, std::uint32_t seq) : kind_(kind), seq_(seq) {}
+
+    // Takes the next datagram. Once the status is no longer NeedMore it stays
+    // as it is and further datagrams are ignored.
+    Status feed(std::span<const std::byte> datagram);
+
+    [[nodiscard]] Status status() const { return status_; }
+    [[nodiscard]] CounterSample sums() const { return sums_; }
+    [[nodiscard]] std::uint32_t links() const { return links_; }
+
+private:
+    Status readMessage(std::uint16_t type, std::uint16_t flags, std::span<const std::byte> payload);
+    bool addLink(std::span<const std::byte> payload);
+
+    LinkDumpKind kind_;
+    std::uint32_t seq_;
+    Status status_ = Status::NeedMore;
+    CounterSample sums_;
+    std::uint32_t links_ = 0;
+};
+
+} // namespace zarvello
