@@ -5,8 +5,10 @@
 #include "app/ScreenDocker.h"
 #include "app/TopMost.h"
 #include "platform/CounterSource.h"
+#include "platform/RegistryFile.h"
 #include "platform/SingleInstance.h"
 #include "platform/TerminationSignals.h"
+#include "settings/RegistryHive.h"
 #include "settings/Setting_Form.h"
 #include "settings/SettingsStore.h"
 #include "version/Mem_Form.h"
@@ -51,7 +53,8 @@ void showError(const QString& text)
 }
 
 // The dialog's controls become the live settings of the meter window.
-void wireSettings(TForm_Main& main, TForm_Settings& settings, SettingsHive& hive)
+void wireSettings(TForm_Main& main, TForm_Settings& settings, SettingsHive& hive,
+                  const RegistryFile& registry)
 {
     main.setSettingsSource([&settings] { return settings.current(); },
                            [&settings] { settings.In1->setChecked(true); });
@@ -70,7 +73,7 @@ void wireSettings(TForm_Main& main, TForm_Settings& settings, SettingsHive& hive
         .about = [&main] { main.About1Click(); },
         .improveSpeed = {},
         .load =
-            [&main, &settings, &hive] {
+            [&main, &settings, &hive, &registry] {
                 LoadTargets targets{
                     .setTrayActive = [&main](bool on) { main.TrayProgress()->setActive(on); },
                     .setDockActive = [&main](bool on) { main.Docker1()->setActive(on); },
@@ -82,6 +85,15 @@ void wireSettings(TForm_Main& main, TForm_Settings& settings, SettingsHive& hive
                     .error = showError,
                 };
                 loadSettings(hive, settings, targets, currentScreens());
+                // A damaged options file was set aside and the defaults used: say so.
+                if (!registry.loadError().isEmpty()) {
+                    QString text = registry.loadError();
+                    if (!registry.keptCopyPath().isEmpty()) {
+                        text += QStringLiteral("\nThe file was kept as %1.")
+                                    .arg(registry.keptCopyPath());
+                    }
+                    showError(text);
+                }
             },
         .mainWindowPosition = [&main] { return main.pos(); },
     });
@@ -106,7 +118,8 @@ int runApplication(int argc, char** argv)
         return 0;
     }
 
-    EmptyHive hive;
+    RegistryFile registry(RegistryFile::defaultFilePath());
+    RegistryHive hive(registry);
     auto formMain = std::make_unique<TForm_Main>(makeSystemCounterSource());
     instance.listen();
     QObject::connect(&instance, &SingleInstance::activationRequested, formMain.get(),
@@ -116,7 +129,7 @@ int runApplication(int argc, char** argv)
     auto formVersion = std::make_unique<TForm_Version>();
     auto formMem = std::make_unique<TForm_Mem>();
     formMain->setCompanionWindows({formSettings.get(), formVersion.get(), formMem.get()});
-    wireSettings(*formMain, *formSettings, hive);
+    wireSettings(*formMain, *formSettings, hive, registry);
 
     TerminationSignals termination;
     QObject::connect(&termination, &TerminationSignals::terminationRequested, formMain.get(),

@@ -1,0 +1,26 @@
+#pragma once
+
+#include "platform/Registry.h"
+#include "settings/SettingsStore.h"
+
+namespace zarvello {
+
+// The settings key, HKEY_LOCAL_MACHINE\Software\Zarvello, opened (and created
+// when missing) at the first access and closed by commit().
+class RegistryHive : public SettingsHive
+{
+public:
+    explicit RegistryHive(Registry& registry) : registry_(registry) {}
+
+    StoredValue read(const QString& name) override;
+    bool write(const QString& name, std::int32_t value) override;
+    bool commit() override;
+
+private:
+    RegistryKey& key();
+
+    Registry& registry_;
+    RegistryKey key_;
+};
+
+} // namespace zarvello
