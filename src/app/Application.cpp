@@ -6,11 +6,13 @@
 #include "app/TopMost.h"
 #include "platform/CounterSource.h"
 #include "platform/RegistryFile.h"
+#include "platform/RestartRequest.h"
 #include "platform/SingleInstance.h"
 #include "platform/TerminationSignals.h"
 #include "settings/RegistryHive.h"
 #include "settings/Setting_Form.h"
 #include "settings/SettingsStore.h"
+#include "settings/TcpTuning.h"
 #include "version/Mem_Form.h"
 #include "version/Version_Form.h"
 #include "widgets/TrayProgressBar.h"
@@ -54,7 +56,7 @@ void showError(const QString& text)
 
 // The dialog's controls become the live settings of the meter window.
 void wireSettings(TForm_Main& main, TForm_Settings& settings, SettingsHive& hive,
-                  const RegistryFile& registry)
+                  RegistryFile& registry)
 {
     main.setSettingsSource([&settings] { return settings.current(); },
                            [&settings] { settings.In1->setChecked(true); });
@@ -71,7 +73,26 @@ void wireSettings(TForm_Main& main, TForm_Settings& settings, SettingsHive& hive
         .resetPeak = [&main] { main.PeakReset1Click(); },
         .setOnTop = [&main](bool on) { main.Top1()->setOnTop(on); },
         .about = [&main] { main.About1Click(); },
-        .improveSpeed = {},
+        .improveSpeed =
+            [&settings, &registry] {
+                LogindRestartRequest restart;
+                const TuningDialogs dialogs{
+                    .confirm =
+                        [&settings](const QString& text) {
+                            return QMessageBox::question(&settings, QStringLiteral("Confirm"), text,
+                                                         QMessageBox::Ok | QMessageBox::Cancel,
+                                                         QMessageBox::Cancel) == QMessageBox::Ok;
+                        },
+                    .error = showError,
+                    .message =
+                        [&settings](const QString& text) {
+                            QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Zarvello"), text,
+                                            QMessageBox::Ok, &settings);
+                            box.exec();
+                        },
+                };
+                improveSpeed(registry, dialogs, restart, &settings);
+            },
         .load =
             [&main, &settings, &hive, &registry] {
                 LoadTargets targets{
