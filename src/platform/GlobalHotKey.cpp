@@ -1,0 +1,317 @@
+#include "platform/GlobalHotKey.h"
+
+#include <QAbstractNativeEventFilter>
+#include <QByteArray>
+#include <QCoreApplication>
+#include <QGuiApplication>
+
+#include <xcb/xproto.h>
+
+#include <X11/XKBlib.h>
+#include <X11/Xlib.h>
+#include <X11/keysym.h>
+
+#include <algorithm>
+#include <array>
+#include <cstddef>
+#include <utility>
+
+namespace zarvello {
+namespace {
+
+constexpr int kVirtualKeyMask = 0xFF;
+
+// X's core key and button state has the eight modifiers in its low byte; the bits above
+// carry mouse buttons and the keyboard group, which have no say in a chord.
+constexpr unsigned int kKeyModifierBits = 0xFF;
+
+struct VirtualKeysym
+{
+    int virtualKey;
+    unsigned long keysym;
+};
+
+constexpr std::array kNamedKeys{
+    VirtualKeysym{0x08, XK_BackSpace}, VirtualKeysym{0x09, XK_Tab},
+    VirtualKeysym{0x0D, XK_Return},    VirtualKeysym{0x13, XK_Pause},
+    VirtualKeysym{0x1B, XK_Escape},    VirtualKeysym{0x20, XK_space},
+    VirtualKeysym{0x21, XK_Prior},     VirtualKeysym{0x22, XK_Next},
+    VirtualKeysym{0x23, XK_End},       VirtualKeysym{0x24, XK_Home},
+    VirtualKeysym{0x25, XK_Left},      VirtualKeysym{0x26, XK_Up},
+    VirtualKeysym{0x27, XK_Right},     VirtualKeysym{0x28, XK_Down},
+    VirtualKeysym{0x2C, XK_Print},     VirtualKeysym{0x2D, XK_Insert},
+    VirtualKeysym{0x2E, XK_Delete},
+};
+
+Display* x11Display()
+{
+    // A plain QCoreApplication (or none) has no display connection at all.
+    auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance());
+    auto* x11 = app ? app->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    return x11 ? x11->display() : nullptr;
+}
+
+// X reports errors asynchronously and the handler is process-wide. While this lives, errors
+// of our own requests are dropped instead of reaching whoever else set a handler: a key that
+// another client already holds answers BadAccess, which for us only means "no hot key".
+class ScopedXErrorTrap
+{
+public:
+    explicit ScopedXErrorTrap(Display* display) : display_(display)
+    {
+        // Earlier requests' errors still belong to the previous handler.
+        XSync(display_, False);
+        previous_ = XSetErrorHandler(&ignore);
+    }
+    ~ScopedXErrorTrap()
+    {
+        XSync(display_, False);
+        XSetErrorHandler(previous_);
+    }
+    ScopedXErrorTrap(const ScopedXErrorTrap&) = delete;
+    ScopedXErrorTrap& operator=(const ScopedXErrorTrap&) = delete;
+
+private:
+    static int ignore(Display* /*display*/, XErrorEvent* /*error*/) { return 0; }
+
+    Display* display_;
+    XErrorHandler previous_ = nullptr;
+};
+
+unsigned int findNumLockMask(Display* display)
+{
+    XModifierKeymap* map = XGetModifierMapping(display);
+    if (map == nullptr) {
+        return 0;
+    }
+    const int perModifier = map->max_keypermod;
+    const std::vector<unsigned char> keycodes(map->modifiermap,
+                                              map->modifiermap + std::ptrdiff_t{8} * perModifier);
+    XFreeModifiermap(map);
+    return numLockMaskOf(keycodes, perModifier, [display](unsigned char keycode) {
+        return XkbKeycodeToKeysym(display, keycode, 0, 0) == XK_Num_Lock;
+    });
+}
+
+} // namespace
+
+unsigned long keysymOfVirtualKey(int virtualKey)
+{
+    if (virtualKey >= '0' && virtualKey <= '9') {
+        return XK_0 + static_cast<unsigned long>(virtualKey - '0');
+    }
+    if (virtualKey >= 'A' && virtualKey <= 'Z') {
+        // Grabs name the unshifted symbol; Shift is a modifier of its own.
+        return XK_a + static_cast<unsigned long>(virtualKey - 'A');
+    }
+    if (virtualKey >= 0x60 && virtualKey <= 0x69) {
+        return XK_KP_0 + static_cast<unsigned long>(virtualKey - 0x60);
+    }
+    if (virtualKey >= 0x70 && virtualKey <= 0x87) {
+        return XK_F1 + static_cast<unsigned long>(virtualKey - 0x70);
+    }
+    const auto* named = std::find_if(
+        kNamedKeys.begin(), kNamedKeys.end(),
+        [virtualKey](const VirtualKeysym& entry) { return entry.virtualKey == virtualKey; });
+    return named != kNamedKeys.end() ? named->keysym : 0;
+}
+
+std::optional<XKeyChord> decodeShortCut(int shortCut)
+{
+    const unsigned long keysym = keysymOfVirtualKey(shortCut & kVirtualKeyMask);
+    if (keysym == 0) {
+        return std::nullopt;
+    }
+    XKeyChord chord{keysym, 0};
+    if ((shortCut & kShortCutShift) != 0) {
+        chord.modifiers |= ShiftMask;
+    }
+    if ((shortCut & kShortCutCtrl) != 0) {
+        chord.modifiers |= ControlMask;
+    }
+    if ((shortCut & kShortCutAlt) != 0) {
+        chord.modifiers |= Mod1Mask;
+    }
+    return chord;
+}
+
+Qt::KeyboardModifiers qtModifiersOfShortCut(int shortCut)
+{
+    Qt::KeyboardModifiers modifiers;
+    if ((shortCut & kShortCutShift) != 0) {
+        modifiers |= Qt::ShiftModifier;
+    }
+    if ((shortCut & kShortCutCtrl) != 0) {
+        modifiers |= Qt::ControlModifier;
+    }
+    if ((shortCut & kShortCutAlt) != 0) {
+        modifiers |= Qt::AltModifier;
+    }
+    return modifiers;
+}
+
+std::vector<unsigned int> grabModifierCombinations(unsigned int modifiers, unsigned int numLockMask)
+{
+    std::vector<unsigned int> combinations;
+    for (const unsigned int locks :
+         {0U, static_cast<unsigned int>(LockMask), numLockMask, numLockMask | LockMask}) {
+        const unsigned int mask = modifiers | locks;
+        // Without a NumLock modifier the last two repeat the first two.
+        if (std::find(combinations.begin(), combinations.end(), mask) == combinations.end()) {
+            combinations.push_back(mask);
+        }
+    }
+    return combinations;
+}
+
+unsigned int numLockMaskOf(const std::vector<unsigned char>& modifierMap, int keysPerModifier,
+                           const std::function<bool(unsigned char)>& isNumLock)
+{
+    if (keysPerModifier <= 0) {
+        return 0;
+    }
+    const auto perModifier = static_cast<std::size_t>(keysPerModifier);
+    for (std::size_t modifier = 0; modifier < 8; ++modifier) {
+        for (std::size_t slot = 0; slot < perModifier; ++slot) {
+            const std::size_t index = modifier * perModifier + slot;
+            if (index >= modifierMap.size()) {
+                return 0;
+            }
+            const unsigned char keycode = modifierMap[index];
+            if (keycode != 0 && isNumLock(keycode)) {
+                return 1U << modifier;
+            }
+        }
+    }
+    return 0;
+}
+
+bool isChordPress(unsigned int keycode, unsigned int state, unsigned int chordKeycode,
+                  unsigned int chordModifiers, unsigned int numLockMask)
+{
+    const unsigned int locks = numLockMask | LockMask;
+    return keycode == chordKeycode && (state & kKeyModifierBits & ~locks) == chordModifiers;
+}
+
+// Qt reads the X connection; key presses delivered to the root window under our grab come
+// through here before Qt looks for a window of its own to give them to.
+class TGlobalHotKey::KeyFilter : public QAbstractNativeEventFilter
+{
+public:
+    explicit KeyFilter(TGlobalHotKey& owner) : owner_(owner) {}
+
+    bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr* /*result*/) override
+    {
+        if (eventType != "xcb_generic_event_t" || message == nullptr) {
+            return false;
+        }
+        const auto* event = static_cast<const xcb_generic_event_t*>(message);
+        // The top bit only says the event came from SendEvent.
+        if ((event->response_type & 0x7F) != XCB_KEY_PRESS) {
+            return false;
+        }
+        const auto* press = static_cast<const xcb_key_press_event_t*>(message);
+        return owner_.handleKeyPress(press->detail, press->state, press->root, press->event);
+    }
+
+private:
+    TGlobalHotKey& owner_;
+};
+
+TGlobalHotKey::TGlobalHotKey(QObject* parent) : QObject(parent) {}
+
+TGlobalHotKey::~TGlobalHotKey()
+{
+    ungrab();
+}
+
+void TGlobalHotKey::setHotKey(int value)
+{
+    if (value == hotKey_) {
+        return;
+    }
+    ungrab();
+    hotKey_ = value;
+    grab();
+}
+
+void TGlobalHotKey::setActive(bool value)
+{
+    if (value == active_) {
+        return;
+    }
+    ungrab();
+    active_ = value;
+    grab();
+}
+
+void TGlobalHotKey::grab()
+{
+    if (!active_ || hotKey_ == 0) {
+        return;
+    }
+    const std::optional<XKeyChord> chord = decodeShortCut(hotKey_);
+    if (!chord) {
+        return;
+    }
+    Display* display = x11Display();
+    if (display == nullptr) {
+        return;
+    }
+    const KeyCode keycode = XKeysymToKeycode(display, chord->keysym);
+    if (keycode == 0) {
+        return; // the keyboard has no such key
+    }
+    const Window root = DefaultRootWindow(display);
+    const unsigned int numLockMask = findNumLockMask(display);
+    {
+        ScopedXErrorTrap trap(display);
+        for (const unsigned int mask : grabModifierCombinations(chord->modifiers, numLockMask)) {
+            XGrabKey(display, keycode, mask, root, False, GrabModeAsync, GrabModeAsync);
+        }
+    }
+    grabbed_ = true;
+    root_ = root;
+    keycode_ = keycode;
+    modifiers_ = chord->modifiers;
+    numLockMask_ = numLockMask;
+    filter_ = std::make_unique<KeyFilter>(*this);
+    QCoreApplication::instance()->installNativeEventFilter(filter_.get());
+}
+
+void TGlobalHotKey::ungrab()
+{
+    if (!grabbed_) {
+        return;
+    }
+    grabbed_ = false;
+    if (QCoreApplication::instance() != nullptr) {
+        QCoreApplication::instance()->removeNativeEventFilter(filter_.get());
+    }
+    filter_.reset();
+    Display* display = x11Display();
+    if (display == nullptr) {
+        return; // the connection is gone, and the server dropped our grabs with it
+    }
+    ScopedXErrorTrap trap(display);
+    for (const unsigned int mask : grabModifierCombinations(modifiers_, numLockMask_)) {
+        XUngrabKey(display, static_cast<int>(keycode_), mask, root_);
+    }
+}
+
+bool TGlobalHotKey::handleKeyPress(unsigned int keycode, unsigned int state, unsigned long root,
+                                   unsigned long window)
+{
+    if (!grabbed_ || root != root_ || window != root_ ||
+        !isChordPress(keycode, state, keycode_, modifiers_, numLockMask_)) {
+        return false;
+    }
+    // The handler may change or destroy this object: call a copy and touch nothing after.
+    const KeyDownHandler handler = onKeyDown_;
+    if (handler) {
+        handler(this, hotKey_ & kVirtualKeyMask, qtModifiersOfShortCut(hotKey_));
+    }
+    return true;
+}
+
+} // namespace zarvello
