@@ -14,6 +14,7 @@
 #include "settings/SettingsStore.h"
 #include "settings/TcpTuning.h"
 #include "version/Mem_Form.h"
+#include "version/VersionCheck.h"
 #include "version/Version_Form.h"
 #include "widgets/TrayProgressBar.h"
 
@@ -56,7 +57,7 @@ void showError(const QString& text)
 
 // The dialog's controls become the live settings of the meter window.
 void wireSettings(TForm_Main& main, TForm_Settings& settings, SettingsHive& hive,
-                  RegistryFile& registry)
+                  RegistryFile& registry, TVersionCheck& versionCheck)
 {
     main.setSettingsSource([&settings] { return settings.current(); },
                            [&settings] { settings.In1->setChecked(true); });
@@ -94,7 +95,7 @@ void wireSettings(TForm_Main& main, TForm_Settings& settings, SettingsHive& hive
                 improveSpeed(registry, dialogs, restart, &settings);
             },
         .load =
-            [&main, &settings, &hive, &registry] {
+            [&main, &settings, &hive, &registry, &versionCheck] {
                 LoadTargets targets{
                     .setTrayActive = [&main](bool on) { main.TrayProgress()->setActive(on); },
                     .setDockActive = [&main](bool on) { main.Docker1()->setActive(on); },
@@ -102,7 +103,7 @@ void wireSettings(TForm_Main& main, TForm_Settings& settings, SettingsHive& hive
                     .arrange = [&main] { main.ArrangeForm(); },
                     .windowSize = [&main] { return main.size(); },
                     .moveWindow = [&main](QPoint to) { main.move(to); },
-                    .startVersionCheck = {},
+                    .startVersionCheck = [&versionCheck] { versionCheck.start(); },
                     .error = showError,
                 };
                 loadSettings(hive, settings, targets, currentScreens());
@@ -150,7 +151,11 @@ int runApplication(int argc, char** argv)
     auto formVersion = std::make_unique<TForm_Version>();
     auto formMem = std::make_unique<TForm_Mem>();
     formMain->setCompanionWindows({formSettings.get(), formVersion.get(), formMem.get()});
-    wireSettings(*formMain, *formSettings, hive, registry);
+    // The notice owns the check, so nothing of it outlives the window it writes to.
+    auto* versionCheck = new TVersionCheck(formVersion.get(), versionServerHost(),
+                                           TVersionCheck::kVersionPort, formVersion.get());
+    wireSettings(*formMain, *formSettings, hive, registry, *versionCheck);
+    formMain->setMemoryWindow([memory = formMem.get()] { memory->Open(); });
 
     TerminationSignals termination;
     QObject::connect(&termination, &TerminationSignals::terminationRequested, formMain.get(),

@@ -5,6 +5,7 @@
 #include "app/TopMost.h"
 #include "meter/Figures.h"
 #include "meter/ThdTimer.h"
+#include "platform/GlobalHotKey.h"
 #include "platform/X11Window.h"
 #include "widgets/ColorCombo.h"
 #include "widgets/Colour.h"
@@ -118,6 +119,11 @@ TForm_Main::TForm_Main(std::unique_ptr<CounterSource> counters, QWidget* parent)
     docker1_ = new TScreenDocker(this);
     top1_ = new TTopMost(this);
     aboutDlg_ = new TAboutDlg(this);
+    globalHotKey1_ = new TGlobalHotKey(this);
+    globalHotKey1_->setOnKeyDown(
+        [this](TGlobalHotKey*, int, Qt::KeyboardModifiers) { GlobalHotKey1KeyDown(); });
+    globalHotKey1_->setHotKey(16461); // Ctrl+M
+    globalHotKey1_->setActive(true);
 
     switchInOn_ = [this] {
         ownSettings_.In = true;
@@ -230,6 +236,18 @@ void TForm_Main::setSettingsWindow(std::function<void()> show)
 void TForm_Main::setComboFontTarget(std::function<void(const QFont&)> apply)
 {
     comboFont_ = std::move(apply);
+}
+
+void TForm_Main::setMemoryWindow(std::function<void()> show)
+{
+    showMemory_ = std::move(show);
+}
+
+void TForm_Main::GlobalHotKey1KeyDown()
+{
+    if (showMemory_) {
+        showMemory_();
+    }
 }
 
 void TForm_Main::setCloseHandler(std::function<void()> handler)

@@ -21,6 +21,7 @@ class QAction;
 namespace zarvello {
 
 class TAboutDlg;
+class TGlobalHotKey;
 class TGradProgress;
 class TScreenDocker;
 class TThreadedTimer;
@@ -60,6 +61,8 @@ public:
     void setSettingsWindow(std::function<void()> show);
     // The settings dialog's colour combos follow the meter's font set.
     void setComboFontTarget(std::function<void(const QFont&)> apply);
+    // What Ctrl+M opens (the memory window, with its timer running).
+    void setMemoryWindow(std::function<void()> show);
     // Runs when the window closes, before the program ends (the settings save).
     void setCloseHandler(std::function<void()> handler);
 
@@ -77,6 +80,7 @@ public:
     void TrayProgressDblClick();
     void ApplicationEvents1Minimize();
     void ApplicationEvents1Restore();
+    void GlobalHotKey1KeyDown();
 
     // Asked by a second copy of the program: restore if minimised, raise otherwise.
     void bringForward();
@@ -95,6 +99,7 @@ public:
     [[nodiscard]] TTopMost* Top1() const { return top1_; }
     [[nodiscard]] QMenu* PopupMenu1() const { return popupMenu1_; }
     [[nodiscard]] TAboutDlg* AboutDlg() const { return aboutDlg_; }
+    [[nodiscard]] TGlobalHotKey* GlobalHotKey1() const { return globalHotKey1_; }
     [[nodiscard]] QLabel* label(MeterControl control) const;
     [[nodiscard]] QWidget* control(MeterControl control) const;
     [[nodiscard]] QWidget* clientArea() const { return client_; }
@@ -160,6 +165,8 @@ private:
     TTopMost* top1_ = nullptr;
     QMenu* popupMenu1_ = nullptr;
     TAboutDlg* aboutDlg_ = nullptr;
+    TGlobalHotKey* globalHotKey1_ = nullptr;
+    std::function<void()> showMemory_;
 
     bool firstActivation_ = true;
     bool minimized_ = false;
