@@ -1,10 +1,12 @@
 # The two set-up commands on a fresh Debian 12 machine are `make run` and `make test`.
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
+FUZZ_BUILD ?= build-fuzz
+FUZZ_TIME  ?= 20
 JOBS       ?= $(shell nproc)
 CMAKE_ARGS ?=
 
-.PHONY: all deps test-deps configure build run test asan bench format tidy clean
+.PHONY: all deps test-deps configure build run test asan fuzz bench format tidy clean
 
 all: build
 
@@ -32,7 +34,24 @@ $(ASAN_BUILD)/build.ninja:
 asan: $(ASAN_BUILD)/build.ninja
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 
-test: test-deps build asan
+# libFuzzer needs clang, so the fuzz targets are a project of their own. New
+# inputs go to the build folder; the checked-in corpus is only read.
+$(FUZZ_BUILD)/build.ninja:
+	cmake -S fuzz -B $(FUZZ_BUILD) -G Ninja -DCMAKE_CXX_COMPILER=clang++ \
+	      -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+fuzz: test-deps $(FUZZ_BUILD)/build.ninja
+	cmake --build $(FUZZ_BUILD) -j $(JOBS)
+	@mkdir -p $(FUZZ_BUILD)/corpus/regformat
+	@echo "fuzz: regformat_fuzz for $(FUZZ_TIME) s"
+	@$(FUZZ_BUILD)/regformat_fuzz -max_total_time=$(FUZZ_TIME) -max_len=4096 \
+	    -dict=fuzz/regformat.dict -artifact_prefix=$(FUZZ_BUILD)/ \
+	    $(FUZZ_BUILD)/corpus/regformat fuzz/corpus/regformat \
+	    > $(FUZZ_BUILD)/regformat_fuzz.log 2>&1 \
+	    || { tail -n 60 $(FUZZ_BUILD)/regformat_fuzz.log; exit 1; }
+	@grep -E '^Done [0-9]+ runs' $(FUZZ_BUILD)/regformat_fuzz.log
+
+test: test-deps build asan fuzz
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) -L 'unit|widget|e2e'
 	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1 \
 	    UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
@@ -42,10 +61,10 @@ bench: deps build
 	$(BUILD)/bench/zarvello_bench
 
 format:
-	find src tests bench -name '*.cpp' -o -name '*.h' | xargs clang-format -i
+	find src tests bench fuzz -name '*.cpp' -o -name '*.h' | xargs clang-format -i
 
 tidy: configure
 	find src -name '*.cpp' | xargs clang-tidy -p $(BUILD) --quiet
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)

@@ -1,0 +1,652 @@
+#include "platform/RegFormat.h"
+
+#include <QStringDecoder>
+
+#include <array>
+#include <string_view>
+#include <utility>
+
+namespace zarvello {
+
+namespace {
+
+constexpr std::array<std::pair<RegRoot, const char*>, 5> kRoots{{
+    {RegRoot::ClassesRoot, "HKEY_CLASSES_ROOT"},
+    {RegRoot::CurrentUser, "HKEY_CURRENT_USER"},
+    {RegRoot::LocalMachine, "HKEY_LOCAL_MACHINE"},
+    {RegRoot::Users, "HKEY_USERS"},
+    {RegRoot::CurrentConfig, "HKEY_CURRENT_CONFIG"},
+}};
+
+// Hex data lines end with "\" once they reach this column, as the registry
+// editor wraps them.
+constexpr qsizetype kHexWrapColumn = 76;
+
+QString fold(const QString& name)
+{
+    return name.toCaseFolded();
+}
+
+bool isBlank(char c)
+{
+    return c == ' ' || c == '\t';
+}
+
+bool isControl(char16_t c)
+{
+    return c < 0x20 || c == 0x7f;
+}
+
+std::string_view trimmed(std::string_view v)
+{
+    while (!v.empty() && isBlank(v.front())) {
+        v.remove_prefix(1);
+    }
+    while (!v.empty() && isBlank(v.back())) {
+        v.remove_suffix(1);
+    }
+    return v;
+}
+
+int hexDigit(char c)
+{
+    if (c >= '0' && c <= '9') {
+        return c - '0';
+    }
+    if (c >= 'a' && c <= 'f') {
+        return c - 'a' + 10;
+    }
+    if (c >= 'A' && c <= 'F') {
+        return c - 'A' + 10;
+    }
+    return -1;
+}
+
+// 1 to `maxDigits` hex digits and nothing else.
+std::optional<quint32> parseHexNumber(std::string_view digits, std::size_t maxDigits)
+{
+    if (digits.empty() || digits.size() > maxDigits) {
+        return std::nullopt;
+    }
+    quint32 value = 0;
+    for (char c : digits) {
+        const int d = hexDigit(c);
+        if (d < 0) {
+            return std::nullopt;
+        }
+        value = (value << 4) | static_cast<quint32>(d);
+    }
+    return value;
+}
+
+bool startsWithNoCase(std::string_view text, std::string_view prefix)
+{
+    if (text.size() < prefix.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < prefix.size(); ++i) {
+        const char a = text[i];
+        const char lower = (a >= 'A' && a <= 'Z') ? static_cast<char>(a - 'A' + 'a') : a;
+        if (lower != prefix[i]) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Strict: anything that would not come back byte for byte (malformed or
+// truncated sequences, overlong forms, surrogates) is refused.
+std::optional<QString> decodeUtf8(std::string_view bytes)
+{
+    const QByteArrayView view(bytes.data(), static_cast<qsizetype>(bytes.size()));
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom);
+    QString text = decoder.decode(view);
+    if (decoder.hasError() || QByteArrayView(text.toUtf8()) != view) {
+        return std::nullopt;
+    }
+    return text;
+}
+
+QString nameProblem(const QString& name, const char* what)
+{
+    if (name.size() > RegLimits::NameLength) {
+        return QStringLiteral("%1 longer than %2 characters")
+            .arg(QLatin1String(what))
+            .arg(RegLimits::NameLength);
+    }
+    if (!name.isValidUtf16()) {
+        return QStringLiteral("%1 is not valid Unicode").arg(QLatin1String(what));
+    }
+    for (QChar c : name) {
+        if (isControl(c.unicode())) {
+            return QStringLiteral("%1 contains a control character").arg(QLatin1String(what));
+        }
+    }
+    return {};
+}
+
+class Parser
+{
+public:
+    explicit Parser(std::string_view text) : text_(text) {}
+
+    RegParseResult run()
+    {
+        RegParseResult result;
+        if (parseAll()) {
+            result.tree = std::move(tree_);
+        } else {
+            result.error = error_;
+            result.errorLine = errorLine_;
+        }
+        return result;
+    }
+
+private:
+    bool fail(int line, const QString& message)
+    {
+        errorLine_ = line;
+        error_ = message;
+        return false;
+    }
+
+    // The next physical line without its end-of-line, or false at the end of
+    // the text or on a line the file may not have.
+    bool nextLine(std::string_view* line, bool* bad)
+    {
+        *bad = false;
+        if (pos_ >= text_.size()) {
+            return false;
+        }
+        const std::size_t end = text_.find('\n', pos_);
+        std::string_view l =
+            end == std::string_view::npos ? text_.substr(pos_) : text_.substr(pos_, end - pos_);
+        pos_ = end == std::string_view::npos ? text_.size() : end + 1;
+        ++lineNo_;
+        if (!l.empty() && l.back() == '\r') {
+            l.remove_suffix(1);
+        }
+        if (static_cast<qsizetype>(l.size()) > RegLimits::LineBytes) {
+            *bad = true;
+            return fail(lineNo_, QStringLiteral("line longer than 64 KiB"));
+        }
+        if (l.find('\0') != std::string_view::npos) {
+            *bad = true;
+            return fail(lineNo_, QStringLiteral("NUL byte in the file"));
+        }
+        *line = l;
+        return true;
+    }
+
+    bool parseAll()
+    {
+        if (static_cast<qsizetype>(text_.size()) > RegLimits::FileBytes) {
+            return fail(0, QStringLiteral("file larger than 16 MiB"));
+        }
+        if (text_.substr(0, 3) == "\xEF\xBB\xBF") {
+            text_.remove_prefix(3);
+        }
+        std::string_view line;
+        bool bad = false;
+        if (!nextLine(&line, &bad)) {
+            return bad ? false : fail(1, QStringLiteral("empty file, expected REGEDIT4"));
+        }
+        if (trimmed(line) != "REGEDIT4") {
+            return fail(1, QStringLiteral("first line is not REGEDIT4"));
+        }
+        while (nextLine(&line, &bad)) {
+            const std::string_view t = trimmed(line);
+            if (t.empty() || t.front() == ';') {
+                continue;
+            }
+            if (t.front() == '[') {
+                if (!parseSection(t)) {
+                    return false;
+                }
+            } else if (t.front() == '"' || t.front() == '@') {
+                if (!parseValue(t)) {
+                    return false;
+                }
+            } else {
+                return fail(lineNo_, QStringLiteral(
+                                         "expected [key], \"name\"=value, @=value or a ; comment"));
+            }
+        }
+        return !bad;
+    }
+
+    bool parseSection(std::string_view t)
+    {
+        if (t.size() < 2 || t.back() != ']') {
+            return fail(lineNo_, QStringLiteral("key line does not end with ]"));
+        }
+        const std::string_view inner = t.substr(1, t.size() - 2);
+        if (!inner.empty() && inner.front() == '-') {
+            return fail(lineNo_, QStringLiteral("key deletions ([-...]) are not allowed here"));
+        }
+        if (static_cast<qsizetype>(inner.size()) > RegLimits::KeyPathBytes) {
+            return fail(
+                lineNo_,
+                QStringLiteral("key path longer than %1 bytes").arg(RegLimits::KeyPathBytes));
+        }
+        const std::optional<QString> path = decodeUtf8(inner);
+        if (!path) {
+            return fail(lineNo_, QStringLiteral("invalid UTF-8 in key path"));
+        }
+        const QStringList parts = path->split(QLatin1Char('\\'));
+        const std::optional<RegRoot> root = regRootFromName(parts.front());
+        if (!root) {
+            return fail(lineNo_, QStringLiteral("key path does not start with a root key such as "
+                                                "HKEY_LOCAL_MACHINE"));
+        }
+        if (parts.size() - 1 > RegLimits::KeyDepth) {
+            return fail(lineNo_,
+                        QStringLiteral("key path deeper than %1 levels").arg(RegLimits::KeyDepth));
+        }
+        for (qsizetype i = 1; i < parts.size(); ++i) {
+            const QString problem = regKeyNameProblem(parts[i]);
+            if (!problem.isEmpty()) {
+                return fail(lineNo_, problem);
+            }
+        }
+        RegNode* node = &tree_.ensureChild(regRootName(*root));
+        qsizetype storedBytes = node->name().size();
+        for (qsizetype i = 1; i < parts.size(); ++i) {
+            node = &node->ensureChild(parts[i]);
+            storedBytes += 1 + node->name().toUtf8().size();
+        }
+        // Keys are written back with the spelling they were first given, which
+        // may take more bytes than the one on this line.
+        if (storedBytes > RegLimits::KeyPathBytes) {
+            return fail(
+                lineNo_,
+                QStringLiteral("key path longer than %1 bytes").arg(RegLimits::KeyPathBytes));
+        }
+        current_ = node;
+        return true;
+    }
+
+    // `pos` is at the opening quote; on success it is just past the closing one.
+    bool parseQuoted(std::string_view t, std::size_t* pos, std::string* out)
+    {
+        std::size_t p = *pos + 1;
+        while (p < t.size()) {
+            const char c = t[p];
+            if (c == '"') {
+                *pos = p + 1;
+                return true;
+            }
+            if (c == '\\') {
+                if (p + 1 >= t.size()) {
+                    break;
+                }
+                const char next = t[p + 1];
+                if (next != '\\' && next != '"') {
+                    return fail(lineNo_, QStringLiteral("bad escape in string (only \\\\ and "
+                                                        "\\\" are allowed)"));
+                }
+                out->push_back(next);
+                p += 2;
+                continue;
+            }
+            if (c != '\t' && isControl(static_cast<unsigned char>(c))) {
+                return fail(lineNo_, QStringLiteral("control character in string"));
+            }
+            out->push_back(c);
+            ++p;
+        }
+        return fail(lineNo_, QStringLiteral("unterminated string"));
+    }
+
+    bool parseValue(std::string_view t)
+    {
+        if (current_ == nullptr) {
+            return fail(lineNo_, QStringLiteral("value before the first [key] line"));
+        }
+        std::size_t p = 0;
+        QString name;
+        if (t.front() == '@') {
+            p = 1;
+        } else {
+            std::string raw;
+            if (!parseQuoted(t, &p, &raw)) {
+                return false;
+            }
+            const std::optional<QString> decoded = decodeUtf8(raw);
+            if (!decoded) {
+                return fail(lineNo_, QStringLiteral("invalid UTF-8 in value name"));
+            }
+            name = *decoded;
+            const QString problem = regValueNameProblem(name);
+            if (!problem.isEmpty()) {
+                return fail(lineNo_, problem);
+            }
+        }
+        while (p < t.size() && isBlank(t[p])) {
+            ++p;
+        }
+        if (p >= t.size() || t[p] != '=') {
+            return fail(lineNo_, QStringLiteral("expected = after the value name"));
+        }
+        const std::string_view rest = trimmed(t.substr(p + 1));
+
+        quint32 type = RegType::Binary;
+        QByteArray data;
+        if (!rest.empty() && rest.front() == '"') {
+            std::size_t q = 0;
+            std::string raw;
+            if (!parseQuoted(rest, &q, &raw)) {
+                return false;
+            }
+            if (q != rest.size()) {
+                return fail(lineNo_, QStringLiteral("unexpected text after the string"));
+            }
+            if (!decodeUtf8(raw)) {
+                return fail(lineNo_, QStringLiteral("invalid UTF-8 in string"));
+            }
+            type = RegType::Sz;
+            data = QByteArray(raw.data(), static_cast<qsizetype>(raw.size()));
+            data.append('\0');
+        } else if (rest == "-") {
+            return fail(lineNo_, QStringLiteral("value deletions (=-) are not allowed here"));
+        } else if (startsWithNoCase(rest, "dword:")) {
+            const std::optional<quint32> v = parseHexNumber(trimmed(rest.substr(6)), 8);
+            if (!v) {
+                return fail(lineNo_, QStringLiteral("bad dword value (1 to 8 hex digits)"));
+            }
+            type = RegType::Dword;
+            for (int shift = 0; shift < 32; shift += 8) {
+                data.append(static_cast<char>((*v >> shift) & 0xffU));
+            }
+        } else if (startsWithNoCase(rest, "hex")) {
+            std::string_view r = rest.substr(3);
+            if (!r.empty() && r.front() == '(') {
+                const std::size_t close = r.find(')');
+                const std::optional<quint32> n = close == std::string_view::npos
+                                                     ? std::nullopt
+                                                     : parseHexNumber(r.substr(1, close - 1), 8);
+                if (!n) {
+                    return fail(lineNo_, QStringLiteral("bad type in hex(type)"));
+                }
+                type = *n;
+                r = r.substr(close + 1);
+            }
+            if (r.empty() || r.front() != ':') {
+                return fail(lineNo_, QStringLiteral("expected : after hex"));
+            }
+            if (!parseHex(r.substr(1), t.size(), &data)) {
+                return false;
+            }
+        } else {
+            return fail(lineNo_, QStringLiteral("unknown value type (expected \"text\", dword:, "
+                                                "hex: or hex(type):)"));
+        }
+        if (data.size() > RegLimits::ValueBytes) {
+            return fail(
+                lineNo_,
+                QStringLiteral("value data longer than %1 bytes").arg(RegLimits::ValueBytes));
+        }
+        current_->setValue(name, type, data);
+        return true;
+    }
+
+    // Comma-separated bytes; a segment ending in "\" continues on the next line.
+    bool parseHex(std::string_view segment, std::size_t entryBytes, QByteArray* data)
+    {
+        std::size_t logical = entryBytes;
+        for (;;) {
+            std::string_view s = trimmed(segment);
+            const bool continued = !s.empty() && s.back() == '\\';
+            if (continued) {
+                s = trimmed(s.substr(0, s.size() - 1));
+                --logical;
+            }
+            while (!s.empty()) {
+                const std::size_t comma = s.find(',');
+                const std::string_view token =
+                    trimmed(comma == std::string_view::npos ? s : s.substr(0, comma));
+                const std::optional<quint32> byte = parseHexNumber(token, 2);
+                if (!byte) {
+                    return fail(lineNo_, QStringLiteral("bad hex byte"));
+                }
+                if (data->size() >= RegLimits::ValueBytes) {
+                    return fail(lineNo_, QStringLiteral("value data longer than %1 bytes")
+                                             .arg(RegLimits::ValueBytes));
+                }
+                data->append(static_cast<char>(*byte));
+                if (comma == std::string_view::npos) {
+                    break;
+                }
+                s = s.substr(comma + 1);
+                // A comma may close a line that continues, never the data.
+                if (trimmed(s).empty() && !continued) {
+                    return fail(lineNo_, QStringLiteral("hex data ends with a comma"));
+                }
+                if (trimmed(s).empty()) {
+                    break;
+                }
+            }
+            if (!continued) {
+                return true;
+            }
+            const int from = lineNo_;
+            bool bad = false;
+            if (!nextLine(&segment, &bad)) {
+                return bad ? false
+                           : fail(from, QStringLiteral("hex data continues past the end of the "
+                                                       "file"));
+            }
+            logical += trimmed(segment).size();
+            if (static_cast<qsizetype>(logical) > RegLimits::LineBytes) {
+                return fail(lineNo_, QStringLiteral("entry longer than 64 KiB"));
+            }
+        }
+    }
+
+    std::string_view text_;
+    std::size_t pos_ = 0;
+    int lineNo_ = 0;
+    RegNode tree_;
+    RegNode* current_ = nullptr;
+    QString error_;
+    int errorLine_ = 0;
+};
+
+void appendEscaped(QByteArray& out, QByteArrayView bytes)
+{
+    for (char c : bytes) {
+        if (c == '\\' || c == '"') {
+            out.append('\\');
+        }
+        out.append(c);
+    }
+}
+
+// A REG_SZ goes between quotes when it reads back as the same bytes: one
+// terminating 0 and nothing a quoted string cannot hold.
+bool isQuotable(const QByteArray& data)
+{
+    if (data.isEmpty() || data.back() != '\0') {
+        return false;
+    }
+    const std::string_view text(data.constData(), static_cast<std::size_t>(data.size() - 1));
+    for (char c : text) {
+        if (c != '\t' && isControl(static_cast<unsigned char>(c))) {
+            return false; // also the 0 byte
+        }
+    }
+    return decodeUtf8(text).has_value();
+}
+
+void appendHexByte(QByteArray& out, quint8 byte)
+{
+    static constexpr char kDigits[] = "0123456789abcdef";
+    out.append(kDigits[byte >> 4]);
+    out.append(kDigits[byte & 0xfU]);
+}
+
+void writeValue(QByteArray& out, const RegValue& value)
+{
+    const qsizetype lineStart = out.size();
+    if (value.name.isEmpty()) {
+        out.append('@');
+    } else {
+        out.append('"');
+        appendEscaped(out, value.name.toUtf8());
+        out.append('"');
+    }
+    out.append('=');
+    const QByteArray& data = value.data;
+    if (value.type == RegType::Sz && isQuotable(data)) {
+        out.append('"');
+        appendEscaped(out, QByteArrayView(data).first(data.size() - 1));
+        out.append("\"\n");
+        return;
+    }
+    if (value.type == RegType::Dword && data.size() == 4) {
+        out.append("dword:");
+        for (qsizetype i = 3; i >= 0; --i) {
+            appendHexByte(out, static_cast<quint8>(data[i]));
+        }
+        out.append('\n');
+        return;
+    }
+    if (value.type == RegType::Binary) {
+        out.append("hex:");
+    } else {
+        out.append("hex(" + QByteArray::number(value.type, 16) + "):");
+    }
+    qsizetype column = out.size() - lineStart;
+    for (qsizetype i = 0; i < data.size(); ++i) {
+        if (i > 0 && column + 3 > kHexWrapColumn) {
+            out.append("\\\n  ");
+            column = 2;
+        }
+        appendHexByte(out, static_cast<quint8>(data[i]));
+        column += 2;
+        if (i + 1 < data.size()) {
+            out.append(',');
+            ++column;
+        }
+    }
+    out.append('\n');
+}
+
+void writeKey(QByteArray& out, const RegNode& node, const QByteArray& path)
+{
+    if (!node.values().empty() || node.children().empty()) {
+        out.append('[');
+        out.append(path);
+        out.append("]\n");
+        for (const RegValue& value : node.values()) {
+            writeValue(out, value);
+        }
+        out.append('\n');
+    }
+    for (const RegNode& child : node.children()) {
+        writeKey(out, child, path + '\\' + child.name().toUtf8());
+    }
+}
+
+} // namespace
+
+QString regRootName(RegRoot root)
+{
+    for (const auto& [r, name] : kRoots) {
+        if (r == root) {
+            return QLatin1String(name);
+        }
+    }
+    return {};
+}
+
+std::optional<RegRoot> regRootFromName(const QString& name)
+{
+    for (const auto& [r, rootName] : kRoots) {
+        if (name.compare(QLatin1String(rootName), Qt::CaseInsensitive) == 0) {
+            return r;
+        }
+    }
+    return std::nullopt;
+}
+
+QString regKeyNameProblem(const QString& name)
+{
+    if (name.isEmpty()) {
+        return QStringLiteral("empty key name");
+    }
+    if (name.contains(QLatin1Char('\\'))) {
+        return QStringLiteral("key name contains a backslash");
+    }
+    return nameProblem(name, "key name");
+}
+
+QString regValueNameProblem(const QString& name)
+{
+    return nameProblem(name, "value name");
+}
+
+RegNode::RegNode(QString name) : name_(std::move(name)) {}
+
+const RegNode* RegNode::child(const QString& name) const
+{
+    const auto it = childIndex_.constFind(fold(name));
+    return it == childIndex_.cend() ? nullptr : &children_[static_cast<std::size_t>(*it)];
+}
+
+RegNode* RegNode::child(const QString& name)
+{
+    return const_cast<RegNode*>(std::as_const(*this).child(name));
+}
+
+RegNode& RegNode::ensureChild(const QString& name)
+{
+    const QString key = fold(name);
+    const auto it = childIndex_.constFind(key);
+    if (it != childIndex_.cend()) {
+        return children_[static_cast<std::size_t>(*it)];
+    }
+    childIndex_.insert(key, static_cast<qsizetype>(children_.size()));
+    return children_.emplace_back(name);
+}
+
+const RegValue* RegNode::value(const QString& name) const
+{
+    const auto it = valueIndex_.constFind(fold(name));
+    return it == valueIndex_.cend() ? nullptr : &values_[static_cast<std::size_t>(*it)];
+}
+
+void RegNode::setValue(const QString& name, quint32 type, const QByteArray& data)
+{
+    const QString key = fold(name);
+    const auto it = valueIndex_.constFind(key);
+    if (it != valueIndex_.cend()) {
+        RegValue& existing = values_[static_cast<std::size_t>(*it)];
+        existing.type = type;
+        existing.data = data;
+        return;
+    }
+    valueIndex_.insert(key, static_cast<qsizetype>(values_.size()));
+    values_.push_back(RegValue{name, type, data});
+}
+
+bool operator==(const RegNode& a, const RegNode& b)
+{
+    return a.name_ == b.name_ && a.values_ == b.values_ && a.children_ == b.children_;
+}
+
+RegParseResult parseRegFile(QByteArrayView text)
+{
+    return Parser(std::string_view(text.data(), static_cast<std::size_t>(text.size()))).run();
+}
+
+QByteArray writeRegFile(const RegNode& tree)
+{
+    QByteArray out("REGEDIT4\n\n");
+    for (const RegNode& root : tree.children()) {
+        writeKey(out, root, root.name().toUtf8());
+    }
+    return out;
+}
+
+} // namespace zarvello

@@ -1,0 +1,209 @@
+#include "platform/RegFormat.h"
+
+#include <gtest/gtest.h>
+
+namespace zarvello {
+namespace {
+
+QByteArray dwordBytes(quint32 v)
+{
+    QByteArray b;
+    for (int shift = 0; shift < 32; shift += 8) {
+        b.append(static_cast<char>((v >> shift) & 0xffU));
+    }
+    return b;
+}
+
+QByteArray sz(const char* text)
+{
+    QByteArray b(text);
+    b.append('\0');
+    return b;
+}
+
+QByteArray bytes(int count)
+{
+    QByteArray b;
+    for (int i = 0; i < count; ++i) {
+        b.append(static_cast<char>(i));
+    }
+    return b;
+}
+
+TEST(RegFormat, WritesTheExpectedTextForASmallTree)
+{
+    RegNode tree;
+    RegNode& zarvello = tree.ensureChild(QStringLiteral("HKEY_LOCAL_MACHINE"))
+                            .ensureChild(QStringLiteral("Software"))
+                            .ensureChild(QStringLiteral("Zarvello"));
+    zarvello.setValue(QStringLiteral("In"), 4, dwordBytes(1));
+    zarvello.setValue(QStringLiteral("InColor1"), 4, dwordBytes(0xffffffffU));
+    zarvello.setValue(QStringLiteral("DefaultTTL"), 1, sz("128"));
+    zarvello.setValue(QStringLiteral("Path \"q\""), 1, sz("C:\\Program Files\\\"x\""));
+    zarvello.setValue(QString(), 1, sz("default"));
+    zarvello.setValue(QStringLiteral("Home"), 2, sz("%HOME%"));
+    zarvello.setValue(QStringLiteral("Blob"), 3, bytes(30));
+    zarvello.setValue(QStringLiteral("Multi"), 7, QByteArray("a\0b\0\0", 5));
+    tree.ensureChild(QStringLiteral("HKEY_CLASSES_ROOT")).ensureChild(QStringLiteral(".htm"));
+
+    const QByteArray expected =
+        "REGEDIT4\n"
+        "\n"
+        "[HKEY_LOCAL_MACHINE\\Software\\Zarvello]\n"
+        "\"In\"=dword:00000001\n"
+        "\"InColor1\"=dword:ffffffff\n"
+        "\"DefaultTTL\"=\"128\"\n"
+        "\"Path \\\"q\\\"\"=\"C:\\\\Program Files\\\\\\\"x\\\"\"\n"
+        "@=\"default\"\n"
+        "\"Home\"=hex(2):25,48,4f,4d,45,25,00\n"
+        "\"Blob\"=hex:00,01,02,03,04,05,06,07,08,09,0a,0b,0c,0d,0e,0f,10,11,12,13,14,\\\n"
+        "  15,16,17,18,19,1a,1b,1c,1d\n"
+        "\"Multi\"=hex(7):61,00,62,00,00\n"
+        "\n"
+        "[HKEY_CLASSES_ROOT\\.htm]\n"
+        "\n";
+    const QByteArray text = writeRegFile(tree);
+    EXPECT_EQ(text.toStdString(), expected.toStdString());
+
+    const RegParseResult back = parseRegFile(text);
+    ASSERT_TRUE(back.ok()) << back.errorLine << ": " << back.error.toStdString();
+    EXPECT_TRUE(back.tree == tree);
+}
+
+TEST(RegFormat, EveryValueComesBackAsItWasStored)
+{
+    struct Case
+    {
+        const char* what;
+        QString name;
+        quint32 type;
+        QByteArray data;
+    };
+    const std::vector<Case> cases{
+        {"string with escapes", QStringLiteral("a\\b\"c"), 1, sz("\\\\server\\\"share\"")},
+        {"empty string", QStringLiteral("e"), 1, sz("")},
+        {"string with a 0 inside", QStringLiteral("z"), 1, QByteArray("ab\0cd\0", 6)},
+        {"string without terminator", QStringLiteral("t"), 1, QByteArray("abc")},
+        {"string with line breaks", QStringLiteral("n"), 1, sz("line\r\nnext")},
+        {"string with a tab", QStringLiteral("tab"), 1, sz("a\tb")},
+        {"string, not UTF-8", QStringLiteral("l1"), 1, QByteArray("caf\xe9\0", 5)},
+        {"non-ASCII", QStringLiteral("Größe ☃"), 1, sz("naïve ☃ 𝄞")},
+        {"expandable string", QStringLiteral("x"), 2, sz("%SystemRoot%\\x")},
+        {"dword", QStringLiteral("d"), 4, dwordBytes(0x80000001U)},
+        {"dword of 3 bytes", QStringLiteral("d3"), 4, QByteArray("\1\2\3", 3)},
+        {"empty binary", QStringLiteral("b0"), 3, QByteArray()},
+        {"long binary", QStringLiteral("b"), 3, bytes(1000)},
+        {"largest value", QStringLiteral("max"), 3, QByteArray(RegLimits::ValueBytes, '\xff')},
+        {"type 0", QStringLiteral("none"), 0, bytes(3)},
+        {"highest type", QStringLiteral("hi"), 0xffffffffU, bytes(2)},
+        {"default value", QString(), 1, sz("@")},
+    };
+    for (const Case& c : cases) {
+        RegNode tree;
+        tree.ensureChild(QStringLiteral("HKEY_LOCAL_MACHINE"))
+            .ensureChild(QStringLiteral("K"))
+            .setValue(c.name, c.type, c.data);
+        const RegParseResult back = parseRegFile(writeRegFile(tree));
+        ASSERT_TRUE(back.ok()) << c.what << ": " << back.error.toStdString();
+        EXPECT_TRUE(back.tree == tree) << c.what << "\n" << writeRegFile(tree).toStdString();
+    }
+}
+
+TEST(RegFormat, ReadsWhatPeopleAndOtherToolsWrite)
+{
+    const QByteArray text = "\xEF\xBB\xBFREGEDIT4\r\n"
+                            "; a comment\r\n"
+                            "[hkey_local_machine\\Software\\Zarvello\\Deep]\r\n"
+                            "\r\n"
+                            "[HKEY_LOCAL_MACHINE\\software\\ZARVELLO]\r\n"
+                            "\"In\" = DWORD:1\r\n"
+                            "\"Bin\"=HEX:01, 2,\\\r\n"
+                            "\t  ff\r\n"
+                            "\"Exp\"=hex(2):61,\\\r\n"
+                            "  00\r\n"
+                            "\"IN\"=dword:00000002\r\n"
+                            "[HKEY_LOCAL_MACHINE\\Software\\Zarvello]\r\n"
+                            "@=\"d\"";
+    const RegParseResult r = parseRegFile(text);
+    ASSERT_TRUE(r.ok()) << r.errorLine << ": " << r.error.toStdString();
+
+    ASSERT_EQ(r.tree.children().size(), 1U);
+    const RegNode& machine = r.tree.children()[0];
+    EXPECT_EQ(machine.name(), QStringLiteral("HKEY_LOCAL_MACHINE"));
+    const RegNode* z = machine.child(QStringLiteral("SOFTWARE"))->child(QStringLiteral("zarvello"));
+    ASSERT_NE(z, nullptr);
+    // The first spelling stays; later lines reach the same key and value.
+    EXPECT_EQ(z->name(), QStringLiteral("Zarvello"));
+    ASSERT_EQ(z->children().size(), 1U);
+    EXPECT_EQ(z->children()[0].name(), QStringLiteral("Deep"));
+    const std::vector<RegValue> expected{
+        {QStringLiteral("In"), 4, dwordBytes(2)},
+        {QStringLiteral("Bin"), 3, QByteArray("\x01\x02\xff", 3)},
+        {QStringLiteral("Exp"), 2, sz("a")},
+        {QString(), 1, sz("d")},
+    };
+    EXPECT_EQ(z->values(), expected);
+}
+
+TEST(RegFormat, RefusesBadTextNamingTheLine)
+{
+    struct Case
+    {
+        QByteArray text;
+        int line;
+        const char* message;
+    };
+    const QByteArray head = "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\K]\n";
+    const std::vector<Case> cases{
+        {"", 1, "empty file"},
+        {"Windows Registry Editor Version 5.00\n", 1, "first line is not REGEDIT4"},
+        {head + "\"a\"=\"x\\y\"\n", 4, "bad escape in string"},
+        {head + "\"a\"=\"open\n\"b\"=\"c\"\n", 4, "unterminated string"},
+        {head + "\"a\"=\"x\" y\n", 4, "unexpected text after the string"},
+        {head + "\"a\"=\"x\ty\x01\"\n", 4, "control character in string"},
+        {head + "\"a\"=qword:0000000000000001\n", 4, "unknown value type"},
+        {head + "\"a\"=dword:123456789\n", 4, "bad dword value"},
+        {head + "\"a\"=dword:\n", 4, "bad dword value"},
+        {head + "\"a\"=hex:01,zz\n", 4, "bad hex byte"},
+        {head + "\"a\"=hex:01,,02\n", 4, "bad hex byte"},
+        {head + "\"a\"=hex:01,02,\n", 4, "hex data ends with a comma"},
+        {head + "\"a\"=hex(2x):00\n", 4, "bad type in hex(type)"},
+        {head + "\"a\"=hex:01,\\\n  02,\\\n", 5, "continues past the end"},
+        {head + "\"a\"=hex:01,\\\n  0g\n", 5, "bad hex byte"},
+        {head + "\"a\"=-\n", 4, "value deletions"},
+        {head + "\"a\"\n", 4, "expected = after the value name"},
+        {head + "\"a\x01\"=\"\"\n", 4, "control character in string"},
+        {head + "\"\xc3\x28\"=\"\"\n", 4, "invalid UTF-8 in value name"},
+        {head + "\"a\"=\"\xed\xa0\x80\"\n", 4, "invalid UTF-8 in string"},
+        {head + "\"a\"=\"" + QByteArray(RegLimits::LineBytes, 'a') + "\"\n", 4,
+         "line longer than 64 KiB"},
+        {head + "\"a\"=hex:\\\n" +
+             QByteArray(RegLimits::ValueBytes / 8, 'x')
+                 .replace("x", "  01,01,01,01,01,01,01,01,\\\n") +
+             "  01\n",
+         4 + RegLimits::ValueBytes / 8 + 1, "value data longer than 16384 bytes"},
+        {head + "\"" + QByteArray(256, 'n') + "\"=\"\"\n", 4, "value name longer than 255"},
+        {head + QByteArray("\"a\"=\"\0\"\n", 8), 4, "NUL byte"},
+        {head + "junk\n", 4, "expected [key]"},
+        {"REGEDIT4\n\"a\"=\"b\"\n", 2, "value before the first [key] line"},
+        {"REGEDIT4\n[HKEY_LOCAL_MACHINE\\K\n", 2, "key line does not end with ]"},
+        {"REGEDIT4\n[HKEY_LOCAL_MACHINE\\\\K]\n", 2, "empty key name"},
+        {"REGEDIT4\n[HKEY_NOWHERE\\K]\n", 2, "root key"},
+        {"REGEDIT4\n[-HKEY_LOCAL_MACHINE\\K]\n", 2, "key deletions"},
+        {"REGEDIT4\n[HKEY_LOCAL_MACHINE\\" + QByteArray(600, 'k') + "]\n", 2,
+         "key name longer than 255"},
+        {QByteArray(RegLimits::FileBytes + 1, ';').replace(0, 9, "REGEDIT4\n"), 0,
+         "file larger than 16 MiB"},
+    };
+    for (const Case& c : cases) {
+        const RegParseResult r = parseRegFile(c.text);
+        EXPECT_FALSE(r.ok()) << c.message;
+        EXPECT_EQ(r.errorLine, c.line) << c.message << ": " << r.error.toStdString();
+        EXPECT_TRUE(r.error.contains(QLatin1String(c.message)))
+            << "wanted '" << c.message << "', got '" << r.error.toStdString() << "'";
+        EXPECT_TRUE(r.tree.children().empty()) << c.message;
+    }
+}
+
+} // namespace
+} // namespace zarvello

@@ -1,0 +1,30 @@
+#pragma once
+
+#include "platform/Registry.h"
+
+namespace zarvello {
+
+// A registry that lives in memory only: a save succeeds (and is counted)
+// unless the test says it fails, in which case the changes stay pending as
+// they would with a file that could not be written.
+class MemoryRegistry final : public Registry
+{
+public:
+    // Non-empty: every save fails with this text.
+    QString failSavesWith;
+    int saves = 0;
+
+protected:
+    bool save(QString* error) override
+    {
+        if (!failSavesWith.isEmpty()) {
+            *error = failSavesWith;
+            return false;
+        }
+        ++saves;
+        clearPendingChanges();
+        return true;
+    }
+};
+
+} // namespace zarvello
