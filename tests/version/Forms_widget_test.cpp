@@ -67,17 +67,6 @@ TEST(Form_Version, LaysOutTheNotice)
     EXPECT_EQ(form.URLLabel1()->URL(), "zarvello.example.org");
 }
 
-TEST(Form_Version, ClosingHidesTheNotice)
-{
-    test::FakeLinkOpener opener;
-    TForm_Version form(nullptr, &opener);
-    form.show();
-    ASSERT_TRUE(form.isVisible());
-    EXPECT_TRUE(form.close());
-    EXPECT_TRUE(form.isHidden());
-    EXPECT_FALSE(form.testAttribute(Qt::WA_DeleteOnClose));
-}
-
 TEST(Form_Mem, LaysOutTheMemoryWindowWithItsTimerOff)
 {
     FixedStats stats;
