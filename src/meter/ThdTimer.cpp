@@ -149,24 +149,21 @@ void TThreadedTimer::runWorker(const std::shared_ptr<Shared>& shared, TThreadedT
         const bool stopped =
             shared->stopEvent.waitFor(std::chrono::milliseconds(shared->interval.load()));
 
-        {
-            const std::lock_guard lock(shared->mutex);
-            if (shared->terminating) {
-                return;
-            }
-            if (stopped || shared->epoch != epoch) {
-                continue;
-            }
-            shared->tickDone = false;
-            shared->tickEpoch = epoch;
+        std::unique_lock lock(shared->mutex);
+        if (shared->terminating) {
+            return;
         }
-
+        if (stopped || shared->epoch != epoch) {
+            continue;
+        }
+        shared->tickDone = false;
+        shared->tickEpoch = epoch;
         // The timer outlives this thread (its destructor joins it), and
         // QObject drops the queued call if the timer goes before it runs.
-        // The call carries no data: what it needs is in Shared, under the lock.
+        // The call carries no data: what it needs is in Shared. Posting under
+        // the lock that the delivery takes orders the two through our own
+        // lock as well, which race detectors can see, unlike Qt's queue.
         QMetaObject::invokeMethod(timer, "deliverTick", Qt::QueuedConnection);
-
-        std::unique_lock lock(shared->mutex);
         shared->changed.wait(lock, [&] { return shared->tickDone || shared->terminating; });
         if (shared->terminating) {
             return;

@@ -65,6 +65,7 @@ public:
     // refuses (raising priority without the privilege) leaves the thread as
     // it was; reading maps the thread's actual setting to the nearest value.
     // The worker starts with the scheduling of the thread creating the timer.
+    // A value outside the enumeration throws std::invalid_argument.
     [[nodiscard]] TThreadPriority ThreadPriority() const;
     void setThreadPriority(TThreadPriority value);
 
