@@ -23,7 +23,7 @@
 namespace zarvello {
 namespace {
 
-const QString kCaptionText = QStringLiteral("Quillon Zarvello v2.1");
+constexpr QLatin1StringView kCaptionText("Quillon Zarvello v2.1");
 constexpr int kGradientSteps = 20;
 
 struct DesignControl

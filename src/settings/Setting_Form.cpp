@@ -21,8 +21,8 @@ namespace zarvello {
 namespace {
 
 // The project's own addresses.
-const QString kWebAddress = QStringLiteral("zarvello.example.org");
-const QString kMailAddress = QStringLiteral("zarvello-dev@example.org");
+constexpr QLatin1StringView kWebAddress("zarvello.example.org");
+constexpr QLatin1StringView kMailAddress("zarvello-dev@example.org");
 
 QFont dialogFont()
 {

@@ -7,7 +7,7 @@
 namespace zarvello {
 namespace {
 
-const QString kConfirmation = QStringLiteral(
+constexpr QLatin1StringView kConfirmation(
     "This function will optimize your registry settings for Internet peformance. You will be "
     "required to reboot your computer when this is compleated. ONLY USE THIS FEATURE IF YOUR "
     "ARE CONNECTING THROUGH A MODEM!! Do you want to continue?");
