@@ -284,14 +284,13 @@ void TForm_Main::Button1Click()
     const auto sample = counters_ ? counters_->takeSample() : std::nullopt;
     const TSettings s = settings();
     if (const auto tick = measurement_.processSample(sample, s.PeakSpeed)) {
-        writeFigures(*tick);
+        writeFigures(*tick, s);
     }
     Q_EMIT ticked();
 }
 
-void TForm_Main::writeFigures(const TickResults& tick)
+void TForm_Main::writeFigures(const TickResults& tick, const TSettings& s)
 {
-    const TSettings s = settings();
     const FigureOptions options{.kiloBytes = s.KiloBytes,
                                 .trayPercent = s.TrayPercent,
                                 .trayIconIn = s.TrayIconIn,

@@ -139,7 +139,7 @@ private:
     void placeClient();
     void applyPreset(const LayoutPreset& preset);
     void applyFonts(bool largeFont);
-    void writeFigures(const TickResults& tick);
+    void writeFigures(const TickResults& tick, const TSettings& s);
     void createControls();
     void createMenu();
 
