@@ -402,7 +402,11 @@ void TForm_Main::applyFonts(bool largeFont)
         bar->setFont(text);
         bar->resize(largeFont ? QSize(150, 14) : QSize(169, 16));
     }
-    trayProgress_->setFont(largeFont ? pixelFont("Arial", k6pt) : pixelFont("MS Sans Serif", k8pt));
+    const QFont small = largeFont ? pixelFont("Arial", k6pt) : pixelFont("MS Sans Serif", k8pt);
+    trayProgress_->setFont(small);
+    if (comboFont_) {
+        comboFont_(small);
+    }
 }
 
 void TForm_Main::applyTaskbarRule()
@@ -521,8 +525,9 @@ bool TForm_Main::event(QEvent* event)
 void TForm_Main::FormActivate()
 {
     if (firstActivation_) {
-        setSkipTaskbar(this, true);
-        taskbarShown_ = false;
+        // Before the options are loaded TaskBar is off, so this hides the entry;
+        // an activation that comes after the load keeps what the load chose.
+        applyTaskbarRule();
         firstActivation_ = false;
     }
 }

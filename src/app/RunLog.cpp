@@ -6,13 +6,32 @@
 
 namespace zarvello {
 
+namespace {
+
+// The locale's long time without its time-zone part ("t"), which the log leaves out.
+QString longTimeFormat(const QLocale& locale)
+{
+    const QString format = locale.timeFormat(QLocale::LongFormat);
+    QString kept;
+    bool quoted = false;
+    for (const QChar c : format) {
+        quoted = c == u'\'' ? !quoted : quoted;
+        if (quoted || c != u't') {
+            kept += c;
+        }
+    }
+    return kept.trimmed();
+}
+
+} // namespace
+
 QString runLogLine(const QDateTime& now, const QLocale& locale)
 {
     QString line = QStringLiteral(">>>>>>>>>> New run <<<<<<<<<<").leftJustified(48, u'-');
     line += u'-';
     line += locale.toString(now.date(), QLocale::ShortFormat);
     line += u' ';
-    line += locale.toString(now.time(), QLocale::LongFormat);
+    line += locale.toString(now.time(), longTimeFormat(locale));
     return line;
 }
 

@@ -6,6 +6,8 @@
 
 #include <QCheckBox>
 
+#include <algorithm>
+#include <cstdint>
 #include <set>
 
 namespace zarvello {
@@ -77,11 +79,18 @@ QPoint firstRunPosition(const ScreenLayout& screens, QSize window)
 
 QPoint placeOnScreen(QPoint stored, QSize window, const ScreenLayout& screens)
 {
-    const QRect frame(stored, window);
-    for (const QRect& screen : screens.screens) {
-        if (screen.intersects(frame)) {
-            return stored;
-        }
+    // In 64 bits: a stored corner near either end of int would overflow a QRect.
+    const auto overlaps = [&](const QRect& screen) {
+        const std::int64_t left = stored.x();
+        const std::int64_t top = stored.y();
+        return !window.isEmpty() && !screen.isEmpty() &&
+               left < std::int64_t{screen.x()} + screen.width() &&
+               left + window.width() > screen.x() &&
+               top < std::int64_t{screen.y()} + screen.height() &&
+               top + window.height() > screen.y();
+    };
+    if (std::any_of(screens.screens.begin(), screens.screens.end(), overlaps)) {
+        return stored;
     }
     return firstRunPosition(screens, window);
 }

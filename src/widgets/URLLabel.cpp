@@ -38,6 +38,8 @@ TURLLabel::TURLLabel(QWidget* parent, LinkOpener* opener)
 {
     // Captions come from settings and from a remote reply: never markup, never mnemonics.
     setTextFormat(Qt::PlainText);
+    // The hand says "this is a link" even where no program can open it yet.
+    setCursor(Qt::PointingHandCursor);
     determineAvailability();
 
     m_passiveFont = TLabelFont{font(), clWindowText};
@@ -180,11 +182,6 @@ void TURLLabel::applyLook()
     colours.setColor(QPalette::Active, QPalette::WindowText, text);
     colours.setColor(QPalette::Inactive, QPalette::WindowText, text);
     setPalette(colours);
-    if (looksLikeLink()) {
-        setCursor(Qt::PointingHandCursor);
-    } else {
-        unsetCursor();
-    }
 }
 
 QString TURLLabel::prefixedLink() const

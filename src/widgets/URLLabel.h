@@ -37,9 +37,9 @@ struct TLabelFont
 inline constexpr QLatin1StringView kPlaceholderWebAddress{"www.example.com"};
 inline constexpr QLatin1StringView kPlaceholderMailAddress{"info@example.com"};
 
-// A label standing for a web or mail link. It looks like a link (LinkFont, hand
-// cursor) when the link can be opened and opens it when clicked, after OnClick
-// has run. Caption and hint are always plain text.
+// A label standing for a web or mail link, always under a hand cursor. It looks
+// like a link (LinkFont) when the link can be opened and opens it when clicked,
+// after OnClick has run. Caption and hint are always plain text.
 class TURLLabel : public QLabel
 {
     Q_OBJECT

@@ -7,6 +7,7 @@
 #include "widgets/GradProgress.h"
 #include "widgets/TrayProgressBar.h"
 
+#include <QCoreApplication>
 #include <QLabel>
 #include <QMenu>
 #include <gtest/gtest.h>
@@ -106,7 +107,11 @@ TEST(MeterArrangement, FontsPercentDockingColoursAndTray)
     m.settings.OutColor1 = 25;    // beyond the list: black
     m.settings.TrayBakColor = -1; // none: black
     m.settings.TrayForColor = 17; // clWhite
+    QFont comboFont;
+    m.form.setComboFontTarget([&comboFont](const QFont& font) { comboFont = font; });
     m.form.ArrangeForm();
+    EXPECT_EQ(comboFont.family(), QStringLiteral("Arial"));
+    EXPECT_EQ(comboFont.pixelSize(), 8);
     EXPECT_EQ(m.form.label(MeterControl::InSpeed)->font().family(), QStringLiteral("Arial"));
     EXPECT_EQ(m.form.label(MeterControl::InSpeed)->font().pixelSize(), 9);
     EXPECT_EQ(m.form.label(MeterControl::MaxSpeed)->font().pixelSize(), 9);
@@ -125,11 +130,28 @@ TEST(MeterArrangement, FontsPercentDockingColoursAndTray)
     EXPECT_EQ(m.form.label(MeterControl::InSpeed)->font().pixelSize(), 11);
     EXPECT_EQ(m.form.label(MeterControl::MaxSpeed)->font().pixelSize(), 9);
     EXPECT_EQ(m.form.TrayProgress()->Font().pixelSize(), 11);
+    EXPECT_EQ(comboFont.pixelSize(), 11);
     EXPECT_FALSE(m.form.InBar()->ShowPercent() || m.form.OutBar()->ShowPercent());
     EXPECT_FALSE(m.form.taskbarShown());
     m.settings.TaskBar = true;
     m.form.ArrangeForm();
     EXPECT_TRUE(m.form.taskbarShown());
+}
+
+TEST(MeterArrangement, TaskBarEntryFollowsTheOptionWhicheverComesFirstActivationOrLoad)
+{
+    for (const bool loadFirst : {true, false}) {
+        Meter m;
+        QEvent activate(QEvent::WindowActivate);
+        if (!loadFirst) {
+            QCoreApplication::sendEvent(&m.form, &activate);
+            EXPECT_FALSE(m.form.taskbarShown()) << "the first activation hides the entry";
+        }
+        m.settings.TaskBar = true;
+        m.form.ArrangeForm();
+        QCoreApplication::sendEvent(&m.form, &activate);
+        EXPECT_TRUE(m.form.taskbarShown()) << "load first: " << loadFirst;
+    }
 }
 
 TEST(MeterFigures, TickWritesLabelsBarsAndTray)

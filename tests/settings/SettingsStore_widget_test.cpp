@@ -7,6 +7,7 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <map>
 
 namespace zarvello {
@@ -144,6 +145,29 @@ TEST(SettingsStore, StoredOddities)
     EXPECT_TRUE(h.dialog.KiloBits1->isChecked()) << "read later, so it wins";
     EXPECT_FALSE(h.dialog.KiloBytes1->isChecked());
     EXPECT_EQ(h.movedTo, QPoint(1100, 0)) << "off every screen: first-run position";
+}
+
+TEST(SettingsStore, StoredPositionIsKeptWhileAPixelOfTheWindowIsOnAScreen)
+{
+    constexpr int kMax = std::numeric_limits<int>::max();
+    constexpr int kMin = std::numeric_limits<int>::min();
+    const QPoint firstRun(1100, 0);
+    const struct
+    {
+        QPoint stored;
+        QPoint placed;
+    } rows[] = {
+        {{-179, -102}, {-179, -102}}, {{1279, 799}, {1279, 799}}, {{-180, 0}, firstRun},
+        {{0, -103}, firstRun},        {{1280, 0}, firstRun},      {{0, 800}, firstRun},
+        {{kMax, kMax}, firstRun},     {{kMin, kMin}, firstRun},   {{kMax, 0}, firstRun},
+        {{0, kMin}, firstRun},
+    };
+    for (const auto& row : rows) {
+        Harness h;
+        h.hive.values = {{"Left", dword(row.stored.x())}, {"Top", dword(row.stored.y())}};
+        h.load();
+        EXPECT_EQ(h.movedTo, row.placed) << row.stored.x() << "," << row.stored.y();
+    }
 }
 
 TEST(SettingsStore, WrongTypesAreReportedOnceAndTakeTheDefault)

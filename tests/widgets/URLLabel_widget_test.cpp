@@ -114,7 +114,7 @@ TEST(URLLabel, LinkTypeChangeSwapsPlaceholdersAndAsksAgain)
     EXPECT_EQ(label.URL(), kPlaceholderMailAddress);
     EXPECT_EQ(opener.asked, (QStringList{QStringLiteral("http"), QStringLiteral("mailto")}));
     EXPECT_FALSE(looksLikeLink(label)) << "no mail handler: passive under Auto";
-    EXPECT_EQ(label.cursor().shape(), Qt::ArrowCursor);
+    EXPECT_EQ(label.cursor().shape(), Qt::PointingHandCursor) << "still a link to the pointer";
     clickLabel(label);
     EXPECT_TRUE(opener.opened.isEmpty());
 
