@@ -1,12 +1,21 @@
 #include "platform/X11Window.h"
 
+#include <QEvent>
 #include <QGuiApplication>
+#include <QPointer>
 #include <QWidget>
+#include <QWindow>
+
+// Xlib's macros (Expose, None, ...) clash with Qt's names: take those first.
+namespace {
+constexpr QEvent::Type kExposeEvent = QEvent::Expose;
+} // namespace
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 
 #include <algorithm>
+#include <map>
 #include <vector>
 
 namespace zarvello {
@@ -39,6 +48,109 @@ std::vector<Atom> currentStates(Display* display, Window window)
     return atoms;
 }
 
+// Before the window manager manages a window the property is the client's;
+// the manager reads it when it takes the window over.
+void writeStateProperty(Display* display, Window window, Atom state, bool on)
+{
+    std::vector<Atom> atoms = currentStates(display, window);
+    std::erase(atoms, state);
+    if (on) {
+        atoms.push_back(state);
+    }
+    XChangeProperty(display, window, XInternAtom(display, "_NET_WM_STATE", False), XA_ATOM, 32,
+                    PropModeReplace, reinterpret_cast<const unsigned char*>(atoms.data()),
+                    static_cast<int>(atoms.size()));
+}
+
+// A managed window's state belongs to the window manager: ask it.
+void requestState(Display* display, Window window, Atom state, bool on)
+{
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = window;
+    event.xclient.message_type = XInternAtom(display, "_NET_WM_STATE", False);
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = on ? 1 : 0; // _NET_WM_STATE_ADD / _REMOVE
+    event.xclient.data.l[1] = static_cast<long>(state);
+    event.xclient.data.l[3] = 1; // from a normal application
+    XSendEvent(display, DefaultRootWindow(display), False,
+               SubstructureRedirectMask | SubstructureNotifyMask, &event);
+}
+
+// The states asked for on one window. Between show() and the window manager
+// taking the window over, neither the property nor a request is sure to reach
+// it, and a window manager drops the states of a window that is hidden; so
+// what was asked for is asked again once the window is on screen.
+class RequestedStates final : public QObject
+{
+public:
+    explicit RequestedStates(QWidget* widget) : QObject(widget), widget_(widget)
+    {
+        setObjectName(kName);
+        widget->installEventFilter(this);
+        watchHandle();
+    }
+
+    static RequestedStates* of(QWidget* widget)
+    {
+        // Found by name: without its own meta-object, findChild cannot tell it by type.
+        auto* states = widget->findChild<QObject*>(kName, Qt::FindDirectChildrenOnly);
+        return states != nullptr ? static_cast<RequestedStates*>(states)
+                                 : new RequestedStates(widget);
+    }
+
+    void set(Display* display, Atom state, bool on)
+    {
+        states_[state] = on;
+        const auto id = static_cast<Window>(widget_->winId());
+        watchHandle();
+        if (!handle_->isExposed()) {
+            writeStateProperty(display, id, state, on);
+            resend_ = true;
+        }
+        if (widget_->isVisible()) {
+            requestState(display, id, state, on);
+        }
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (watched == widget_ && event->type() == QEvent::Hide) {
+            resend_ = true;
+        } else if (watched == widget_ && event->type() == QEvent::Show) {
+            watchHandle();
+        } else if (watched == handle_ && event->type() == kExposeEvent && resend_ &&
+                   handle_->isExposed()) {
+            resend_ = false;
+            if (Display* display = x11Display()) {
+                const auto id = static_cast<Window>(widget_->internalWinId());
+                for (const auto& [state, on] : states_) {
+                    requestState(display, id, state, on);
+                }
+                XFlush(display);
+            }
+        }
+        return false;
+    }
+
+private:
+    static constexpr QLatin1StringView kName{"zarvello-requested-net-wm-states"};
+
+    void watchHandle()
+    {
+        if (QWindow* handle = widget_->windowHandle(); handle != nullptr && handle != handle_) {
+            handle->installEventFilter(this);
+            handle_ = handle;
+        }
+    }
+
+    QWidget* widget_;
+    QPointer<QWindow> handle_;
+    std::map<Atom, bool> states_;
+    bool resend_ = false;
+};
+
 } // namespace
 
 void setNetWmState(QWidget* window, const char* stateName, bool on)
@@ -47,32 +159,7 @@ void setNetWmState(QWidget* window, const char* stateName, bool on)
     if (display == nullptr || window == nullptr) {
         return;
     }
-    const auto id = static_cast<Window>(window->winId());
-    const Atom netWmState = XInternAtom(display, "_NET_WM_STATE", False);
-    const Atom state = XInternAtom(display, stateName, False);
-    if (window->isVisible()) {
-        // A mapped window's state belongs to the window manager: ask it.
-        XEvent event{};
-        event.xclient.type = ClientMessage;
-        event.xclient.window = id;
-        event.xclient.message_type = netWmState;
-        event.xclient.format = 32;
-        event.xclient.data.l[0] = on ? 1 : 0; // _NET_WM_STATE_ADD / _REMOVE
-        event.xclient.data.l[1] = static_cast<long>(state);
-        event.xclient.data.l[3] = 1; // from a normal application
-        XSendEvent(display, DefaultRootWindow(display), False,
-                   SubstructureRedirectMask | SubstructureNotifyMask, &event);
-    } else {
-        // Before mapping the property is ours; the window manager reads it at map time.
-        std::vector<Atom> atoms = currentStates(display, id);
-        std::erase(atoms, state);
-        if (on) {
-            atoms.push_back(state);
-        }
-        XChangeProperty(display, id, netWmState, XA_ATOM, 32, PropModeReplace,
-                        reinterpret_cast<const unsigned char*>(atoms.data()),
-                        static_cast<int>(atoms.size()));
-    }
+    RequestedStates::of(window)->set(display, XInternAtom(display, stateName, False), on);
     XFlush(display);
 }
 

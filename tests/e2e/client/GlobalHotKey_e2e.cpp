@@ -4,7 +4,7 @@
 
 #include "platform/GlobalHotKey.h"
 
-#include "../X11Session.h"
+#include "ClientSession.h"
 #include "support/Wait.h"
 
 #include <QGuiApplication>
@@ -23,8 +23,6 @@
 
 namespace zarvello {
 namespace {
-
-e2e::X11Session* session = nullptr;
 
 constexpr int kCtrlM = 16461;
 constexpr int kAltF9 = kShortCutAlt | 0x78;
@@ -329,30 +327,3 @@ TEST_F(GlobalHotKeyE2e, AKeyAnotherClientHoldsIsASilentNoOp)
 
 } // namespace
 } // namespace zarvello
-
-int main(int argc, char** argv)
-{
-    testing::InitGoogleTest(&argc, argv);
-    if (GTEST_FLAG_GET(list_tests)) {
-        return RUN_ALL_TESTS();
-    }
-    QTemporaryDir logs;
-    std::unique_ptr<zarvello::e2e::X11Session> x11;
-    try {
-        x11 = std::make_unique<zarvello::e2e::X11Session>(logs.path());
-    } catch (const std::exception& error) {
-        std::fprintf(stderr, "cannot start the test X session: %s\n", error.what());
-        return 1;
-    }
-    // This process is the Qt client under test, on the private server.
-    qputenv("DISPLAY", x11->display().toLocal8Bit());
-    qputenv("QT_QPA_PLATFORM", "xcb");
-    int result = 1;
-    {
-        QGuiApplication app(argc, argv);
-        zarvello::session = x11.get();
-        result = RUN_ALL_TESTS();
-        zarvello::session = nullptr;
-    }
-    return result;
-}
