@@ -135,6 +135,11 @@ TEST(Statistics, TrafficIsWhatEachLinkInBothSamplesMoved)
                   300},
              Case{
                  "32-bit counter reset", {link(1, 5000, 9, false)}, {link(1, 200, 9, false)}, 0, 0},
+             Case{"32-bit counter's largest step still counts, and peaks",
+                  {link(1, 10, 0, false)},
+                  {link(1, 10 + 0x7FFF'FFFFU, 0, false)},
+                  0x7FFF'FFFF,
+                  0},
              Case{"duplicate index pairs up in order",
                   {link(3, 100, 0), link(3, 500, 0)},
                   {link(3, 900, 0), link(3, 150, 0)},
