@@ -2,7 +2,8 @@
 // the full rtnetlink link dump it falls back to, and /proc/net/dev. Each
 // alternative reports its cost relative to the stats dump measured in the
 // same run: counters "cpu_x_getstats" (thread CPU time, kernel work included,
-// steady on a busy machine) and "wall_x_getstats".
+// steady on a busy machine) and "wall_x_getstats". Every benchmark also
+// reports "allocs_per_sample", the heap allocations of a warm sample.
 
 #include "platform/LinkDump.h"
 #include "platform/NetlinkCounterSource.h"
@@ -14,12 +15,40 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <charconv>
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
+#include <new>
 #include <optional>
 #include <string_view>
 #include <vector>
+
+// Every operator new of the benchmark program passes here, so a sample that
+// allocates shows in the count.
+namespace {
+std::atomic<std::int64_t> gAllocations{0};
+} // namespace
+
+void* operator new(std::size_t size)
+{
+    gAllocations.fetch_add(1, std::memory_order_relaxed);
+    if (void* block = std::malloc(size == 0 ? 1 : size)) {
+        return block;
+    }
+    throw std::bad_alloc();
+}
+
+void operator delete(void* block) noexcept
+{
+    std::free(block);
+}
+
+void operator delete(void* block, std::size_t /*size*/) noexcept
+{
+    std::free(block);
+}
 
 namespace zarvello {
 namespace {
@@ -123,7 +152,10 @@ private:
 
 template <typename Source> PerSample runSamples(benchmark::State& state, Source& source)
 {
+    // One sample first, so the buffers that only grow have grown.
+    benchmark::DoNotOptimize(source.takeSample());
     std::int64_t samples = 0;
+    const std::int64_t allocationsBefore = gAllocations.load();
     const double cpuStart = threadCpuNs();
     const auto start = std::chrono::steady_clock::now();
     for (auto _ : state) {
@@ -142,6 +174,8 @@ template <typename Source> PerSample runSamples(benchmark::State& state, Source&
         return {};
     }
     const auto n = static_cast<double>(samples);
+    state.counters["allocs_per_sample"] =
+        static_cast<double>(gAllocations.load() - allocationsBefore) / n;
     return {elapsed.count() / n, cpu / n};
 }
 

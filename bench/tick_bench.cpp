@@ -23,13 +23,15 @@ public:
         ++ticks_;
         in_ += 40000 + (ticks_ % 7) * 3000;
         out_ += 5000 + (ticks_ % 5) * 700;
-        return CounterSample{in_, out_};
+        link_ = {.index = 1, .inOctets = in_, .outOctets = out_, .wide = true};
+        return CounterSample{in_, out_, {&link_, 1}};
     }
 
 private:
     std::uint32_t ticks_ = 0;
     std::uint32_t in_ = 1000;
     std::uint32_t out_ = 1000;
+    LinkCounters link_;
 };
 
 double sampleBaselineNs()

@@ -1,27 +1,74 @@
 #include "meter/Statistics.h"
 
+#include <algorithm>
 #include <limits>
 #include <numeric>
+#include <span>
+#include <tuple>
 
 namespace zarvello {
 namespace {
 
-constexpr double kTwoTo32 = 4294967296.0;
 constexpr double kIntMin = std::numeric_limits<int>::min();
 constexpr double kIntMax = std::numeric_limits<int>::max();
 
-// The sums are 32-bit and wrap; a fall of more than 2^31 between two ticks
-// is a wrap, not traffic going backwards. Smaller falls (a link removed)
-// stay negative.
-double unwrap(double delta)
+// A 32-bit counter cannot tell a wrap from a restart. A step of 2^31 or more
+// in one tick (over 17 Gbit/s on a link without 64-bit counters) is taken
+// for a counter that went back.
+constexpr std::uint32_t kLargest32BitStep = (std::uint32_t{1} << 31) - 1;
+
+// What one link's counter moved between two samples; a counter that went
+// back (the driver reset it) moved nothing.
+std::uint64_t counterStep(std::uint64_t before, std::uint64_t after, bool wide)
 {
-    return delta < kIntMin ? delta + kTwoTo32 : delta;
+    if (wide) {
+        return after >= before ? after - before : 0;
+    }
+    const auto step = static_cast<std::uint32_t>(after - before); // modulo 2^32
+    return step <= kLargest32BitStep ? step : 0;
+}
+
+bool linkOrder(const LinkCounters& a, const LinkCounters& b)
+{
+    // The counters break ties, so a duplicate index pairs up the same way
+    // whatever order the kernel listed it in.
+    return std::tie(a.index, a.inOctets, a.outOctets, a.wide) <
+           std::tie(b.index, b.inOctets, b.outOctets, b.wide);
+}
+
+struct Traffic
+{
+    double in = 0;
+    double out = 0;
+};
+
+// Sums what each link found in both samples moved; both lists are sorted by
+// index. A link in only one sample (added or removed) adds nothing.
+Traffic linkTraffic(std::span<const LinkCounters> before, std::span<const LinkCounters> after)
+{
+    Traffic traffic;
+    auto b = before.begin();
+    auto a = after.begin();
+    while (b != before.end() && a != after.end()) {
+        if (b->index < a->index) {
+            ++b;
+        } else if (a->index < b->index) {
+            ++a;
+        } else {
+            const bool wide = b->wide && a->wide;
+            traffic.in += static_cast<double>(counterStep(b->inOctets, a->inOctets, wide));
+            traffic.out += static_cast<double>(counterStep(b->outOctets, a->outOctets, wide));
+            ++b;
+            ++a;
+        }
+    }
+    return traffic;
 }
 
 void raisePeak(int& peak, double delta)
 {
-    // A delta beyond 32 bits (a link with large counters appearing) says
-    // nothing about speed, so it leaves the peak alone.
+    // A delta beyond 32 bits says nothing a bar could show, so it leaves the
+    // peak alone.
     if (delta >= kIntMin && delta <= kIntMax && static_cast<int>(delta) > peak) {
         peak = static_cast<int>(delta);
     }
@@ -44,9 +91,9 @@ int fixedPeak(int peakSpeed)
 void MeasurementState::setUp()
 {
     previousIn_ = 0;
-    previousOut_ = 0;
     peakRate_ = 0;
     historyIndex_ = 0;
+    previousLinks_.clear();
 }
 
 std::optional<TickResults> MeasurementState::processSample(std::optional<CounterSample> sample,
@@ -55,14 +102,13 @@ std::optional<TickResults> MeasurementState::processSample(std::optional<Counter
     if (!sample) {
         return std::nullopt;
     }
-    const double in = sample->inOctets;
-    const double out = sample->outOctets;
     TickResults results{.inOctets = sample->inOctets, .outOctets = sample->outOctets};
+    currentLinks_.assign(sample->links.begin(), sample->links.end());
+    std::sort(currentLinks_.begin(), currentLinks_.end(), linkOrder);
 
     // Only the in sum decides priming: an idle in counter keeps priming forever.
     if (previousIn_ != 0) {
-        const double dIn = unwrap(in - previousIn_);
-        const double dOut = unwrap(out - previousOut_);
+        const auto [dIn, dOut] = linkTraffic(previousLinks_, currentLinks_);
         if (peakSpeed != 0) {
             peakRate_ = fixedPeak(peakSpeed);
         } else {
@@ -78,8 +124,8 @@ std::optional<TickResults> MeasurementState::processSample(std::optional<Counter
         results.outRate = std::accumulate(outHistory_.begin(), outHistory_.end(), 0.0) / kHistory;
         results.peakRate = peakRate_;
     }
-    previousIn_ = in;
-    previousOut_ = out;
+    previousIn_ = sample->inOctets;
+    previousLinks_.swap(currentLinks_);
     return results;
 }
 

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <vector>
 
 namespace zarvello {
 
@@ -21,7 +22,9 @@ struct TickResults
 };
 
 // Turns consecutive counter samples into averaged rates, totals and the peak.
-// One tick counts as one second; no clock is read.
+// One tick counts as one second; no clock is read. A tick's traffic is what
+// each link moved since the last sample, so links that come and go, and
+// counters that restart, never make traffic go backwards or jump.
 class MeasurementState
 {
 public:
@@ -38,12 +41,16 @@ public:
 private:
     static constexpr int kHistory = 3;
 
-    double previousIn_ = 0;
-    double previousOut_ = 0;
+    // The last in sum; while it is 0 every tick only primes.
+    std::uint32_t previousIn_ = 0;
     int peakRate_ = 0;
     std::array<double, kHistory> inHistory_{};
     std::array<double, kHistory> outHistory_{};
     int historyIndex_ = 0;
+    // The last sample's links sorted by index, and room for the next ones;
+    // both keep their capacity, so a warm tick allocates nothing.
+    std::vector<LinkCounters> previousLinks_;
+    std::vector<LinkCounters> currentLinks_;
 };
 
 } // namespace zarvello

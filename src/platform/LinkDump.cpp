@@ -121,7 +121,7 @@ LinkDumpParser::Status LinkDumpParser::readMessage(std::uint16_t type, std::uint
         }
         const auto error = load<std::int32_t>(payload, 0);
         const bool unsupported = error == -EOPNOTSUPP || error == -EINVAL;
-        return unsupported && links_ == 0 ? Status::Refused : Status::Failed;
+        return unsupported && links_.empty() ? Status::Refused : Status::Failed;
     }
     default:
         break;
@@ -142,6 +142,11 @@ bool LinkDumpParser::addLink(std::span<const std::byte> payload)
         return false;
     }
     const std::span<const std::byte> attrs = payload.subspan(fixed);
+    LinkCounters link;
+    link.index =
+        kind_ == LinkDumpKind::Stats
+            ? load<std::uint32_t>(payload, offsetof(if_stats_msg, ifindex))
+            : static_cast<std::uint32_t>(load<int>(payload, offsetof(ifinfomsg, ifi_index)));
 
     const auto counters64 = static_cast<unsigned short>(
         kind_ == LinkDumpKind::Stats ? unsigned{IFLA_STATS_LINK_64} : unsigned{IFLA_STATS64});
@@ -185,17 +190,21 @@ bool LinkDumpParser::addLink(std::span<const std::byte> payload)
     }
 
     if (have64) {
-        // Each link enters the sums with the low 32 bits of its counter.
-        rx32 = static_cast<std::uint32_t>(rx64);
-        tx32 = static_cast<std::uint32_t>(tx64);
-    } else if (!have32) {
+        link.inOctets = rx64;
+        link.outOctets = tx64;
+        link.wide = true;
+    } else if (have32) {
+        link.inOctets = rx32;
+        link.outOctets = tx32;
+    } else {
         // A link without counters would silently drop out of the sums and
         // make the next good sample jump.
         return false;
     }
-    sums_.inOctets += rx32;
-    sums_.outOctets += tx32;
-    ++links_;
+    // Each link enters the sums with the low 32 bits of its counter.
+    sums_.inOctets += static_cast<std::uint32_t>(link.inOctets);
+    sums_.outOctets += static_cast<std::uint32_t>(link.outOctets);
+    links_.push_back(link);
     return true;
 }
 

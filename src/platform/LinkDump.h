@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <vector>
 
 namespace zarvello {
 
@@ -27,26 +28,34 @@ buildLinkDumpRequest(LinkDumpKind kind, std::uint32_t seq,
                      std::array<std::byte, kLinkDumpRequestCapacity>& out);
 
 // Reads one dump reply, datagram by datagram, summing every link's rx and tx
-// byte counters (each cut to its low 32 bits, the sums wrapping modulo 2^32).
+// byte counters (each cut to its low 32 bits, the sums wrapping modulo 2^32)
+// and keeping each link's own counters.
 class LinkDumpParser
 {
 public:
     enum class Status : std::uint8_t {
         NeedMore, // consistent so far, the end has not been seen
-        Done,     // the dump ended cleanly: sums() is the sample
+        Done,     // the dump ended cleanly: sample() is the sample
         Refused,  // the kernel does not offer this dump (error reply before any link)
         Failed,   // error reply, interrupted dump, wrong sequence or malformed bytes
     };
 
-    LinkDumpParser(LinkDumpKind kind, std::uint32_t seq) : kind_(kind), seq_(seq) {}
+    // The links go into `links`, emptied first; a caller that keeps the vector
+    // across dumps keeps its capacity, so a warm dump allocates nothing.
+    LinkDumpParser(LinkDumpKind kind, std::uint32_t seq, std::vector<LinkCounters>& links)
+        : kind_(kind), seq_(seq), links_(links)
+    {
+        links_.clear();
+    }
 
     // Takes the next datagram. Once the status is no longer NeedMore it stays
     // as it is and further datagrams are ignored.
     Status feed(std::span<const std::byte> datagram);
 
     [[nodiscard]] Status status() const { return status_; }
-    [[nodiscard]] CounterSample sums() const { return sums_; }
-    [[nodiscard]] std::uint32_t links() const { return links_; }
+    // The sums and the links seen so far; the links stay valid while the
+    // vector given to the constructor is left alone.
+    [[nodiscard]] CounterSample sample() const { return {sums_.inOctets, sums_.outOctets, links_}; }
 
 private:
     Status readMessage(std::uint16_t type, std::uint16_t flags, std::span<const std::byte> payload);
@@ -56,7 +65,7 @@ private:
     std::uint32_t seq_;
     Status status_ = Status::NeedMore;
     CounterSample sums_;
-    std::uint32_t links_ = 0;
+    std::vector<LinkCounters>& links_;
 };
 
 } // namespace zarvello

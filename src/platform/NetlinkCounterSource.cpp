@@ -34,7 +34,7 @@ std::optional<CounterSample> NetlinkCounterSource::takeSample()
 NetlinkCounterSource::Outcome NetlinkCounterSource::runDump(CounterSample& sample)
 {
     std::array<std::byte, kLinkDumpRequestCapacity> request{};
-    LinkDumpParser parser(dump_, ++seq_);
+    LinkDumpParser parser(dump_, ++seq_, links_);
     if (!transport_->send(buildLinkDumpRequest(dump_, seq_, request))) {
         transport_->reset();
         return Outcome::NoSample;
@@ -52,7 +52,7 @@ NetlinkCounterSource::Outcome NetlinkCounterSource::runDump(CounterSample& sampl
         case LinkDumpParser::Status::NeedMore:
             continue;
         case LinkDumpParser::Status::Done:
-            sample = parser.sums();
+            sample = parser.sample();
             return Outcome::Sample;
         case LinkDumpParser::Status::Refused:
             // The error reply ends the exchange, so the socket stays usable.

@@ -5,6 +5,7 @@
 #include "platform/NetlinkTransport.h"
 
 #include <memory>
+#include <vector>
 
 namespace zarvello {
 
@@ -17,6 +18,7 @@ public:
     explicit NetlinkCounterSource(std::unique_ptr<NetlinkTransport> transport,
                                   LinkDumpKind dump = LinkDumpKind::Stats);
 
+    // The sample's links stay valid until the next call.
     [[nodiscard]] std::optional<CounterSample> takeSample() override;
 
     // The dump the next sample will ask for.
@@ -29,6 +31,8 @@ private:
     std::unique_ptr<NetlinkTransport> transport_;
     LinkDumpKind dump_;
     std::uint32_t seq_ = 0;
+    // The links of the last dump; reused, so a warm sample allocates nothing.
+    std::vector<LinkCounters> links_;
 };
 
 } // namespace zarvello

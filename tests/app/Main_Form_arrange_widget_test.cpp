@@ -156,8 +156,8 @@ TEST(MeterArrangement, TaskBarEntryFollowsTheOptionWhicheverComesFirstActivation
 
 TEST(MeterFigures, TickWritesLabelsBarsAndTray)
 {
-    auto source = std::make_unique<ScriptedCounterSource>(std::deque<std::optional<CounterSample>>{
-        CounterSample{123456789, 1000}, CounterSample{123456789 + 96000, 1000 + 3000}});
+    auto source = std::make_unique<ScriptedCounterSource>(ScriptedCounterSource::Script{
+        oneLink(123456789, 1000), oneLink(123456789 + 96000, 1000 + 3000)});
     Meter m;
     TForm_Main form(std::move(source));
     form.stopSampling();

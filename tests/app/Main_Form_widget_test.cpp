@@ -39,8 +39,8 @@ TEST(MainForm, TheTimerDrivesTheTickUntilSamplingStops)
 
 TEST(MainForm, TickFeedsTheStatisticsWithTheLiveFixedPeak)
 {
-    auto source = std::make_unique<ScriptedCounterSource>(std::deque<std::optional<CounterSample>>{
-        CounterSample{1000, 0}, std::nullopt, CounterSample{4000, 0}, CounterSample{5000, 0}});
+    auto source = std::make_unique<ScriptedCounterSource>(ScriptedCounterSource::Script{
+        oneLink(1000, 0), std::nullopt, oneLink(4000, 0), oneLink(5000, 0)});
     TForm_Main form(std::move(source));
     form.stopSampling(); // drive the tick by hand
     form.FormCreate();

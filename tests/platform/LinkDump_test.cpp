@@ -1,6 +1,7 @@
 #include "platform/LinkDump.h"
 
 #include "support/NetlinkScript.h"
+#include "support/ScriptedCounterSource.h"
 
 #include <gtest/gtest.h>
 
@@ -26,18 +27,20 @@ constexpr std::uint32_t kSeq = 77;
 struct Parsed
 {
     Status status;
-    CounterSample sums;
+    Sums sums;
+    Links links;
 };
 
 Parsed parse(LinkDumpKind kind, const std::vector<Bytes>& datagrams)
 {
-    LinkDumpParser parser(kind, kSeq);
+    Links links;
+    LinkDumpParser parser(kind, kSeq, links);
     for (const Bytes& datagram : datagrams) {
         // Exactly sized heap copies, so that a read past the end trips the sanitizer.
         const Bytes exact(datagram.begin(), datagram.end());
         parser.feed(exact);
     }
-    return {parser.status(), parser.sums()};
+    return {parser.status(), sumsOf(parser.sample()), links};
 }
 
 // RTM_NEWSTATS whose attributes are given as raw bytes.
@@ -89,7 +92,7 @@ TEST(LinkDumpParser, SumsTheLowWordsOfEveryLinkModulo2To32)
         std::string name;
         LinkDumpKind kind;
         std::vector<Bytes> datagrams;
-        CounterSample expected;
+        Sums expected;
     };
     const auto s = LinkDumpKind::Stats;
     const auto l = LinkDumpKind::Links;
@@ -133,9 +136,21 @@ TEST(LinkDumpParser, SumsTheLowWordsOfEveryLinkModulo2To32)
     for (const Case& c : cases) {
         const Parsed parsed = parse(c.kind, c.datagrams);
         EXPECT_EQ(parsed.status, Status::Done) << c.name;
-        EXPECT_EQ(parsed.sums, c.expected)
-            << c.name << ": " << parsed.sums.inOctets << "/" << parsed.sums.outOctets;
+        EXPECT_EQ(parsed.sums, c.expected) << c.name;
     }
+}
+
+TEST(LinkDumpParser, KeepsEachLinksIndexAndWholeCounters)
+{
+    const Parsed stats = parse(
+        LinkDumpKind::Stats,
+        {concat({statsLink(kSeq, 0x1'0000'0005ULL, 9, 3), statsLink(kSeq, 7, 8, 12), done(kSeq)})});
+    EXPECT_EQ(stats.links, (Links{{3, 0x1'0000'0005ULL, 9, true}, {12, 7, 8, true}}));
+    const Parsed links =
+        parse(LinkDumpKind::Links,
+              {concat({infoLink(kSeq, stats64(0x2'0000'0010ULL, 20), stats32(1, 2), 4),
+                       infoLink(kSeq, std::nullopt, stats32(1000, 500), 5), done(kSeq)})});
+    EXPECT_EQ(links.links, (Links{{4, 0x2'0000'0010ULL, 20, true}, {5, 1000, 500, false}}));
 }
 
 TEST(LinkDumpParser, AnythingButACleanCompleteDumpIsNoSample)
@@ -225,20 +240,24 @@ TEST(LinkDumpParser, ReadsFieldsAtAnyAddress)
     for (std::size_t offset = 1; offset < 8; ++offset) {
         Bytes shifted(offset, std::byte{0});
         shifted.insert(shifted.end(), dump.begin(), dump.end());
-        LinkDumpParser parser(LinkDumpKind::Stats, kSeq);
+        Links links;
+        LinkDumpParser parser(LinkDumpKind::Stats, kSeq, links);
         EXPECT_EQ(parser.feed(std::span<const std::byte>(shifted).subspan(offset)), Status::Done);
-        EXPECT_EQ(parser.sums(), (CounterSample{1007, 509})) << offset;
+        EXPECT_EQ(sumsOf(parser.sample()), (Sums{1007, 509})) << offset;
     }
 }
 
 TEST(LinkDumpParser, SettledStatusIgnoresFurtherDatagrams)
 {
-    LinkDumpParser parser(LinkDumpKind::Stats, kSeq);
+    Links links;
+    LinkDumpParser parser(LinkDumpKind::Stats, kSeq, links);
     EXPECT_EQ(parser.feed(concat({statsLink(kSeq, 1, 2), done(kSeq)})), Status::Done);
     EXPECT_EQ(parser.feed(concat({statsLink(kSeq, 5, 5), done(kSeq)})), Status::Done);
-    EXPECT_EQ(parser.sums(), (CounterSample{1, 2}));
+    EXPECT_EQ(sumsOf(parser.sample()), (Sums{1, 2}));
+    EXPECT_EQ(links.size(), 1U);
 
-    LinkDumpParser failed(LinkDumpKind::Stats, kSeq);
+    LinkDumpParser failed(LinkDumpKind::Stats, kSeq, links);
+    EXPECT_TRUE(links.empty()) << "a new dump starts with no links";
     EXPECT_EQ(failed.feed(Bytes(3)), Status::Failed);
     EXPECT_EQ(failed.feed(done(kSeq)), Status::Failed);
 }
@@ -271,7 +290,8 @@ TEST(LinkDumpParser, SurvivesRandomAndMangledBytes)
                 input.resize(random() % (input.size() + 1));
             }
         }
-        LinkDumpParser parser(kind, kSeq);
+        Links links;
+        LinkDumpParser parser(kind, kSeq, links);
         const Status status = parser.feed(input);
         EXPECT_EQ(parser.status(), status);
         done += status == Status::Done ? 1 : 0;

@@ -85,11 +85,12 @@ Bytes message(std::uint16_t type, std::uint32_t seq, const Bytes& payload, std::
     return out;
 }
 
-Bytes statsLink(std::uint32_t seq, std::uint64_t rxBytes, std::uint64_t txBytes)
+Bytes statsLink(std::uint32_t seq, std::uint64_t rxBytes, std::uint64_t txBytes,
+                std::uint32_t index)
 {
     Bytes payload;
     if_stats_msg body{};
-    body.ifindex = 7;
+    body.ifindex = index;
     body.filter_mask = IFLA_STATS_FILTER_BIT(IFLA_STATS_LINK_64);
     append(payload, body);
     const Bytes counters = attribute(IFLA_STATS_LINK_64, stats64(rxBytes, txBytes));
@@ -97,11 +98,12 @@ Bytes statsLink(std::uint32_t seq, std::uint64_t rxBytes, std::uint64_t txBytes)
     return message(RTM_NEWSTATS, seq, payload);
 }
 
-Bytes infoLink(std::uint32_t seq, std::optional<Bytes> counters64, std::optional<Bytes> counters32)
+Bytes infoLink(std::uint32_t seq, std::optional<Bytes> counters64, std::optional<Bytes> counters32,
+               int index)
 {
     Bytes payload;
     ifinfomsg body{};
-    body.ifi_index = 7;
+    body.ifi_index = index;
     append(payload, body);
     auto add = [&payload](const Bytes& attr) {
         payload.insert(payload.end(), attr.begin(), attr.end());

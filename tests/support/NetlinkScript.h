@@ -31,9 +31,11 @@ Bytes message(std::uint16_t type, std::uint32_t seq, const Bytes& payload,
               std::optional<std::uint32_t> lengthOverride = std::nullopt);
 
 // RTM_NEWSTATS for one link carrying IFLA_STATS_LINK_64.
-Bytes statsLink(std::uint32_t seq, std::uint64_t rxBytes, std::uint64_t txBytes);
+Bytes statsLink(std::uint32_t seq, std::uint64_t rxBytes, std::uint64_t txBytes,
+                std::uint32_t index = 7);
 // RTM_NEWLINK for one link with the given counter attributes.
-Bytes infoLink(std::uint32_t seq, std::optional<Bytes> counters64, std::optional<Bytes> counters32);
+Bytes infoLink(std::uint32_t seq, std::optional<Bytes> counters64, std::optional<Bytes> counters32,
+               int index = 7);
 Bytes done(std::uint32_t seq, std::int32_t result = 0);
 Bytes error(std::uint32_t seq, std::int32_t negativeErrno);
 

@@ -4,34 +4,81 @@
 
 #include <deque>
 #include <optional>
+#include <ostream>
+#include <vector>
 
 namespace zarvello {
+
+using Links = std::vector<LinkCounters>;
+
+// One link with 64-bit counters, as the kernel's stats dump reports it.
+inline Links oneLink(std::uint64_t in, std::uint64_t out, std::uint32_t index = 1)
+{
+    return {{.index = index, .inOctets = in, .outOctets = out, .wide = true}};
+}
+
+// The sample a source reports for `links`: the links, and their counters'
+// low 32 bits summed modulo 2^32. The sample points into `links`.
+inline CounterSample sampleOf(const Links& links)
+{
+    CounterSample sample{.links = links};
+    for (const LinkCounters& link : links) {
+        sample.inOctets += static_cast<std::uint32_t>(link.inOctets);
+        sample.outOctets += static_cast<std::uint32_t>(link.outOctets);
+    }
+    return sample;
+}
+
+// A sample's sums, comparable and printable.
+struct Sums
+{
+    std::uint32_t in = 0;
+    std::uint32_t out = 0;
+    friend bool operator==(const Sums&, const Sums&) = default;
+    friend std::ostream& operator<<(std::ostream& os, const Sums& s)
+    {
+        return os << s.in << "/" << s.out;
+    }
+};
+
+inline Sums sumsOf(const CounterSample& sample)
+{
+    return {sample.inOctets, sample.outOctets};
+}
+
+inline std::optional<Sums> sumsOf(const std::optional<CounterSample>& sample)
+{
+    return sample ? std::optional<Sums>(sumsOf(*sample)) : std::nullopt;
+}
 
 // Hands out the samples it was given, one per call; no sample once they run out.
 class ScriptedCounterSource : public CounterSource
 {
 public:
-    explicit ScriptedCounterSource(std::deque<std::optional<CounterSample>> script = {})
-        : script_(std::move(script))
-    {
-    }
+    using Script = std::deque<std::optional<Links>>;
 
-    void push(std::optional<CounterSample> sample) { script_.push_back(sample); }
+    explicit ScriptedCounterSource(Script script = {}) : script_(std::move(script)) {}
+
+    void push(std::optional<Links> links) { script_.push_back(std::move(links)); }
     [[nodiscard]] int calls() const { return calls_; }
 
     std::optional<CounterSample> takeSample() override
     {
         ++calls_;
-        if (script_.empty()) {
+        if (script_.empty() || !script_.front()) {
+            if (!script_.empty()) {
+                script_.pop_front();
+            }
             return std::nullopt;
         }
-        auto next = script_.front();
+        current_ = std::move(*script_.front());
         script_.pop_front();
-        return next;
+        return sampleOf(current_);
     }
 
 private:
-    std::deque<std::optional<CounterSample>> script_;
+    Script script_;
+    Links current_; // the links of the last sample handed out
     int calls_ = 0;
 };
 

@@ -1,0 +1,228 @@
+// A link that arrives with large counters and is then deleted, as when a container starts and
+// stops. The program runs in a network namespace of the test's own with steady loopback
+// traffic; its tray icon must show that traffic throughout.
+#include "E2eTest.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <sched.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <thread>
+
+// Last: Xlib's macros clash with Qt's and gtest's names.
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+namespace zarvello::e2e {
+namespace {
+
+bool ip(const QStringList& args)
+{
+    QProcess process;
+    process.start("ip", args);
+    return process.waitForFinished(10000) && process.exitStatus() == QProcess::NormalExit &&
+           process.exitCode() == 0;
+}
+
+// Sends `count` datagrams of `size` bytes from namespace `ns` to `address`, port 9 (nothing
+// listens; the counters count them all the same). The socket stays in `ns`, so the thread
+// visits it for the one call that makes the socket.
+void sendUdp(const QString& ns, const char* address, int count, std::size_t size)
+{
+    const int target = ::open(("/run/netns/" + ns).toLocal8Bit().constData(), O_RDONLY | O_CLOEXEC);
+    const int home = ::open("/proc/thread-self/ns/net", O_RDONLY | O_CLOEXEC);
+    int fd = -1;
+    if (target >= 0 && home >= 0 && ::setns(target, CLONE_NEWNET) == 0) {
+        fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+        if (::setns(home, CLONE_NEWNET) != 0)
+            std::abort(); // this thread would stay in the wrong namespace
+    }
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(9);
+    ::inet_pton(AF_INET, address, &to.sin_addr);
+    static const std::vector<char> data(65000, 'z');
+    for (int i = 0; fd >= 0 && i < count; ++i)
+        ::sendto(fd, data.data(), size, 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
+    for (int open : {fd, target, home})
+        ::close(open);
+}
+
+// Bytes received on `link` in namespace `ns`, as its counters say.
+double receivedBytes(const QString& ns, const QString& link)
+{
+    QProcess process;
+    process.start("ip", {"-j", "-s", "-n", ns, "link", "show", link});
+    process.waitForFinished(10000);
+    const QJsonArray links = QJsonDocument::fromJson(process.readAllStandardOutput()).array();
+    return links.at(0)["stats64"]["rx"]["bytes"].toDouble();
+}
+
+class LinkChurn : public E2eTest
+{
+protected:
+    void TearDown() override
+    {
+        stop_ = true;
+        if (traffic_.joinable())
+            traffic_.join();
+        E2eTest::TearDown(); // the program leaves the namespace first
+        for (const QString& ns : namespaces_)
+            ip({"netns", "del", ns});
+    }
+
+    QString makeNamespace(const QString& role)
+    {
+        const QString ns = QString("zarvello-%1-%2").arg(role).arg(::getpid());
+        if (!ip({"netns", "add", ns}))
+            return {};
+        namespaces_.push_back(ns);
+        return ns;
+    }
+
+    // The pixels of `area` in `window`.
+    std::vector<unsigned long> grab(WindowId window, const QRect& area)
+    {
+        std::vector<unsigned long> pixels;
+        XImage* image = XGetImage(x().xlib(), window, area.x(), area.y(), area.width(),
+                                  area.height(), AllPlanes, ZPixmap);
+        for (int y = 0; image && y < area.height(); ++y)
+            for (int x = 0; x < area.width(); ++x)
+                pixels.push_back(XGetPixel(image, x, y));
+        if (image)
+            XDestroyImage(image);
+        return pixels;
+    }
+    // Whether the tray icon shows any of its lime bar.
+    bool trayShowsSpeed()
+    {
+        const auto icon = x().geometry(tray_);
+        const auto pixels =
+            grab(tray_, QRect(0, 0, icon ? icon->width : 0, icon ? icon->height : 0));
+        return std::any_of(pixels.begin(), pixels.end(), [](unsigned long p) {
+            return (p >> 16 & 0xFF) < 60 && (p >> 8 & 0xFF) > 200 && (p & 0xFF) < 60;
+        });
+    }
+
+    // Watches until the in total has been rewritten `ticks` times, so that the ticks since
+    // the last event took their samples after it; the tray must show the speed all the while.
+    void watch(int ticks, const char* after)
+    {
+        std::vector<unsigned long> shown;
+        int rewrites = -1;
+        bool emptied = false;
+        EXPECT_TRUE(waitUntil(
+            [&] {
+                auto total = grab(window_, QRect(3 + 26, 19 + 2, 66, 13));
+                rewrites += total != shown ? 1 : 0;
+                shown.swap(total);
+                emptied = emptied || !trayShowsSpeed();
+                return rewrites >= ticks;
+            },
+            std::chrono::milliseconds(4000 * ticks)))
+            << "the in total was rewritten only " << rewrites << " times " << after;
+        EXPECT_FALSE(emptied) << "the in speed fell to nothing or below, or the peak jumped, "
+                              << after;
+    }
+
+    std::vector<QString> namespaces_;
+    std::thread traffic_;
+    std::atomic<bool> stop_{false};
+    WindowId window_ = 0;
+    WindowId tray_ = 0;
+};
+
+TEST_F(LinkChurn, ALinkArrivingWithCountersAndLeavingMovesNeitherSpeedNorPeak)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "making network namespaces needs root";
+    const QString meter = makeNamespace("meter");
+    if (meter.isEmpty())
+        GTEST_SKIP() << "ip netns is not available";
+    const QString left = makeNamespace("left");
+    const QString right = makeNamespace("right");
+    ASSERT_FALSE(left.isEmpty() || right.isEmpty());
+    ASSERT_TRUE(ip({"-n", meter, "link", "set", "lo", "up"}));
+
+    // About 500 KB a second over the meter's loopback.
+    traffic_ = std::thread([this, meter] {
+        while (!stop_) {
+            sendUdp(meter, "127.0.0.1", 10, 1000);
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+    });
+
+    // The tray icon shows the in speed as a lime share of the peak: a jump of the peak
+    // empties it under steady traffic, and so does a speed at or below nothing.
+    const QString dir = configHome() + "/zarvello";
+    ASSERT_TRUE(QDir().mkpath(dir));
+    QFile options(dir + "/registry.reg");
+    ASSERT_TRUE(options.open(QIODevice::WriteOnly));
+    options.write("REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software\\Zarvello]\n"
+                  "\"TrayIcon\"=dword:00000001\n\"TrayIconIn\"=dword:00000001\n"
+                  "\"TrayIconOut\"=dword:00000000\n\"TrayPercent\"=dword:00000001\n"
+                  "\"TrayActual\"=dword:00000000\n\"TrayBakColor\"=dword:00000000\n"
+                  "\"TrayForColor\"=dword:0000000a\n");
+    options.close();
+
+    // The X server's abstract socket belongs to the test's namespace, so this also shows that
+    // the program reaches the display through the socket file.
+    QFile launcher(homeDir() + "/in-namespace.sh");
+    ASSERT_TRUE(launcher.open(QIODevice::WriteOnly));
+    launcher.write(
+        ("#!/bin/sh\nexec ip netns exec " + meter + " '" + programPath() + "'\n").toLocal8Bit());
+    launcher.close();
+    ASSERT_TRUE(launcher.setPermissions(QFile::ReadOwner | QFile::ExeOwner));
+    AppProcess& app = startProgram(launcher.fileName());
+    const auto window = app.waitForMainWindow();
+    ASSERT_TRUE(window) << "no meter window; program output:\n" << app.output().toStdString();
+    window_ = *window;
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            for (WindowId w : x().findWindowsOfPid(app.pid())) {
+                const auto geometry = x().geometry(w);
+                if (geometry && x().isViewable(w) && geometry->y > x().workArea().bottom())
+                    tray_ = w;
+            }
+            return tray_ != 0;
+        },
+        kWindowTimeout))
+        << "no tray icon";
+
+    ASSERT_TRUE(waitUntil([&] { return trayShowsSpeed(); }, kWindowTimeout))
+        << "the steady traffic did not show";
+
+    // A veth pair between two other namespaces gets 40 MB on its counters.
+    ASSERT_TRUE(ip({"-n", left, "link", "add", "zv0", "mtu", "65000", "type", "veth", "peer",
+                    "name", "zv1", "mtu", "65000", "netns", right}));
+    ASSERT_TRUE(ip({"-n", left, "addr", "add", "10.213.0.1/30", "dev", "zv0"}));
+    ASSERT_TRUE(ip({"-n", right, "addr", "add", "10.213.0.2/30", "dev", "zv1"}));
+    ASSERT_TRUE(ip({"-n", left, "link", "set", "zv0", "up"}));
+    ASSERT_TRUE(ip({"-n", right, "link", "set", "zv1", "up"}));
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            sendUdp(left, "10.213.0.2", 100, 60000);
+            return receivedBytes(right, "zv1") >= 40e6;
+        },
+        kWindowTimeout, std::chrono::milliseconds(0)))
+        << "only " << receivedBytes(right, "zv1") << " bytes crossed the veth pair";
+
+    ASSERT_TRUE(ip({"-n", right, "link", "set", "zv1", "netns", meter}));
+    watch(5, "after the link arrived");
+    ASSERT_TRUE(ip({"-n", meter, "link", "del", "zv1"}));
+    watch(5, "after the link went");
+}
+
+} // namespace
+} // namespace zarvello::e2e
