@@ -65,6 +65,37 @@ bool readUpTo(int fd, qsizetype limit, QByteArray* out)
     return true;
 }
 
+// Appends the bytes of the file at `path` from `offset` on to `to`, as long
+// as it is still the regular file of `size` bytes that was read.
+bool appendRest(const QString& path, qint64 offset, qint64 size, QFile& to, QString* why)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    struct stat info = {};
+    if (fd < 0 || ::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size != size ||
+        ::lseek(fd, offset, SEEK_SET) != offset) {
+        *why = QStringLiteral("%1 changed while it was copied").arg(path);
+        if (fd >= 0) {
+            ::close(fd);
+        }
+        return false;
+    }
+    QByteArray chunk;
+    qint64 done = offset;
+    while (done < size && readUpTo(fd, qsizetype{64} * 1024, &chunk) && !chunk.isEmpty()) {
+        if (to.write(chunk) != chunk.size()) {
+            ::close(fd);
+            return false; // the caller names the write's error
+        }
+        done += chunk.size();
+    }
+    ::close(fd);
+    if (done != size) {
+        *why = QStringLiteral("%1 changed while it was copied").arg(path);
+        return false;
+    }
+    return true;
+}
+
 QString lockErrorText(QLockFile::LockError error)
 {
     switch (error) {
@@ -132,9 +163,7 @@ RegistryFile::Snapshot RegistryFile::readFile() const
     // Anything but a regular file could block the read (a FIFO) or never end
     // (a device), so the type is known before anything is opened.
     auto notRegular = [&](mode_t mode) {
-        struct stat linkInfo
-        {
-        };
+        struct stat linkInfo = {};
         const bool viaLink = ::lstat(path.constData(), &linkInfo) == 0 && S_ISLNK(linkInfo.st_mode);
         snapshot.state = FileState::NotRegular;
         snapshot.error =
@@ -143,9 +172,7 @@ RegistryFile::Snapshot RegistryFile::readFile() const
                      kindOf(mode));
         return snapshot;
     };
-    struct stat info
-    {
-    };
+    struct stat info = {};
     if (::stat(path.constData(), &info) != 0) {
         return errno == ENOENT || errno == ENOTDIR ? snapshot : unreadable(errno);
     }
@@ -201,38 +228,28 @@ bool RegistryFile::keepCopy(const Snapshot& snapshot, QString* error)
         if (QFile::exists(candidate)) {
             continue;
         }
-        if (snapshot.oversize) {
-            // Only the start of it was read; copy the file itself. Like
-            // NewOnly below, QFile::copy never writes over an existing file.
-            QFile original(filePath_);
-            if (!original.copy(candidate)) {
-                *error =
-                    QStringLiteral("cannot copy to %1: %2").arg(candidate, original.errorString());
-                return false;
+        QFile copy(candidate);
+        if (!copy.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+            if (QFile::exists(candidate)) {
+                continue; // someone else's copy, made just now
             }
-            // The copy is only worth naming if it holds what was read.
-            if (QFileInfo(candidate).size() != size) {
-                QFile::remove(candidate);
-                *error = QStringLiteral("%1 changed while it was copied").arg(filePath_);
-                return false;
-            }
-        } else {
-            QFile copy(candidate);
-            if (!copy.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
-                if (QFile::exists(candidate)) {
-                    continue; // someone else's copy, made just now
-                }
-                *error = QStringLiteral("cannot create %1: %2").arg(candidate, copy.errorString());
-                return false;
-            }
-            const bool written =
-                copy.write(snapshot.bytes) == snapshot.bytes.size() && copy.flush();
-            copy.close();
-            if (!written || copy.error() != QFileDevice::NoError) {
-                *error = QStringLiteral("cannot write %1: %2").arg(candidate, copy.errorString());
-                copy.remove();
-                return false;
-            }
+            *error = QStringLiteral("cannot create %1: %2").arg(candidate, copy.errorString());
+            return false;
+        }
+        QString why;
+        bool written = copy.write(snapshot.bytes) == snapshot.bytes.size();
+        if (written && snapshot.oversize) {
+            // Only the start of it was read: the rest comes from the file itself.
+            written = appendRest(filePath_, snapshot.bytes.size(), size, copy, &why);
+        }
+        written = written && copy.flush();
+        copy.close();
+        if (!written || copy.error() != QFileDevice::NoError) {
+            *error = why.isEmpty()
+                         ? QStringLiteral("cannot write %1: %2").arg(candidate, copy.errorString())
+                         : why;
+            copy.remove();
+            return false;
         }
         keptCopyPath_ = candidate;
         copyError_.clear();

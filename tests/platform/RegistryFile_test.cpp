@@ -302,7 +302,7 @@ TEST_F(RegistryFileTest, HostileFilesCostLittleAndAreReportedAsWhatTheyAre)
          {},
          QStringLiteral(":10003: more than 10000 values"),
          true},
-        {QByteArray(RegLimits::FileBytes + 1, ';').replace(0, 9, "REGEDIT4\n"),
+        {QByteArray(RegLimits::FileBytes + 99999, ';').replace(0, 9, "REGEDIT4\n"),
          {},
          QStringLiteral(": file larger than 1024 KiB"),
          true},
