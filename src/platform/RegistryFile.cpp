@@ -104,7 +104,7 @@ QString lockErrorText(QLockFile::LockError error)
     case QLockFile::LockFailedError:
         return QStringLiteral("another program holds it");
     case QLockFile::PermissionError:
-        return QStringLiteral("permission denied");
+        return QStringLiteral("Permission denied");
     case QLockFile::UnknownError:
         break;
     }
