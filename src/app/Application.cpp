@@ -35,7 +35,7 @@ class EmptyHive : public SettingsHive
 public:
     StoredValue read(const QString&) override { return {}; }
     bool write(const QString&, std::int32_t) override { return true; }
-    bool commit() override { return true; }
+    bool commit(QString*) override { return true; }
 };
 
 ScreenLayout currentScreens()
@@ -107,12 +107,16 @@ void wireSettings(TForm_Main& main, TForm_Settings& settings, SettingsHive& hive
                     .error = showError,
                 };
                 loadSettings(hive, settings, targets, currentScreens());
-                // A damaged options file was set aside and the defaults used: say so.
+                // A damaged options file was set aside and the defaults used: say so,
+                // and whether a copy of it exists.
                 if (!registry.loadError().isEmpty()) {
                     QString text = registry.loadError();
                     if (!registry.keptCopyPath().isEmpty()) {
                         text += QStringLiteral("\nThe file was kept as %1.")
                                     .arg(registry.keptCopyPath());
+                    } else {
+                        text += QStringLiteral("\nNo copy of it was made: %1.")
+                                    .arg(registry.copyError());
                     }
                     showError(text);
                 }

@@ -181,7 +181,8 @@ private:
     bool parseAll()
     {
         if (static_cast<qsizetype>(text_.size()) > RegLimits::FileBytes) {
-            return fail(0, QStringLiteral("file larger than 16 MiB"));
+            return fail(0,
+                        QStringLiteral("file larger than %1 KiB").arg(RegLimits::FileBytes / 1024));
         }
         if (text_.substr(0, 3) == "\xEF\xBB\xBF") {
             text_.remove_prefix(3);
@@ -249,11 +250,14 @@ private:
                 return fail(lineNo_, problem);
             }
         }
-        RegNode* node = &tree_.ensureChild(regRootName(*root));
-        qsizetype storedBytes = node->name().size();
-        for (qsizetype i = 1; i < parts.size(); ++i) {
-            node = &node->ensureChild(parts[i]);
-            storedBytes += 1 + node->name().toUtf8().size();
+        RegNode* node = addKey(tree_, regRootName(*root));
+        qsizetype storedBytes = node == nullptr ? 0 : node->name().size();
+        for (qsizetype i = 1; node != nullptr && i < parts.size(); ++i) {
+            node = addKey(*node, parts[i]);
+            storedBytes += node == nullptr ? 0 : 1 + node->name().toUtf8().size();
+        }
+        if (node == nullptr) {
+            return fail(lineNo_, QStringLiteral("more than %1 keys").arg(RegLimits::Keys));
         }
         // Keys are written back with the spelling they were first given, which
         // may take more bytes than the one on this line.
@@ -386,8 +390,24 @@ private:
                 lineNo_,
                 QStringLiteral("value data longer than %1 bytes").arg(RegLimits::ValueBytes));
         }
+        if (current_->value(name) == nullptr && ++values_ > RegLimits::Values) {
+            return fail(lineNo_, QStringLiteral("more than %1 values").arg(RegLimits::Values));
+        }
         current_->setValue(name, type, data);
         return true;
+    }
+
+    // The subkey of `parent`, added when missing; nullptr when that would
+    // pass the cap on keys.
+    RegNode* addKey(RegNode& parent, const QString& name)
+    {
+        if (RegNode* existing = parent.child(name)) {
+            return existing;
+        }
+        if (++keys_ > RegLimits::Keys) {
+            return nullptr;
+        }
+        return &parent.ensureChild(name);
     }
 
     // Comma-separated bytes; a segment ending in "\" continues on the next line.
@@ -448,6 +468,8 @@ private:
     int lineNo_ = 0;
     RegNode tree_;
     RegNode* current_ = nullptr;
+    qsizetype keys_ = 0;
+    qsizetype values_ = 0;
     QString error_;
     int errorLine_ = 0;
 };

@@ -28,13 +28,17 @@ enum class RegRoot { ClassesRoot, CurrentUser, LocalMachine, Users, CurrentConfi
 [[nodiscard]] std::optional<RegRoot> regRootFromName(const QString& name);
 
 // What the file and the tree accept. Everything within these limits is
-// written back in a form that reads back within them.
+// written back in a form that reads back within them. A real options file is
+// a few kilobytes; the caps keep the worst accepted file to a fraction of a
+// second and a few megabytes, whatever its names and nesting imply.
 namespace RegLimits {
-inline constexpr qsizetype FileBytes = qsizetype{16} * 1024 * 1024;
+inline constexpr qsizetype FileBytes = qsizetype{1024} * 1024;
 inline constexpr qsizetype LineBytes = qsizetype{64} * 1024; // one entry, continuation lines joined
 inline constexpr qsizetype NameLength = 255; // UTF-16 units, key and value names alike
 inline constexpr qsizetype KeyPathBytes = qsizetype{16} * 1024;
-inline constexpr int KeyDepth = 512; // keys below the root
+inline constexpr int KeyDepth = 64;        // keys below the root
+inline constexpr qsizetype Keys = 10000;   // in the whole tree, root keys included
+inline constexpr qsizetype Values = 10000; // in the whole tree
 inline constexpr qsizetype ValueBytes = qsizetype{16} * 1024;
 } // namespace RegLimits
 

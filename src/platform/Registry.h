@@ -105,6 +105,9 @@ public:
     // Everything held, the root keys being the children of this nameless node.
     [[nodiscard]] const RegNode& tree() const { return tree_; }
     [[nodiscard]] bool hasPendingChanges() const { return !pending_.empty(); }
+    // False when this run's changes are not to be kept at all (and the user
+    // was told so): a failed save is then no news.
+    [[nodiscard]] virtual bool savesChanges() const { return true; }
 
 protected:
     // A key that was added, or a value that was written, since the last save.

@@ -16,7 +16,9 @@ namespace zarvello {
 // A file that cannot be used (does not parse, too long, unknown value type)
 // is copied aside to "<file>.bad-<date>-<time>" and this registry starts
 // empty; the file is replaced only once such a copy exists. A file that
-// cannot even be read is never replaced.
+// cannot even be read is never replaced. A path that is not a regular file
+// (a FIFO, socket, device or folder, or a link to one) is never read from,
+// copied or written: the registry starts empty and saves nothing this run.
 class RegistryFile final : public Registry
 {
 public:
@@ -32,6 +34,10 @@ public:
     [[nodiscard]] const QString& loadError() const { return loadError_; }
     // The copy of the last unusable file; empty when none was made.
     [[nodiscard]] const QString& keptCopyPath() const { return keptCopyPath_; }
+    // Why no copy was made of the file loadError() is about; empty when one was.
+    [[nodiscard]] const QString& copyError() const { return copyError_; }
+    // False when the path was not a regular file at start: this run saves nothing.
+    [[nodiscard]] bool savesChanges() const override { return !refusesSaves_; }
 
     // How long a save waits for another program's save to finish.
     void setLockTimeout(int milliseconds) { lockTimeoutMs_ = milliseconds; }
@@ -40,12 +46,13 @@ protected:
     bool save(QString* error) override;
 
 private:
-    enum class FileState { Missing, Usable, Unusable, Unreadable };
+    enum class FileState { Missing, Usable, Unusable, Unreadable, NotRegular };
     struct Snapshot
     {
         FileState state = FileState::Missing;
         QByteArray bytes; // no more than one byte past the size limit
         bool oversize = false;
+        qint64 size = 0; // of the whole file
         RegNode tree;
         QString error;
     };
@@ -56,6 +63,8 @@ private:
     QString filePath_;
     QString loadError_;
     QString keptCopyPath_;
+    QString copyError_;
+    bool refusesSaves_ = false;
     // What the last copy holds, so that one bad file is copied once.
     QByteArray keptBytes_;
     qint64 keptSize_ = 0;

@@ -27,9 +27,14 @@ bool RegistryHive::write(const QString& name, std::int32_t value)
     return key().setDword(name, static_cast<quint32>(value));
 }
 
-bool RegistryHive::commit()
+bool RegistryHive::commit(QString* reason)
 {
-    return key().close();
+    RegistryKey& k = key();
+    if (k.close() || !registry_.savesChanges()) {
+        return true;
+    }
+    *reason = k.errorString();
+    return false;
 }
 
 } // namespace zarvello

@@ -6,7 +6,8 @@
 namespace zarvello {
 
 // The settings key, HKEY_LOCAL_MACHINE\Software\Zarvello, opened (and created
-// when missing) at the first access and closed by commit().
+// when missing) at the first access and closed by commit(). Where the registry
+// keeps nothing this run (the user was told at start), commit() succeeds.
 class RegistryHive : public SettingsHive
 {
 public:
@@ -14,7 +15,7 @@ public:
 
     StoredValue read(const QString& name) override;
     bool write(const QString& name, std::int32_t value) override;
-    bool commit() override;
+    bool commit(QString* reason) override;
 
 private:
     RegistryKey& key();

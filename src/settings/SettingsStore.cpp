@@ -199,10 +199,16 @@ bool saveSettings(SettingsHive& hive, const TForm_Settings& d, QPoint windowPosi
             return false;
         }
     }
-    if (!hive.commit()) {
+    QString reason;
+    if (!hive.commit(&reason)) {
+        // Nothing reached the file, so the first value is the one that failed.
         if (error) {
-            error(QStringLiteral("Failed to set data for '%1'")
-                      .arg(QLatin1String(values.back().first)));
+            QString text = QStringLiteral("Failed to set data for '%1'")
+                               .arg(QLatin1String(values.front().first));
+            if (!reason.isEmpty()) {
+                text += QLatin1Char('\n') + reason;
+            }
+            error(text);
         }
         return false;
     }

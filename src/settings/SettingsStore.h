@@ -35,8 +35,9 @@ public:
     [[nodiscard]] virtual StoredValue read(const QString& name) = 0;
     // Buffered writes; false when this one cannot be made.
     [[nodiscard]] virtual bool write(const QString& name, std::int32_t value) = 0;
-    // Makes the writes so far durable; false when that failed.
-    [[nodiscard]] virtual bool commit() = 0;
+    // Makes the writes so far durable; false, with the system's reason when
+    // there is one, when that failed.
+    [[nodiscard]] virtual bool commit(QString* reason) = 0;
 };
 
 // What the load does outside the dialog.
@@ -71,8 +72,9 @@ struct ScreenLayout
 void loadSettings(SettingsHive& hive, TForm_Settings& dialog, const LoadTargets& targets,
                   const ScreenLayout& screens);
 
-// Writes what the controls show. Stops at the first failure and reports it;
-// returns whether everything was written.
+// Writes what the controls show. Stops at the first failure and reports it
+// (a failed commit as the first value it would have written, with the reason
+// on a line of its own); returns whether everything was written.
 bool saveSettings(SettingsHive& hive, const TForm_Settings& dialog, QPoint windowPosition,
                   const std::function<void(const QString&)>& error);
 

@@ -16,6 +16,7 @@ constexpr QLatin1StringView kConfirmation(
 struct WriteFailed
 {
     QString name;
+    QString reason; // the system's, when the save failed
 };
 
 void writeStrings(Registry& registry, const QString& path,
@@ -24,11 +25,12 @@ void writeStrings(Registry& registry, const QString& path,
     RegistryKey key = registry.open(RegRoot::LocalMachine, path);
     for (const auto& [name, data] : values) {
         if (!key.setString(QString::fromLatin1(name), QString::fromLatin1(data))) {
-            throw WriteFailed{QString::fromLatin1(name)};
+            throw WriteFailed{QString::fromLatin1(name), {}};
         }
     }
+    // Nothing of the key reached the file: the first value is the one that failed.
     if (!key.close()) {
-        throw WriteFailed{QString::fromLatin1(values.end()[-1].first)};
+        throw WriteFailed{QString::fromLatin1(values.begin()->first), key.errorString()};
     }
 }
 
@@ -124,7 +126,11 @@ void improveSpeed(Registry& registry, const TuningDialogs& dialogs, RestartReque
                      {{"MaxMTU", "576"}, {"MaxMSS", "536"}});
     } catch (const WriteFailed& failed) {
         if (dialogs.error) {
-            dialogs.error(QStringLiteral("Failed to set data for '%1'").arg(failed.name));
+            QString text = QStringLiteral("Failed to set data for '%1'").arg(failed.name);
+            if (!failed.reason.isEmpty()) {
+                text += QLatin1Char('\n') + failed.reason;
+            }
+            dialogs.error(text);
         }
         return;
     } catch (const WrongType& wrong) {

@@ -6,6 +6,7 @@
 #include <QFile>
 
 #include <csignal>
+#include <sys/stat.h>
 
 namespace zarvello::e2e {
 namespace {
@@ -95,6 +96,85 @@ TEST_F(Settings, EndingWithoutClosingTheWindowWritesNothing)
     app.sendSignal(SIGKILL);
     ASSERT_TRUE(app.waitForExit());
     EXPECT_FALSE(QFile::exists(file()));
+}
+
+// Peak resident memory of a running process, in KiB; -1 when unknown.
+long peakResidentKiB(pid_t pid)
+{
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly)) {
+        return -1;
+    }
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("VmHWM:")) {
+            return line.mid(6).trimmed().split(' ').front().toLong();
+        }
+    }
+    return -1;
+}
+
+// A FIFO, or 4 MiB of distinct 500-level keys, where the options file should
+// be: the window and the message come up at once on little memory, a regular
+// file is kept aside as it was, the FIFO is left alone, and SIGTERM still ends
+// the program.
+TEST_F(Settings, AFifoOrADeepFileGivesTheWindowAMessageAndAQuickExit)
+{
+    for (const bool fifo : {true, false}) {
+        SCOPED_TRACE(fifo ? "FIFO" : "deep file");
+        const QString folder = configHome() + "/zarvello";
+        QDir(folder).removeRecursively();
+        ASSERT_TRUE(QDir().mkpath(folder));
+        QByteArray deep = "REGEDIT4\n";
+        if (fifo) {
+            ASSERT_EQ(mkfifo(QFile::encodeName(file()).constData(), 0600), 0);
+        } else {
+            for (int line = 0; deep.size() < 4 * 1024 * 1024; ++line) {
+                deep += "[HKEY_LOCAL_MACHINE";
+                for (int level = 0; level < 500; ++level) {
+                    deep += "\\k" + QByteArray::number(line) + "_" + QByteArray::number(level);
+                }
+                deep += "]\n";
+            }
+            QFile seed(file());
+            ASSERT_TRUE(seed.open(QIODevice::WriteOnly));
+            ASSERT_EQ(seed.write(deep), deep.size());
+        }
+
+        AppProcess& app = startProgram();
+        ASSERT_TRUE(app.waitForMainWindow(std::chrono::seconds(5))) << app.output().toStdString();
+        EXPECT_TRUE(waitUntil(
+            [&] {
+                for (WindowId window : x().managedWindowsOfPid(app.pid()))
+                    if (x().title(window) == "Zarvello" && x().isViewable(window))
+                        return true;
+                return false;
+            },
+            std::chrono::seconds(5)))
+            << "no message box";
+        const long peak = peakResidentKiB(app.pid());
+        EXPECT_GT(peak, 0);
+        EXPECT_LT(peak, 100 * 1024) << "KiB";
+
+        const QStringList kept = QDir(folder).entryList({"registry.reg.bad-*"}, QDir::Files);
+        if (fifo) {
+            EXPECT_TRUE(kept.isEmpty()) << "nothing is copied from a FIFO";
+        } else {
+            ASSERT_EQ(kept.size(), 1);
+            QFile copy(folder + "/" + kept.front());
+            ASSERT_TRUE(copy.open(QIODevice::ReadOnly));
+            EXPECT_TRUE(copy.readAll() == deep) << "the kept copy is the original file";
+        }
+
+        app.sendSignal(SIGTERM);
+        EXPECT_TRUE(app.waitForExit(std::chrono::seconds(2)));
+        if (fifo) {
+            struct stat info
+            {
+            };
+            ASSERT_EQ(stat(QFile::encodeName(file()).constData(), &info), 0);
+            EXPECT_TRUE(S_ISFIFO(info.st_mode));
+        }
+    }
 }
 
 } // namespace

@@ -193,7 +193,7 @@ TEST(RegFormat, RefusesBadTextNamingTheLine)
         {"REGEDIT4\n[HKEY_LOCAL_MACHINE\\" + QByteArray(600, 'k') + "]\n", 2,
          "key name longer than 255"},
         {QByteArray(RegLimits::FileBytes + 1, ';').replace(0, 9, "REGEDIT4\n"), 0,
-         "file larger than 16 MiB"},
+         "file larger than 1024 KiB"},
     };
     for (const Case& c : cases) {
         const RegParseResult r = parseRegFile(c.text);

@@ -1,4 +1,5 @@
 #include "platform/RegistryFile.h"
+#include "settings/RegistryHive.h"
 
 #include <QDir>
 #include <QFile>
@@ -7,7 +8,10 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <functional>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <thread>
 
 namespace zarvello {
@@ -111,8 +115,6 @@ TEST_F(RegistryFileTest, AnUnusableFileIsCopiedAsideBeforeItIsReplaced)
         {head + "\"Long\"=\"" + QByteArray(70000, 'a') + "\"\n",
          QStringLiteral(":5: line longer than 64 KiB")},
         {"REGEDIT5\n", QStringLiteral(":1: first line is not REGEDIT4")},
-        {QByteArray(RegLimits::FileBytes + 10, ';').replace(0, 9, "REGEDIT4\n"),
-         QStringLiteral(": file larger than 16 MiB")},
     };
     for (const Case& c : cases) {
         QDir(dir.filePath(QStringLiteral("zarvello"))).removeRecursively();
@@ -264,17 +266,129 @@ TEST_F(RegistryFileTest, SavesRacingFromTwoThreadsLoseNothing)
     EXPECT_EQ(reg.open(HKLM, kZarvello).valueNames().size(), 2 * kSaves);
 }
 
-TEST_F(RegistryFileTest, AFileThatCannotBeReadIsLeftAlone)
+// Files past a cap are set aside whole; what is not a regular file is never
+// read (a FIFO would block), copied or written, and the run saves nothing.
+TEST_F(RegistryFileTest, HostileFilesCostLittleAndAreReportedAsWhatTheyAre)
 {
-    ASSERT_TRUE(QDir().mkpath(file)); // a folder where the file should be
-    RegistryFile reg(file);
-    EXPECT_TRUE(reg.loadError().startsWith(file + QStringLiteral(": cannot read")))
-        << reg.loadError().toStdString();
-    RegistryKey key = reg.create(HKLM, kZarvello);
-    ASSERT_TRUE(key.setDword(QStringLiteral("In"), 1));
-    EXPECT_FALSE(key.close());
-    EXPECT_TRUE(key.errorString().endsWith(QStringLiteral("so it is not replaced")));
-    EXPECT_TRUE(QFileInfo(file).isDir());
+    auto lines = [](int count, const char* pattern) {
+        QByteArray text = "REGEDIT4\n[HKEY_LOCAL_MACHINE\\K]\n";
+        for (int i = 0; i < count; ++i) {
+            text += QByteArray(pattern).replace("%", QByteArray::number(i)) + '\n';
+        }
+        return text;
+    };
+    QByteArray deep = "REGEDIT4\n[HKEY_LOCAL_MACHINE";
+    for (int i = 0; i <= RegLimits::KeyDepth; ++i) {
+        deep += "\\k" + QByteArray::number(i);
+    }
+    deep += "]\n";
+    const QString elsewhere = dir.filePath(QStringLiteral("dotfiles.reg"));
+    writeAll(elsewhere, "REGEDIT4\n[HKEY_LOCAL_MACHINE\\Software\\Zarvello]\n\"In\"=dword:1\n");
+
+    struct Case
+    {
+        QByteArray text; // written to the file when `make` is empty
+        std::function<bool(const QString&)> make;
+        QString error; // what follows "<file>"; empty: the file is fine
+        bool regular;
+    };
+    const std::vector<Case> cases{
+        {deep, {}, QStringLiteral(":2: key path deeper than 64 levels"), true},
+        {lines(RegLimits::Keys - 1, "[HKEY_LOCAL_MACHINE\\k%]"),
+         {},
+         QStringLiteral(":10001: more than 10000 keys"),
+         true},
+        {lines(RegLimits::Values + 1, "\"v%\"=dword:1"),
+         {},
+         QStringLiteral(":10003: more than 10000 values"),
+         true},
+        {QByteArray(RegLimits::FileBytes + 99999, ';').replace(0, 9, "REGEDIT4\n"),
+         {},
+         QStringLiteral(": file larger than 1024 KiB"),
+         true},
+        {{},
+         [](const QString& f) { return mkfifo(QFile::encodeName(f), 0600) == 0; },
+         QStringLiteral(": not a regular file (a FIFO)"),
+         false},
+        {{},
+         [](const QString& f) { return QDir().mkpath(f); },
+         QStringLiteral(": not a regular file (a directory)"),
+         false},
+        // A zero device of the test's own: a faulty save must not replace the system's.
+        {{},
+         [&](const QString& f) {
+             const QString zero = dir.filePath(QStringLiteral("zero"));
+             return (QFile::exists(zero) || mknod(QFile::encodeName(zero).constData(),
+                                                  S_IFCHR | 0666, makedev(1, 5)) == 0) &&
+                    QFile::link(zero, f);
+         },
+         QStringLiteral(": not a regular file (a symbolic link to a character device)"),
+         false},
+        {{}, [&](const QString& f) { return QFile::link(elsewhere, f); }, {}, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.error.isEmpty() ? "link to a regular file" : c.error.toStdString());
+        QDir(dir.filePath(QStringLiteral("zarvello"))).removeRecursively();
+        ASSERT_TRUE(QDir().mkpath(dir.filePath(QStringLiteral("zarvello"))));
+        if (c.make) {
+            ASSERT_TRUE(c.make(file));
+        } else {
+            writeAll(file, c.text);
+        }
+        const QFileInfo before(file);
+
+        RegistryFile reg(file);
+        RegistryHive hive(reg);
+        if (c.error.isEmpty()) {
+            EXPECT_TRUE(reg.loadError().isEmpty()) << reg.loadError().toStdString();
+            EXPECT_EQ(hive.read(QStringLiteral("In")).value, 1);
+            ASSERT_TRUE(hive.write(QStringLiteral("Top"), 7));
+            QString reason;
+            EXPECT_TRUE(hive.commit(&reason)) << reason.toStdString();
+            EXPECT_TRUE(QFileInfo(file).isSymLink()) << "the link is kept";
+            EXPECT_EQ(storedDword(elsewhere, kZarvello, QStringLiteral("Top")), 7U);
+            // Replaced by a FIFO during the run: the save neither blocks nor writes.
+            ASSERT_TRUE(QFile::remove(file));
+            ASSERT_EQ(mkfifo(QFile::encodeName(file).constData(), 0600), 0);
+            ASSERT_TRUE(hive.write(QStringLiteral("Top"), 8));
+            EXPECT_FALSE(hive.commit(&reason));
+            EXPECT_TRUE(reason.contains(QLatin1String("not a regular file (a FIFO)")))
+                << reason.toStdString();
+            continue;
+        }
+        EXPECT_TRUE(reg.loadError().startsWith(file + c.error)) << reg.loadError().toStdString();
+        EXPECT_TRUE(reg.tree().children().empty()) << "defaults: nothing of the file is used";
+        if (c.regular) {
+            ASSERT_FALSE(reg.keptCopyPath().isEmpty());
+            EXPECT_EQ(readAll(reg.keptCopyPath()), c.text) << "the whole file, past the cap too";
+            ASSERT_TRUE(hive.write(QStringLiteral("Top"), 7));
+            QString reason;
+            EXPECT_TRUE(hive.commit(&reason)) << reason.toStdString();
+            EXPECT_EQ(storedDword(file, kZarvello, QStringLiteral("Top")), 7U);
+            continue;
+        }
+        EXPECT_TRUE(reg.keptCopyPath().isEmpty());
+        EXPECT_FALSE(reg.copyError().isEmpty()) << "the message says no copy was made";
+        EXPECT_TRUE(reg.loadError().contains(QLatin1String("will not be saved")));
+        // The settings save at exit is quietly skipped, as announced; any other
+        // save fails and says why.
+        ASSERT_TRUE(hive.write(QStringLiteral("Top"), 7));
+        QString reason;
+        EXPECT_TRUE(hive.commit(&reason));
+        RegistryKey key = reg.create(HKLM, QStringLiteral("Other"));
+        EXPECT_FALSE(key.close());
+        EXPECT_TRUE(key.errorString().contains(QLatin1String("not a regular file")))
+            << key.errorString().toStdString();
+        const QFileInfo after(file);
+        EXPECT_EQ(after.isSymLink(), before.isSymLink());
+        EXPECT_EQ(after.isDir(), before.isDir());
+        EXPECT_EQ(after.isFile(), before.isFile());
+        EXPECT_EQ(
+            QDir(dir.filePath(QStringLiteral("zarvello")))
+                .entryList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot),
+            QStringList{QStringLiteral("registry.reg")})
+            << "no copy, no lock file";
+    }
 }
 
 TEST(RegistryFilePath, FollowsXdgConfigHome)

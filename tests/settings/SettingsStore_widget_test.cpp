@@ -1,6 +1,8 @@
 #include "settings/SettingsStore.h"
 
+#include "settings/RegistryHive.h"
 #include "settings/Setting_Form.h"
+#include "support/MemoryRegistry.h"
 #include "widgets/ColorCombo.h"
 
 #include <QCheckBox>
@@ -31,7 +33,7 @@ public:
         written.emplace_back(name, value);
         return true;
     }
-    bool commit() override { return true; }
+    bool commit(QString*) override { return true; }
 
     std::map<QString, StoredValue> values;
     std::vector<QString> reads;
@@ -192,10 +194,18 @@ TEST(SettingsStore, FailedWriteIsReportedAndStopsTheSave)
     h.load();
     h.hive.failWrite = QStringLiteral("In");
     std::vector<QString> errors;
-    EXPECT_FALSE(
-        saveSettings(h.hive, h.dialog, {}, [&](const QString& e) { errors.push_back(e); }));
+    auto record = [&](const QString& e) { errors.push_back(e); };
+    EXPECT_FALSE(saveSettings(h.hive, h.dialog, {}, record));
     EXPECT_EQ(errors, (std::vector<QString>{"Failed to set data for 'In'"}));
     EXPECT_EQ(h.hive.written.size(), 4u) << "Left, Top, Dock and OnTop were written before";
+
+    // A file that cannot be written takes none of them: the first is named, with the reason.
+    MemoryRegistry registry;
+    registry.failSavesWith = QStringLiteral("Permission denied");
+    RegistryHive hive(registry);
+    errors.clear();
+    EXPECT_FALSE(saveSettings(hive, h.dialog, {}, record));
+    EXPECT_EQ(errors, (std::vector<QString>{"Failed to set data for 'Left'\nPermission denied"}));
 }
 
 TEST(SettingsDialog, PeakSpeedTextAndHandlers)

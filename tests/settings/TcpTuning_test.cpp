@@ -149,7 +149,8 @@ TEST(TcpTuning, AFailedSaveAndAWrongTypeAreReported)
     r.failSavesWith = QStringLiteral("disk full");
     Tuning run;
     run(r, true);
-    EXPECT_EQ(run.errors, std::vector<QString>{"Failed to set data for 'DefaultTTL'"});
+    EXPECT_EQ(run.errors,
+              std::vector<QString>{"Failed to set data for 'DefaultRcvWindow'\ndisk full"});
 
     MemoryRegistry typed;
     seedChain(typed);
