@@ -66,8 +66,13 @@ void wireSettings(TForm_Main& main, TForm_Settings& settings, SettingsHive& hive
         settings.show();
         settings.raise();
     });
-    main.setCloseHandler(
-        [&main, &settings, &hive] { saveSettings(hive, settings, main.pos(), showError); });
+    main.setCloseHandler([&main, &settings, &hive] {
+        // Closed before the load (a SIGTERM at start-up): the controls hold only the
+        // defaults, and saving them would overwrite the stored options.
+        if (settings.loaded()) {
+            saveSettings(hive, settings, main.pos(), showError);
+        }
+    });
     settings.setActions({
         .arrange = [&main] { main.ArrangeForm(); },
         .setTrayActive = [&main](bool on) { main.TrayProgress()->setActive(on); },

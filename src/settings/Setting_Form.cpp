@@ -373,6 +373,7 @@ void TForm_Settings::FormClose()
 void TForm_Settings::Timer1Timer()
 {
     Timer1->stop();
+    loaded_ = true;
     if (actions_.load) {
         actions_.load();
     }

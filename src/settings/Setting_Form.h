@@ -94,6 +94,9 @@ public:
     void ImproveSpeedClick();
     void FormClose();
     void Timer1Timer();
+    // Whether the stored options have been loaded into the controls; until
+    // then they hold only the form's defaults.
+    [[nodiscard]] bool loaded() const { return loaded_; }
 
     // Controls, named as stored.
     QCheckBox* In1 = nullptr;
@@ -132,6 +135,7 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    bool loaded_ = false;
     SettingsActions actions_;
     bool placed_ = false;
 };

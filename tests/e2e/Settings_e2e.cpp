@@ -98,6 +98,24 @@ TEST_F(Settings, EndingWithoutClosingTheWindowWritesNothing)
     EXPECT_FALSE(QFile::exists(file()));
 }
 
+TEST_F(Settings, SigtermBeforeTheLoadLeavesTheStoredOptionsAlone)
+{
+    ASSERT_TRUE(QDir().mkpath(configHome() + "/zarvello"));
+    QFile seed(file());
+    ASSERT_TRUE(seed.open(QIODevice::WriteOnly));
+    seed.write(kStored + storedFile());
+    seed.close();
+
+    AppProcess& app = startProgram();
+    // The window exists from the start; the load follows a tenth of a second later.
+    ASSERT_TRUE(
+        waitUntil([&] { return !x().findWindowsOfPid(app.pid()).empty(); }, kWindowTimeout));
+    app.sendSignal(SIGTERM);
+    const auto status = app.waitForExit();
+    ASSERT_TRUE(status && status->isCleanExit());
+    EXPECT_EQ(values(), storedFile());
+}
+
 // Peak resident memory of a running process, in KiB; -1 when unknown.
 long peakResidentKiB(pid_t pid)
 {
