@@ -149,6 +149,8 @@ int runApplication(int argc, char** argv)
         return 0;
     }
 
+    // From here on SIGTERM and SIGINT close the window normally, even before it exists.
+    TerminationSignals termination;
     RegistryFile registry(RegistryFile::defaultFilePath());
     RegistryHive hive(registry);
     auto formMain = std::make_unique<TForm_Main>(makeSystemCounterSource());
@@ -166,7 +168,6 @@ int runApplication(int argc, char** argv)
     wireSettings(*formMain, *formSettings, hive, registry, *versionCheck);
     formMain->setMemoryWindow([memory = formMem.get()] { memory->Open(); });
 
-    TerminationSignals termination;
     QObject::connect(&termination, &TerminationSignals::terminationRequested, formMain.get(),
                      &QWidget::close);
     QObject::connect(formMain.get(), &TForm_Main::closed, &app, &QCoreApplication::quit);

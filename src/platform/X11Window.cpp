@@ -77,10 +77,10 @@ void requestState(Display* display, Window window, Atom state, bool on)
                SubstructureRedirectMask | SubstructureNotifyMask, &event);
 }
 
-// The states asked for on one window. Between show() and the window manager
-// taking the window over, neither the property nor a request is sure to reach
-// it, and a window manager drops the states of a window that is hidden; so
-// what was asked for is asked again once the window is on screen.
+// The states asked for on one window. A hidden window's property is ours; a
+// shown one's belongs to the window manager, which may not have taken the
+// window over yet when it is asked, and which drops the states of a window
+// that is hidden. So what was asked for is asked again once it is on screen.
 class RequestedStates final : public QObject
 {
 public:
@@ -104,13 +104,13 @@ public:
         states_[state] = on;
         const auto id = static_cast<Window>(widget_->winId());
         watchHandle();
-        if (!handle_->isExposed()) {
+        if (!widget_->isVisible()) {
             writeStateProperty(display, id, state, on);
-            resend_ = true;
-        }
-        if (widget_->isVisible()) {
+        } else {
             requestState(display, id, state, on);
         }
+        // Not on screen yet, or minimised: ask again once it is.
+        resend_ = resend_ || !handle_->isExposed();
     }
 
 protected:
