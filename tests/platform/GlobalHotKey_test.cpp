@@ -89,10 +89,8 @@ TEST(GlobalHotKeyGrab, CoversEveryNumLockAndCapsLockState)
                      << "modifiers " << c.modifiers << ", NumLock " << c.numLockMask);
         std::vector<unsigned int> combinations =
             grabModifierCombinations(c.modifiers, c.numLockMask);
-        std::vector<unsigned int> expected = c.expected;
         std::sort(combinations.begin(), combinations.end());
-        std::sort(expected.begin(), expected.end());
-        EXPECT_EQ(combinations, expected);
+        EXPECT_EQ(combinations, c.expected);
     }
 }
 
@@ -146,24 +144,6 @@ TEST(GlobalHotKeyPress, MatchesTheChordWhateverTheLocks)
     // Without a NumLock modifier, Mod2 is an ordinary modifier that spoils the chord.
     EXPECT_FALSE(isChordPress(kM, ControlMask | Mod2Mask, kM, ControlMask, 0));
     EXPECT_TRUE(isChordPress(kM, ControlMask | LockMask, kM, ControlMask, 0));
-}
-
-TEST(GlobalHotKeyObject, WithoutADisplayEverythingIsAHarmlessNoOp)
-{
-    // The unit tests run under a QCoreApplication: no GUI connection to grab on.
-    int calls = 0;
-    {
-        TGlobalHotKey hotKey;
-        hotKey.setOnKeyDown([&](TGlobalHotKey*, int, Qt::KeyboardModifiers) { ++calls; });
-        hotKey.setHotKey(16461);
-        hotKey.setActive(true);
-        EXPECT_EQ(hotKey.HotKey(), 16461);
-        EXPECT_TRUE(hotKey.Active());
-        hotKey.setHotKey(0x8070);
-        hotKey.setActive(false);
-        hotKey.setActive(true);
-    }
-    EXPECT_EQ(calls, 0);
 }
 
 } // namespace
