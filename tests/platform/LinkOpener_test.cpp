@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <tuple>
 
 namespace zarvello {
 namespace {
@@ -30,13 +31,8 @@ TEST(LinkOpener, AsksXdgMimeOncePerPlainSchemeWithArgumentsNotAShell)
 {
     const QTemporaryDir dir;
     DesktopLinkOpener opener(fakeXdgMime(dir), 5s);
-    struct Case
-    {
-        QString scheme;
-        bool handled;
-        bool asked;
-    };
-    const Case cases[] = {
+    // scheme, whether it can be opened, whether xdg-mime was asked
+    const std::tuple<QString, bool, bool> cases[] = {
         {"http", true, true},
         {"http", true, false}, // the answer is kept
         {"mailto", false, true},
@@ -53,9 +49,9 @@ TEST(LinkOpener, AsksXdgMimeOncePerPlainSchemeWithArgumentsNotAShell)
         {"a:", false, false},
     };
     QString expectedLog;
-    for (const Case& c : cases) {
-        EXPECT_EQ(opener.canOpen(c.scheme), c.handled) << c.scheme.toStdString();
-        expectedLog += c.asked ? "query|default|x-scheme-handler/" + c.scheme + "|" : QString();
+    for (const auto& [scheme, handled, asked] : cases) {
+        EXPECT_EQ(opener.canOpen(scheme), handled) << scheme.toStdString();
+        expectedLog += asked ? "query|default|x-scheme-handler/" + scheme + "|" : QString();
     }
     QFile log(dir.filePath(QStringLiteral("calls.log")));
     ASSERT_TRUE(log.open(QIODevice::ReadOnly));

@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <numeric>
+#include <tuple>
 
 namespace zarvello {
 namespace {
@@ -67,14 +68,7 @@ TEST(RegFormat, WritesTheExpectedTextForASmallTree)
 
 TEST(RegFormat, EveryValueComesBackAsItWasStored)
 {
-    struct Case
-    {
-        const char* what;
-        QString name;
-        quint32 type;
-        QByteArray data;
-    };
-    const std::vector<Case> cases{
+    const std::vector<std::tuple<const char*, QString, quint32, QByteArray>> cases{
         {"empty string", QStringLiteral("e"), 1, sz("")},
         {"string with a 0 inside", QStringLiteral("z"), 1, QByteArray("ab\0cd\0", 6)},
         {"string without terminator", QStringLiteral("t"), 1, QByteArray("abc")},
@@ -90,14 +84,14 @@ TEST(RegFormat, EveryValueComesBackAsItWasStored)
         {"highest type", QStringLiteral("hi"), 0xffffffffU, bytes(2)},
         {"default value", QString(), 1, sz("@")},
     };
-    for (const Case& c : cases) {
+    for (const auto& [what, name, type, data] : cases) {
         RegNode tree;
         tree.ensureChild(QStringLiteral("HKEY_LOCAL_MACHINE"))
             .ensureChild(QStringLiteral("K"))
-            .setValue(c.name, c.type, c.data);
+            .setValue(name, type, data);
         const RegParseResult back = parseRegFile(writeRegFile(tree));
-        ASSERT_TRUE(back.ok()) << c.what << ": " << back.error.toStdString();
-        EXPECT_TRUE(back.tree == tree) << c.what << "\n" << writeRegFile(tree).toStdString();
+        ASSERT_TRUE(back.ok()) << what << ": " << back.error.toStdString();
+        EXPECT_TRUE(back.tree == tree) << what << "\n" << writeRegFile(tree).toStdString();
     }
 }
 
@@ -139,14 +133,8 @@ TEST(RegFormat, ReadsWhatPeopleAndOtherToolsWrite)
 
 TEST(RegFormat, RefusesBadTextNamingTheLine)
 {
-    struct Case
-    {
-        QByteArray text;
-        int line;
-        const char* message;
-    };
     const QByteArray head = "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\K]\n";
-    const std::vector<Case> cases{
+    const std::vector<std::tuple<QByteArray, int, const char*>> cases{
         {"", 1, "empty file"},
         {"Windows Registry Editor Version 5.00\n", 1, "first line is not REGEDIT4"},
         {head + "\"a\"=\"x\\y\"\n", 4, "bad escape in string"},
@@ -187,13 +175,13 @@ TEST(RegFormat, RefusesBadTextNamingTheLine)
         {QByteArray(RegLimits::FileBytes + 1, ';').replace(0, 9, "REGEDIT4\n"), 0,
          "file larger than 1024 KiB"},
     };
-    for (const Case& c : cases) {
-        const RegParseResult r = parseRegFile(c.text);
-        EXPECT_FALSE(r.ok()) << c.message;
-        EXPECT_EQ(r.errorLine, c.line) << c.message << ": " << r.error.toStdString();
-        EXPECT_TRUE(r.error.contains(QLatin1String(c.message)))
-            << "wanted '" << c.message << "', got '" << r.error.toStdString() << "'";
-        EXPECT_TRUE(r.tree.children().empty()) << c.message;
+    for (const auto& [text, line, message] : cases) {
+        const RegParseResult r = parseRegFile(text);
+        EXPECT_FALSE(r.ok()) << message;
+        EXPECT_EQ(r.errorLine, line) << message << ": " << r.error.toStdString();
+        EXPECT_TRUE(r.error.contains(QLatin1String(message)))
+            << "wanted '" << message << "', got '" << r.error.toStdString() << "'";
+        EXPECT_TRUE(r.tree.children().empty()) << message;
     }
 }
 
