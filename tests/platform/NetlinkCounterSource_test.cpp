@@ -20,22 +20,8 @@ using Receive = NetlinkTransport::ReceiveStatus;
 
 struct Scripted
 {
-    explicit Scripted()
-    {
-        auto owned = std::make_unique<ScriptedTransport>();
-        t = owned.get();
-        source = std::make_unique<NetlinkCounterSource>(std::move(owned), LinkDumpKind::Stats);
-    }
-    std::vector<std::uint16_t> requestTypes() const
-    {
-        std::vector<std::uint16_t> types;
-        for (const nlmsghdr& header : t->sent) {
-            types.push_back(header.nlmsg_type);
-        }
-        return types;
-    }
-    ScriptedTransport* t;
-    std::unique_ptr<NetlinkCounterSource> source;
+    ScriptedTransport* t = new ScriptedTransport;
+    NetlinkCounterSource source{std::unique_ptr<NetlinkTransport>(t), LinkDumpKind::Stats};
 };
 
 TEST(NetlinkCounterSource, SumsEachTicksDumpUnderItsOwnSequenceNumber)
@@ -48,17 +34,17 @@ TEST(NetlinkCounterSource, SumsEachTicksDumpUnderItsOwnSequenceNumber)
     s.t->reply([](auto seq) { return concat({statsLink(seq, 1000, 8), done(seq)}); });
     s.t->reply([](auto seq) { return done(seq); });
 
-    const auto first = s.source->takeSample();
+    const auto first = s.source.takeSample();
     ASSERT_TRUE(first);
     EXPECT_EQ(sumsOf(*first), (Sums{2000, 1000}));
     EXPECT_EQ(Links(first->links.begin(), first->links.end()),
               (Links{{1, 1000, 500, true}, {2, 1000, 500, true}}));
-    EXPECT_EQ(sumsOf(s.source->takeSample()), (Sums{704, 15}));
-    const auto last = s.source->takeSample();
+    EXPECT_EQ(sumsOf(s.source.takeSample()), (Sums{704, 15}));
+    const auto last = s.source.takeSample();
     ASSERT_TRUE(last);
     EXPECT_EQ(sumsOf(*last), (Sums{0, 0}));
     EXPECT_TRUE(last->links.empty()) << "links of earlier dumps left over";
-    EXPECT_EQ(s.requestTypes(), (std::vector<std::uint16_t>(3, RTM_GETSTATS)));
+    EXPECT_EQ(s.t->types, (std::vector<std::uint16_t>(3, RTM_GETSTATS)));
     EXPECT_EQ(s.t->resets, 0);
 }
 
@@ -81,13 +67,13 @@ TEST(NetlinkCounterSource, FailedDumpIsNoSampleAndDropsTheSocket)
         SCOPED_TRACE(name);
         Scripted s;
         script(*s.t);
-        EXPECT_EQ(s.source->takeSample(), std::nullopt);
+        EXPECT_EQ(s.source.takeSample(), std::nullopt);
         EXPECT_EQ(s.t->resets, 1);
         // The next tick starts afresh and succeeds.
         s.t->sendFails = false;
         s.t->reply([](auto seq) { return concat({statsLink(seq, 9, 8), done(seq)}); });
-        EXPECT_EQ(sumsOf(s.source->takeSample()), (Sums{9, 8}));
-        EXPECT_EQ(s.source->dumpKind(), LinkDumpKind::Stats);
+        EXPECT_EQ(sumsOf(s.source.takeSample()), (Sums{9, 8}));
+        EXPECT_EQ(s.source.dumpKind(), LinkDumpKind::Stats);
     }
 }
 
@@ -104,11 +90,11 @@ TEST(NetlinkCounterSource, RefusedStatsDumpFallsBackToLinkDumpForGood)
     });
     s.t->reply([](auto seq) { return error(seq, -EOPNOTSUPP); });
 
-    EXPECT_EQ(sumsOf(s.source->takeSample()), (Sums{1000, 500})); // no tick lost
-    EXPECT_EQ(s.source->dumpKind(), LinkDumpKind::Links);
-    EXPECT_EQ(sumsOf(s.source->takeSample()), (Sums{704, 5}));
-    EXPECT_EQ(s.source->takeSample(), std::nullopt) << "a refused link dump is no sample";
-    EXPECT_EQ(s.requestTypes(),
+    EXPECT_EQ(sumsOf(s.source.takeSample()), (Sums{1000, 500})); // no tick lost
+    EXPECT_EQ(s.source.dumpKind(), LinkDumpKind::Links);
+    EXPECT_EQ(sumsOf(s.source.takeSample()), (Sums{704, 5}));
+    EXPECT_EQ(s.source.takeSample(), std::nullopt) << "a refused link dump is no sample";
+    EXPECT_EQ(s.t->types,
               (std::vector<std::uint16_t>{RTM_GETSTATS, RTM_GETLINK, RTM_GETLINK, RTM_GETLINK}));
     EXPECT_EQ(s.t->resets, 0);
 }
@@ -118,16 +104,16 @@ TEST(NetlinkCounterSource, TruncatedDatagramRestartsTheDumpWithinTheTick)
     Scripted s;
     s.t->reply(Receive::Truncated);
     s.t->reply([](auto seq) { return concat({statsLink(seq, 6, 7), done(seq)}); });
-    EXPECT_EQ(sumsOf(s.source->takeSample()), (Sums{6, 7}));
+    EXPECT_EQ(sumsOf(s.source.takeSample()), (Sums{6, 7}));
     EXPECT_EQ(s.t->resets, 1);
-    ASSERT_EQ(s.t->sent.size(), 2U);
-    EXPECT_NE(s.t->sent[0].nlmsg_seq, s.t->sent[1].nlmsg_seq);
+    ASSERT_EQ(s.t->seqs.size(), 2U);
+    EXPECT_NE(s.t->seqs[0], s.t->seqs[1]);
 
     // A datagram that never fits gives up after a bounded number of tries.
     for (int i = 0; i < 10; ++i) {
         s.t->reply(Receive::Truncated);
     }
-    EXPECT_EQ(s.source->takeSample(), std::nullopt);
+    EXPECT_EQ(s.source.takeSample(), std::nullopt);
 }
 
 // Real kernel: traffic over loopback moves both sums of either dump by at

@@ -135,7 +135,8 @@ public:
     void reply(ReceiveStatus status) { script_.push_back({status, nullptr}); }
 
     bool sendFails = false;
-    std::vector<nlmsghdr> sent; // the header of each request
+    std::vector<std::uint16_t> types; // of each request sent
+    std::vector<std::uint32_t> seqs;
     int resets = 0;
 
     bool send(std::span<const std::byte> request) override
@@ -145,7 +146,8 @@ public:
         }
         nlmsghdr header{};
         std::memcpy(&header, request.data(), std::min(sizeof header, request.size()));
-        sent.push_back(header);
+        types.push_back(header.nlmsg_type);
+        seqs.push_back(header.nlmsg_seq);
         return true;
     }
     Received receive() override
@@ -158,7 +160,7 @@ public:
         if (status != ReceiveStatus::Ok) {
             return {status, {}};
         }
-        current_ = datagram(sent.empty() ? 0 : sent.back().nlmsg_seq);
+        current_ = datagram(seqs.empty() ? 0 : seqs.back());
         return {ReceiveStatus::Ok, current_};
     }
     void reset() override { ++resets; }
