@@ -98,20 +98,28 @@ TEST_F(RegistryFileTest, SavesAtCloseAndReadsBackInANewProgram)
         << "no lock or temporary file is left behind";
 }
 
+// The copy fails in its first write, or (for a file past the size cap) in the
+// part copied from the file itself.
 TEST_F(RegistryFileTest, ABadFileThatCannotBeCopiedIsNeverReplaced)
 {
-    ASSERT_TRUE(QDir().mkpath(folder));
-    const QByteArray bad =
-        "REGEDIT4\n[HKEY_LOCAL_MACHINE\\K]\n\"a\"=hex:zz\n" + QByteArray(8192, ';');
-    writeAll(file, bad);
-    const auto limit = limitFileSize(4096); // the copy cannot be written
-
-    RegistryFile reg(file);
-    EXPECT_EQ(reg.loadError(), file + QStringLiteral(":3: bad hex byte"));
-    EXPECT_TRUE(reg.keptCopyPath().isEmpty());
-    EXPECT_TRUE(setAndClose(reg, QStringLiteral("In"), 1).contains(u"cannot be copied aside"));
-    EXPECT_EQ(readAll(file), bad);
-    EXPECT_EQ(folderEntries(), QStringList{QStringLiteral("registry.reg")});
+    const std::tuple<QByteArray, rlim_t, QString> cases[] = {
+        {"REGEDIT4\n[HKEY_LOCAL_MACHINE\\K]\n\"a\"=hex:zz\n" + QByteArray(8192, ';'), 4096,
+         QStringLiteral(":3: bad hex byte")},
+        {QByteArray(RegLimits::FileBytes + 99999, ';').replace(0, 9, "REGEDIT4\n"),
+         RegLimits::FileBytes + 50000, QStringLiteral(": file larger than 1024 KiB")},
+    };
+    for (const auto& [bad, limit, error] : cases) {
+        SCOPED_TRACE(error.toStdString());
+        ASSERT_TRUE(QDir().mkpath(folder));
+        writeAll(file, bad);
+        const auto guard = limitFileSize(limit); // the copy cannot be written
+        RegistryFile reg(file);
+        EXPECT_TRUE(reg.loadError().startsWith(file + error)) << reg.loadError().toStdString();
+        EXPECT_TRUE(reg.keptCopyPath().isEmpty());
+        EXPECT_TRUE(setAndClose(reg, QStringLiteral("In"), 1).contains(u"cannot be copied aside"));
+        EXPECT_EQ(readAll(file), bad);
+        EXPECT_EQ(folderEntries(), QStringList{QStringLiteral("registry.reg")});
+    }
 }
 
 TEST_F(RegistryFileTest, AFailedSaveLeavesThePreviousFileAndIsRetried)
