@@ -12,20 +12,18 @@
 namespace zarvello {
 namespace {
 
-TEST(SingleInstance, SecondCopyOfTheSameNameAsksTheFirstToComeForward)
+// The first copy of "zarvello" in `dir` answers a second copy's request,
+// which is written synchronously and seen on the first copy's event loop.
+void expectActivation(const QString& dir)
 {
-    QTemporaryDir dir;
-    SingleInstance first(QStringLiteral("zarvello"), dir.path());
+    SingleInstance first(QStringLiteral("zarvello"), dir);
     ASSERT_TRUE(first.isFirst());
     first.listen();
     QSignalSpy activations(&first, &SingleInstance::activationRequested);
-
-    SingleInstance second(QStringLiteral("zarvello"), dir.path());
+    SingleInstance second(QStringLiteral("zarvello"), dir);
     EXPECT_FALSE(second.isFirst());
-    SingleInstance renamed(QStringLiteral("zarvello-copy"), dir.path());
-    EXPECT_TRUE(renamed.isFirst()) << "another file name runs on its own";
-
-    // The request is written synchronously; the first copy sees it on its event loop.
+    EXPECT_TRUE(SingleInstance(QStringLiteral("zarvello-copy"), dir).isFirst())
+        << "another file name runs on its own";
     bool sent = false;
     std::thread asker([&] { sent = second.activateRunningCopy(3000); });
     EXPECT_TRUE(waitUntil([&] { return activations.count() == 1; }));
@@ -33,37 +31,25 @@ TEST(SingleInstance, SecondCopyOfTheSameNameAsksTheFirstToComeForward)
     EXPECT_TRUE(sent);
 }
 
-TEST(SingleInstance, LockIsFreedWhenTheFirstCopyEnds)
+TEST(SingleInstance, SecondCopyAsksTheFirstToComeForwardAndTheLockEndsWithIt)
 {
     QTemporaryDir dir;
-    {
-        SingleInstance first(QStringLiteral("zarvello"), dir.path());
-        ASSERT_TRUE(first.isFirst());
-    }
-    SingleInstance next(QStringLiteral("zarvello"), dir.path());
-    EXPECT_TRUE(next.isFirst());
+    expectActivation(dir.path());
+    expectActivation(dir.path()); // the first copy's lock and socket went with it
 }
 
 TEST(SingleInstance, StaleLockAndSocketOfACrashedCopyAreTakenOver)
 {
     QTemporaryDir dir;
     // A lock file naming a process that no longer exists, and its dead socket file.
-    QFile lock(dir.path() + QStringLiteral("/zarvello.lock"));
+    QFile lock(dir.filePath(QStringLiteral("zarvello.lock")));
     ASSERT_TRUE(lock.open(QIODevice::WriteOnly));
     lock.write("999999999\nzarvello\n" + QSysInfo::machineHostName().toUtf8() + "\n");
     lock.close();
-    QFile socket(dir.path() + QStringLiteral("/zarvello.socket"));
+    QFile socket(dir.filePath(QStringLiteral("zarvello.socket")));
     ASSERT_TRUE(socket.open(QIODevice::WriteOnly));
     socket.close();
-
-    SingleInstance first(QStringLiteral("zarvello"), dir.path());
-    ASSERT_TRUE(first.isFirst());
-    first.listen();
-    QSignalSpy activations(&first, &SingleInstance::activationRequested);
-    SingleInstance second(QStringLiteral("zarvello"), dir.path());
-    std::thread asker([&] { second.activateRunningCopy(3000); });
-    EXPECT_TRUE(waitUntil([&] { return activations.count() == 1; }));
-    asker.join();
+    expectActivation(dir.path());
 }
 
 TEST(SingleInstance, UnusableFolderLetsTheCopyRunAndNobodyAnswers)
