@@ -95,6 +95,7 @@ TEST(MeterArrangement, FontsPercentDockingColoursAndTaskBarFollowTheOptions)
     m.settings.InColor1 = 9;      // clRed
     m.settings.InColor2 = 18;     // clNone
     m.settings.OutColor1 = 25;    // beyond the list: black
+    m.settings.OutColor2 = 12;    // clBlue
     m.settings.TrayBakColor = -1; // none: black
     m.settings.TrayForColor = 17; // clWhite
     m.form.ArrangeForm();
@@ -107,6 +108,7 @@ TEST(MeterArrangement, FontsPercentDockingColoursAndTaskBarFollowTheOptions)
     EXPECT_EQ(m.form.InBar()->StartColor(), clRed);
     EXPECT_EQ(m.form.InBar()->EndColor(), clNone);
     EXPECT_EQ(m.form.OutBar()->StartColor(), TColor{0});
+    EXPECT_EQ(m.form.OutBar()->EndColor(), clBlue);
     EXPECT_EQ(m.form.TrayProgress()->BackColor(), TColor{0});
     EXPECT_EQ(m.form.TrayProgress()->ForeColor(), clWhite);
     EXPECT_FALSE(m.form.taskbarShown());
