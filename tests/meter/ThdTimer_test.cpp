@@ -79,20 +79,17 @@ struct OnHandOver : QObject
 TEST(ThreadedTimer, TicksAFullIntervalAfterTheHandlerReturnsAndNeverNests)
 {
     constexpr auto kInterval = 100ms;
-    TThreadedTimer timer, pacer;
-    int paces = 0;
-    pacer.setInterval(40);
-    pacer.setOnTimer([&](TThreadedTimer*) { ++paces; });
+    constexpr auto kWork = 150ms; // the handler's own work, longer than the interval
+    TThreadedTimer timer;
     TickLog log;
-    // Each handler outlasts the interval: it serves events until the pacer
-    // has ticked three times, so a tick due meanwhile would nest in here.
+    // The work serves events, so a tick handed over meanwhile would nest in
+    // here; one handed over but not taken would follow right after it.
     log.work = [&] {
-        const int until = paces + 3;
-        ASSERT_TRUE(waitUntil([&] { return paces >= until; }));
+        const auto doneAt = Clock::now() + kWork;
+        waitUntil([&] { return Clock::now() >= doneAt; });
     };
     timer.setOnTimer(log.handler());
     timer.setInterval(kInterval.count());
-    pacer.setEnabled(true);
     const auto enabledAt = Clock::now();
     timer.setEnabled(true);
 
