@@ -5,6 +5,7 @@
 #include "meter/ThdTimer.h"
 #include "support/ScriptedCounterSource.h"
 #include "support/Wait.h"
+#include "widgets/Colour.h"
 #include "widgets/GradProgress.h"
 #include "widgets/TrayProgressBar.h"
 
@@ -16,6 +17,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 
 namespace zarvello {
 namespace {
@@ -219,6 +221,23 @@ TEST(MeterCommands, CloseBoxAndMenuCloseEachSaveExactlyOnce)
         EXPECT_EQ(closed.count(), 1) << "via menu: " << viaMenu;
         EXPECT_FALSE(m.form.isVisible());
     }
+}
+
+TEST(MeterWindow, CaptionShadesFromWindowTextToTheCaptionColour)
+{
+    Meter m;
+    const QImage frame = m.form.renderFrame();
+    const QRect caption = m.form.captionRect();
+    const QPalette pal = m.form.palette();
+    const QColor from = toQColor(clWindowText, pal);
+    const QColor to = toQColor(clActiveCaption, pal);
+    ASSERT_NE(from, to);
+    // The top row is clear of the caption text; the last band is under the close box.
+    EXPECT_EQ(frame.pixelColor(caption.topLeft()), from);
+    const int lastOpenBand = caption.left() + caption.width() * 18 / 20;
+    const QColor nearEnd = frame.pixelColor(lastOpenBand, caption.top());
+    EXPECT_LT(std::abs(nearEnd.red() - to.red()) + std::abs(nearEnd.blue() - to.blue()),
+              std::abs(from.red() - to.red()) + std::abs(from.blue() - to.blue()));
 }
 
 TEST(MeterSampling, TheTimerDrivesTheTickAndNoTickRunsOnceSamplingStops)
