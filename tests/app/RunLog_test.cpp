@@ -18,8 +18,6 @@ TEST(RunLog, LineIsBannerDashesShortDateAndLongTimeWithoutTimeZone)
     } rows[] = {
         {QLocale(QLocale::English, QLocale::UnitedStates), "3/4/26 5:06:07 PM"},
         {QLocale(QLocale::German, QLocale::Germany), "04.03.26 17:06:07"},
-        {QLocale(QLocale::Finnish, QLocale::Finland), "4.3.2026 17.06.07"},
-        {QLocale(QLocale::Chinese, QLocale::China), "2026/3/4 17:06:07"},
         {QLocale(QLocale::French, QLocale::Canada), "2026-03-04 17 h 06 min 07 s"},
     };
     for (const auto& row : rows) {

@@ -47,24 +47,17 @@ TEST(Figures, ScalesAndTrayPosition)
         int trayMax;
         int trayPosition;
     };
-    for (const Case& c : {
-             Case{"no peak yet", rates(500, 0, 0), {}, 1, 1, 1},
-             Case{"peak under a thousand", rates(0, 0, 500), {}, 500, 0, 0},
-             Case{"fixed peak, half in", rates(32000, 0, 64000), {}, 64000, 64, 32},
-             Case{"actual mode, out rate",
-                  rates(0, 150000, 150000),
-                  {.trayPercent = false, .trayIconIn = false},
-                  150000,
-                  100,
-                  150},
-             Case{"negative peak", rates(9000, 0, -5000), {}, 1, 1, 0},
-             Case{"tray counts bytes in bit mode",
-                  rates(2500, 0, 9000),
-                  {.kiloBytes = false},
-                  9000,
-                  9,
-                  3},
-         }) {
+    // clang-format off
+    const Case rows[] = {
+        {"no peak yet", rates(500, 0, 0), {}, 1, 1, 1},
+        {"peak under a thousand", rates(0, 0, 500), {}, 500, 0, 0},
+        {"fixed peak, half in", rates(32000, 0, 64000), {}, 64000, 64, 32},
+        {"actual mode, out rate", rates(0, 150000, 150000), {.trayPercent = false, .trayIconIn = false}, 150000, 100, 150},
+        {"negative peak", rates(9000, 0, -5000), {}, 1, 1, 0},
+        {"tray counts bytes in bit mode", rates(2500, 0, 9000), {.kiloBytes = false}, 9000, 9, 3},
+    };
+    // clang-format on
+    for (const Case& c : rows) {
         const auto w = computeFigures(c.tick, c.options, kC);
         EXPECT_EQ(w.barScale, c.barScale) << c.what;
         EXPECT_EQ(w.trayMax, c.trayMax) << c.what;

@@ -1,9 +1,9 @@
 #include "meter/ThdTimer.h"
 
-#include <QCoreApplication>
+#include "support/Wait.h"
+
 #include <QPointer>
 #include <QThread>
-#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -12,10 +12,9 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <functional>
-#include <memory>
-#include <random>
 #include <stdexcept>
 #include <thread>
 #include <vector>
@@ -26,194 +25,168 @@ namespace {
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
-// Runs this thread's event loop, through which ticks arrive, until the
-// condition holds or the timeout passes.
-bool pumpUntil(const std::function<bool()>& condition, Clock::duration timeout)
-{
-    const auto deadline = Clock::now() + timeout;
-    while (!condition()) {
-        if (Clock::now() >= deadline) {
-            return false;
-        }
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        std::this_thread::sleep_for(1ms);
-    }
-    return true;
-}
+// How long a test watches for a tick that must not come: several intervals
+// of the timers below.
+constexpr int kNoTickWindowMs = 400;
 
-// An observation window: what must not happen in it is checked afterwards.
-void pumpFor(Clock::duration duration)
-{
-    pumpUntil([] { return false; }, duration);
-}
-
-// Records when each tick's handler started, and checks it ran on the timer's
-// own thread with the timer as sender.
+// Records each tick's start and end, how deeply handlers nested, and checks
+// the handler runs on the timer's own thread with the timer as sender.
 struct TickLog
 {
-    std::vector<Clock::time_point> starts;
+    std::vector<Clock::time_point> starts, ends;
+    std::function<void()> work; // the handler's own workload
+    int depth = 0, maxDepth = 0;
 
-    [[nodiscard]] TThreadedTimer::TNotifyEvent handler(Clock::duration work = {})
+    TThreadedTimer::TNotifyEvent handler()
     {
-        return [this, work](TThreadedTimer* sender) {
+        return [this](TThreadedTimer* sender) {
             starts.push_back(Clock::now());
-            EXPECT_NE(sender, nullptr);
-            if (sender != nullptr) {
-                EXPECT_EQ(QThread::currentThread(), sender->thread());
+            EXPECT_EQ(QThread::currentThread(), sender->thread());
+            maxDepth = std::max(maxDepth, ++depth);
+            if (work) {
+                work();
             }
-            if (work > Clock::duration{}) {
-                std::this_thread::sleep_for(work); // the handler's own workload
-            }
+            --depth;
+            ends.push_back(Clock::now());
         };
     }
-
     [[nodiscard]] std::size_t count() const { return starts.size(); }
-
-    // The first tick no sooner than one interval after `origin`, every later
-    // one no sooner than `gap` after the one before.
-    void expectSpacing(Clock::time_point origin, Clock::duration first, Clock::duration gap) const
+    // No tick sooner than one full interval after `origin` or the end of the one before.
+    void expectFullIntervals(Clock::time_point origin, Clock::duration interval) const
     {
         for (std::size_t i = 0; i < starts.size(); ++i) {
-            const auto previous = i == 0 ? origin : starts[i - 1];
-            const auto minimum = i == 0 ? first : gap;
-            EXPECT_GE(starts[i] - previous, minimum) << "tick " << i;
+            EXPECT_GE(starts[i] - (i == 0 ? origin : ends[i - 1]), interval) << "tick " << i;
         }
+    }
+    void expectNoTickFor(const char* why) const
+    {
+        const auto seen = count();
+        EXPECT_FALSE(waitUntil([&] { return count() > seen; }, kNoTickWindowMs)) << why;
     }
 };
 
-TEST(ThreadedTimer, TicksEveryFullIntervalOnItsOwnThreadUntilDisabled)
+// Acts on each tick the worker hands over, as it is delivered and before the
+// timer sees it; `act` returning true swallows the tick.
+struct OnHandOver : QObject
 {
-    constexpr auto kInterval = 150ms;
+    std::function<bool()> act;
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        return event->type() == QEvent::MetaCall && act();
+    }
+};
+
+TEST(ThreadedTimer, TicksAFullIntervalAfterTheHandlerReturnsAndNeverNests)
+{
+    constexpr auto kInterval = 100ms;
+    constexpr auto kWork = 150ms; // the handler's own work, longer than the interval
     TThreadedTimer timer;
-    EXPECT_FALSE(timer.Enabled());
-    EXPECT_EQ(timer.Interval(), 1000);
     TickLog log;
+    // The work serves events, so a tick handed over meanwhile would nest in
+    // here; one handed over but not taken would follow right after it.
+    log.work = [&] {
+        const auto doneAt = Clock::now() + kWork;
+        waitUntil([&] { return Clock::now() >= doneAt; });
+    };
     timer.setOnTimer(log.handler());
     timer.setInterval(kInterval.count());
     const auto enabledAt = Clock::now();
     timer.setEnabled(true);
 
-    ASSERT_TRUE(pumpUntil([&] { return log.count() >= 3; }, 10s));
+    ASSERT_TRUE(waitUntil([&] { return log.count() >= 3; }));
     timer.setEnabled(false);
-    const auto ticksAtDisable = log.count();
-    pumpFor(3 * kInterval);
-
-    EXPECT_EQ(log.count(), ticksAtDisable) << "no tick after disabling";
-    log.expectSpacing(enabledAt, kInterval, kInterval);
+    log.expectNoTickFor("after disabling");
+    EXPECT_EQ(log.maxDepth, 1);
+    log.expectFullIntervals(enabledAt, kInterval);
 }
 
-TEST(ThreadedTimer, DisablingDropsATickAlreadyOnItsWay)
+TEST(ThreadedTimer, DisablingDropsATickAlreadyOnItsWayAndReenablingResumes)
 {
     TThreadedTimer timer;
     TickLog log;
     timer.setOnTimer(log.handler());
     timer.setInterval(5);
+    int handedOver = 0;
+    OnHandOver filter;
+    filter.act = [&] {
+        if (++handedOver == 1) {
+            timer.setEnabled(false);
+        }
+        return false;
+    };
+    timer.installEventFilter(&filter);
     timer.setEnabled(true);
-    // Without servicing events for several intervals, the worker has handed
-    // a tick over that is still waiting in this thread's queue.
-    std::this_thread::sleep_for(50ms);
-    timer.setEnabled(false);
-    pumpFor(100ms);
+    ASSERT_TRUE(waitUntil([&] { return handedOver == 1; }));
     EXPECT_EQ(log.count(), 0U);
+
+    timer.setEnabled(true);
+    EXPECT_TRUE(waitUntil([&] { return log.count() >= 1; })) << "the worker went on";
 }
 
 TEST(ThreadedTimer, DisablingFromTheHandlerStopsUntilReenabled)
 {
     constexpr auto kInterval = 100ms;
     TThreadedTimer timer;
-    std::vector<Clock::time_point> starts;
-    timer.setInterval(kInterval.count());
-    timer.setOnTimer([&](TThreadedTimer* sender) {
-        starts.push_back(Clock::now());
-        if (starts.size() == 2) {
-            sender->setEnabled(false);
+    TickLog log;
+    log.work = [&] {
+        if (log.count() == 2) {
+            timer.setEnabled(false);
         }
-    });
+    };
+    timer.setInterval(kInterval.count());
+    timer.setOnTimer(log.handler());
     timer.setEnabled(true);
 
-    ASSERT_TRUE(pumpUntil([&] { return starts.size() >= 2; }, 10s));
+    ASSERT_TRUE(waitUntil([&] { return log.count() >= 2; }));
     EXPECT_FALSE(timer.Enabled());
-    pumpFor(3 * kInterval);
-    EXPECT_EQ(starts.size(), 2U);
+    log.expectNoTickFor("disabled from the handler");
 
     const auto reenabledAt = Clock::now();
     timer.setEnabled(true);
-    ASSERT_TRUE(pumpUntil([&] { return starts.size() >= 3; }, 10s));
-    EXPECT_GE(starts[2] - reenabledAt, kInterval) << "a fresh full interval after re-enabling";
+    ASSERT_TRUE(waitUntil([&] { return log.count() >= 3; }));
+    EXPECT_GE(log.starts[2] - reenabledAt, kInterval) << "a fresh full interval after re-enabling";
 }
 
-TEST(ThreadedTimer, IntervalZeroDeliversNothing)
+TEST(ThreadedTimer, EnablingAgainWhileEnabledDoesNotRestartTheWait)
 {
-    TThreadedTimer timer;
+    TThreadedTimer timer, nagger;
     TickLog log;
     timer.setOnTimer(log.handler());
-    timer.setInterval(0);
+    timer.setInterval(100);
     timer.setEnabled(true);
-    EXPECT_TRUE(timer.Enabled());
-    pumpFor(200ms);
-    EXPECT_EQ(log.count(), 0U);
+    // Enabled again every 20 ms: a restarted wait would never end.
+    nagger.setInterval(20);
+    nagger.setOnTimer([&](TThreadedTimer*) { timer.setEnabled(true); });
+    nagger.setEnabled(true);
+    EXPECT_TRUE(waitUntil([&] { return log.count() >= 2; }));
 }
 
-TEST(ThreadedTimer, SlowHandlerLengthensThePeriodAndTicksNeverPileUp)
-{
-    constexpr auto kInterval = 100ms;
-    constexpr auto kWork =
-        150ms; // longer than the interval: ticks would queue if the worker went on
-    TThreadedTimer timer;
-    TickLog log;
-    timer.setOnTimer(log.handler(kWork));
-    timer.setInterval(kInterval.count());
-    const auto enabledAt = Clock::now();
-    timer.setEnabled(true);
-
-    ASSERT_TRUE(pumpUntil([&] { return log.count() >= 4; }, 10s));
-    timer.setEnabled(false);
-    log.expectSpacing(enabledAt, kInterval, kInterval + kWork);
-}
-
-TEST(ThreadedTimer, EnablingTwiceDoesNotRestartTheWait)
-{
-    constexpr auto kInterval = 1000ms;
-    TThreadedTimer timer;
-    TickLog log;
-    timer.setOnTimer(log.handler());
-    timer.setInterval(kInterval.count());
-    const auto enabledAt = Clock::now();
-    timer.setEnabled(true);
-    pumpUntil([&] { return log.count() > 0; }, 800ms);
-    const auto againAt = Clock::now();
-    timer.setEnabled(true);
-
-    ASSERT_TRUE(pumpUntil([&] { return log.count() >= 1; }, 10s));
-    EXPECT_GE(log.starts[0] - enabledAt, kInterval);
-    // A restarted wait could not end before againAt + interval; the margin to
-    // the expected tick is most of an interval.
-    EXPECT_LT(log.starts[0], againAt + kInterval) << "the second enabling restarted the wait";
-}
-
-TEST(ThreadedTimer, ChangingTheIntervalDisablesUntilReenabled)
+TEST(ThreadedTimer, ANewIntervalDisablesUntilReenabledAndZeroDeliversNothing)
 {
     TThreadedTimer timer;
     TickLog log;
     timer.setOnTimer(log.handler());
     timer.setInterval(200);
     timer.setEnabled(true);
-    ASSERT_TRUE(pumpUntil([&] { return log.count() >= 1; }, 10s));
+    ASSERT_TRUE(waitUntil([&] { return log.count() >= 1; }));
 
     timer.setInterval(200);
     EXPECT_TRUE(timer.Enabled()) << "the same interval is no change";
-    timer.setInterval(100);
+    timer.setInterval(50);
     EXPECT_FALSE(timer.Enabled());
-    EXPECT_EQ(timer.Interval(), 100);
-    const auto ticksAtChange = log.count();
-    pumpFor(400ms);
-    EXPECT_EQ(log.count(), ticksAtChange);
+    EXPECT_EQ(timer.Interval(), 50);
+    log.expectNoTickFor("after the interval changed");
 
-    log.starts.clear();
+    log = TickLog{};
     const auto enabledAt = Clock::now();
     timer.setEnabled(true);
-    ASSERT_TRUE(pumpUntil([&] { return log.count() >= 2; }, 10s));
-    log.expectSpacing(enabledAt, 100ms, 100ms);
+    ASSERT_TRUE(waitUntil([&] { return log.count() >= 2; }));
+    log.expectFullIntervals(enabledAt, 50ms);
+
+    timer.setInterval(0);
+    timer.setEnabled(true);
+    EXPECT_TRUE(timer.Enabled());
+    log.expectNoTickFor("interval 0");
 }
 
 TEST(ThreadedTimer, KeepsTickingWhenTheHandlerThrows)
@@ -226,62 +199,38 @@ TEST(ThreadedTimer, KeepsTickingWhenTheHandlerThrows)
         throw std::runtime_error("sample failed");
     });
     timer.setEnabled(true);
-    EXPECT_TRUE(pumpUntil([&] { return calls >= 3; }, 10s));
+    EXPECT_TRUE(waitUntil([&] { return calls >= 3; }));
 }
 
-TEST(ThreadedTimerLifetime, DestroyingWhileATickIsHandedOverNeitherHangsNorRunsIt)
+TEST(ThreadedTimerLifetime, DestroyedWhileItsWorkerWaitsForAHandedOverTick)
 {
-    enum Way { kFromEventLoop, kWithOwnerUnserviced, kFromHandler, kFromNestedLoopInHandler };
-    std::mt19937 random(20240611); // fixed: a failure can be replayed
-    int iterationsWithTicks = 0;
+    QPointer<TThreadedTimer> timer = new TThreadedTimer;
+    TickLog log;
+    timer->setOnTimer(log.handler());
+    timer->setInterval(5);
+    bool swallowed = false;
+    OnHandOver filter;
+    filter.act = [&] { return swallowed = true; };
+    timer->installEventFilter(&filter);
+    timer->setEnabled(true);
+    ASSERT_TRUE(waitUntil([&] { return swallowed; }));
+    delete timer.data(); // joins a worker still waiting for that tick: must not hang
+    EXPECT_EQ(log.count(), 0U);
+}
 
-    for (int i = 0; i < 200; ++i) {
-        const auto way = static_cast<Way>(i % 4);
-        auto owner = std::make_unique<QObject>();
-        QPointer<TThreadedTimer> timer = new TThreadedTimer(owner.get());
-        bool destroying = false;
-        int lateTicks = 0;
-        int ticks = 0;
-        const auto delay = std::chrono::milliseconds(random() % 12);
-
-        timer->setInterval(static_cast<std::uint16_t>(1 + random() % 3));
-        timer->setOnTimer([&](TThreadedTimer* self) {
-            if (destroying) {
-                ++lateTicks;
-            }
-            ++ticks;
-            if (way == kFromHandler && ticks == 2) {
-                destroying = true;
-                delete self;
-            } else if (way == kFromNestedLoopInHandler) {
-                // The destruction queued below may run in here.
-                pumpFor(std::chrono::milliseconds(random() % 4));
-            }
-        });
-        if (way == kFromEventLoop || way == kFromNestedLoopInHandler) {
-            QTimer::singleShot(delay, owner.get(), [&] {
-                destroying = true;
-                delete timer.data();
-            });
+TEST(ThreadedTimerLifetime, DestroyedFromItsOwnHandler)
+{
+    QPointer<TThreadedTimer> timer = new TThreadedTimer;
+    int ticks = 0;
+    timer->setInterval(5);
+    timer->setOnTimer([&](TThreadedTimer* self) {
+        if (++ticks == 2) {
+            delete self;
         }
-        timer->setEnabled(true);
-
-        if (way == kWithOwnerUnserviced) {
-            // Ticks are handed over but this thread does not take them:
-            // the worker is most likely blocked on one when the owner goes.
-            std::this_thread::sleep_for(delay);
-            destroying = true;
-            owner.reset();
-        }
-        ASSERT_TRUE(pumpUntil([&] { return timer.isNull(); }, 10s)) << "iteration " << i;
-        pumpFor(5ms); // anything still queued for the timer would run now
-        EXPECT_EQ(lateTicks, 0) << "iteration " << i << ", way " << way;
-        if (ticks > 0) {
-            ++iterationsWithTicks;
-        }
-    }
-    // Guards the test itself: the destructions did meet running timers.
-    EXPECT_GT(iterationsWithTicks, 50);
+    });
+    timer->setEnabled(true);
+    ASSERT_TRUE(waitUntil([&] { return timer.isNull(); }));
+    EXPECT_FALSE(waitUntil([&] { return ticks > 2; }, kNoTickWindowMs));
 }
 
 // Whether the system lets a thread of this process change its own scheduling
@@ -295,9 +244,16 @@ bool systemAllows(const std::function<bool()>& change)
     return allowed;
 }
 
-bool mayUseNice(int nice)
+// The nice level each value stands for, tpIdle to tpHighest.
+constexpr int kNiceOf[] = {19, 10, 5, 0, -5, -10};
+
+// Whether a thread may take these nice levels one after the other.
+bool mayUseNice(const std::vector<int>& levels)
 {
-    return systemAllows([nice] { return setpriority(PRIO_PROCESS, gettid(), nice) == 0; });
+    return systemAllows([=] {
+        return std::all_of(levels.begin(), levels.end(),
+                           [](int nice) { return setpriority(PRIO_PROCESS, gettid(), nice) == 0; });
+    });
 }
 
 bool mayUseRealTime()
@@ -309,56 +265,28 @@ bool mayUseRealTime()
     });
 }
 
-bool mayGoFromNiceToNice(int from, int to)
-{
-    return systemAllows([from, to] {
-        return setpriority(PRIO_PROCESS, gettid(), from) == 0 &&
-               setpriority(PRIO_PROCESS, gettid(), to) == 0;
-    });
-}
-
 TEST(ThreadedTimerPriority, EachValueIsAppliedOrRefusedAsTheSystemDecides)
 {
-    struct Case
-    {
-        TThreadPriority value;
-        bool allowed;
-    };
-    for (const Case c : {Case{tpIdle, mayUseNice(19)}, Case{tpLowest, mayUseNice(10)},
-                         Case{tpLower, mayUseNice(5)}, Case{tpNormal, mayUseNice(0)},
-                         Case{tpHigher, mayUseNice(-5)}, Case{tpHighest, mayUseNice(-10)},
-                         Case{tpTimeCritical, mayUseRealTime()}}) {
+    for (int v = tpIdle; v <= tpTimeCritical; ++v) {
+        const auto value = static_cast<TThreadPriority>(v);
+        const auto mayTake = [&](bool fromIdle) {
+            return v == tpTimeCritical ? mayUseRealTime()
+                                       : mayUseNice(fromIdle ? std::vector{19, kNiceOf[v]}
+                                                             : std::vector{kNiceOf[v]});
+        };
         TThreadedTimer timer;
         const auto before = timer.ThreadPriority();
-        timer.setThreadPriority(c.value);
-        EXPECT_EQ(timer.ThreadPriority(), c.allowed ? c.value : before)
-            << "value " << int{c.value} << (c.allowed ? " allowed" : " refused");
-    }
-}
-
-TEST(ThreadedTimerPriority, ReadsWhatTheThreadReallyHas)
-{
-    errno = 0;
-    if (getpriority(PRIO_PROCESS, 0) != 0 || errno != 0) {
-        GTEST_SKIP() << "this test process runs niced";
-    }
-    TThreadedTimer timer;
-    EXPECT_EQ(timer.ThreadPriority(), tpNormal);
-
-    // Lowering is always allowed; going back up needs privilege, and without
-    // it the thread, and so the value read, stays at idle.
-    timer.setThreadPriority(tpIdle);
-    ASSERT_EQ(timer.ThreadPriority(), tpIdle);
-    EXPECT_THROW(timer.setThreadPriority(static_cast<TThreadPriority>(7)), std::invalid_argument);
-    EXPECT_EQ(timer.ThreadPriority(), tpIdle) << "a bad value changes nothing";
-    timer.setThreadPriority(tpNormal);
-    EXPECT_EQ(timer.ThreadPriority(), mayGoFromNiceToNice(19, 0) ? tpNormal : tpIdle);
-
-    if (mayUseRealTime()) {
-        timer.setThreadPriority(tpTimeCritical);
-        EXPECT_EQ(timer.ThreadPriority(), tpTimeCritical);
-        timer.setThreadPriority(tpIdle); // leaving real time is always allowed
-        EXPECT_EQ(timer.ThreadPriority(), tpIdle);
+        timer.setThreadPriority(value);
+        EXPECT_EQ(timer.ThreadPriority(), mayTake(false) ? value : before) << v;
+        // Lowering to idle is always allowed, also from real time; going
+        // back up needs the privilege, and the value read tells which.
+        timer.setThreadPriority(tpIdle);
+        ASSERT_EQ(timer.ThreadPriority(), tpIdle);
+        EXPECT_THROW(timer.setThreadPriority(static_cast<TThreadPriority>(7)),
+                     std::invalid_argument);
+        EXPECT_EQ(timer.ThreadPriority(), tpIdle) << "a bad value changes nothing";
+        timer.setThreadPriority(value);
+        EXPECT_EQ(timer.ThreadPriority(), mayTake(true) ? value : tpIdle) << v;
     }
 }
 

@@ -59,20 +59,20 @@ public:
 
     explicit ScriptedCounterSource(Script script = {}) : script_(std::move(script)) {}
 
-    void push(std::optional<Links> links) { script_.push_back(std::move(links)); }
     [[nodiscard]] int calls() const { return calls_; }
 
     std::optional<CounterSample> takeSample() override
     {
         ++calls_;
-        if (script_.empty() || !script_.front()) {
-            if (!script_.empty()) {
-                script_.pop_front();
-            }
+        if (script_.empty()) {
             return std::nullopt;
         }
-        current_ = std::move(*script_.front());
+        std::optional<Links> next = std::move(script_.front());
         script_.pop_front();
+        if (!next) {
+            return std::nullopt;
+        }
+        current_ = std::move(*next);
         return sampleOf(current_);
     }
 
