@@ -82,35 +82,28 @@ void E2eTest::TearDown()
     root_.reset();
 }
 
-AppProcess& E2eTest::startProgram(const QString& executable,
-                                  const std::map<QString, QString>& extraEnv)
+AppProcess& E2eTest::startProgram(const QString& executable)
 {
-    std::map<QString, QString> vars;
-    const auto system = QProcessEnvironment::systemEnvironment();
     // The program sees only the test's display, folders and locale, never the developer's.
-    for (const QString& name : system.keys())
-        if (!name.startsWith("XDG_") && !name.startsWith("LC_") &&
-            !QStringList{"DISPLAY", "XAUTHORITY", "WAYLAND_DISPLAY", "SESSION_MANAGER",
-                         "QT_QPA_PLATFORM", "LANGUAGE"}
-                 .contains(name))
-            vars[name] = system.value(name);
-    vars["DISPLAY"] = x().display();
-    vars["HOME"] = homeDir();
-    vars["XDG_CONFIG_HOME"] = configHome();
-    vars["XDG_STATE_HOME"] = root_->path() + "/state";
-    vars["XDG_RUNTIME_DIR"] = root_->path() + "/runtime";
-    vars["QT_QPA_PLATFORM"] = "xcb";
-    vars["LANG"] = vars["LC_ALL"] = "C.UTF-8";
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const QString& name : env.keys())
+        if (name.startsWith("XDG_") || name.startsWith("LC_") ||
+            QStringList{"XAUTHORITY", "WAYLAND_DISPLAY", "SESSION_MANAGER", "LANGUAGE"}.contains(
+                name))
+            env.remove(name);
+    env.insert("DISPLAY", x().display());
+    env.insert("HOME", homeDir());
+    env.insert("XDG_CONFIG_HOME", configHome());
+    env.insert("XDG_STATE_HOME", root_->path() + "/state");
+    env.insert("XDG_RUNTIME_DIR", root_->path() + "/runtime");
+    env.insert("QT_QPA_PLATFORM", "xcb");
+    env.insert("LANG", "C.UTF-8");
+    env.insert("LC_ALL", "C.UTF-8");
     // No session bus: the tray icon goes to the X tray, and no bus daemon outlives the test.
-    vars["DBUS_SESSION_BUS_ADDRESS"] = "unix:path=" + root_->path() + "/runtime/no-bus";
-    for (const auto& [name, value] : extraEnv)
-        vars[name] = value;
-    QStringList env;
-    for (const auto& [name, value] : vars)
-        env << name + "=" + value;
+    env.insert("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + root_->path() + "/runtime/no-bus");
     const QString output = root_->path() + QString("/output-%1.txt").arg(apps_.size());
     apps_.push_back(std::make_unique<AppProcess>(executable.isEmpty() ? programPath() : executable,
-                                                 env, output, x()));
+                                                 env.toStringList(), output, x()));
     return *apps_.back();
 }
 

@@ -9,7 +9,6 @@
 #include <QString>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
-#include <map>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -61,8 +60,7 @@ protected:
 
     static X11Session& x();
     // Starts the program (the built one unless `executable` names another) in the test's folders.
-    AppProcess& startProgram(const QString& executable = {},
-                             const std::map<QString, QString>& extraEnv = {});
+    AppProcess& startProgram(const QString& executable = {});
     // A copy of the built program at <test folder>/<folder>/<fileName>.
     QString copyProgram(const QString& fileName, const QString& folder);
     static QString programPath() { return QStringLiteral(ZARVELLO_PROGRAM); }

@@ -132,7 +132,7 @@ TEST_F(Shutdown, EveryEndIsCleanAndTheNextStartIsAFirstCopyAgain)
             continue;
         EXPECT_TRUE(status->isCleanExit());
         EXPECT_TRUE(app.leftovers().empty()) << "processes left behind";
-        EXPECT_TRUE(waitUntil([&] { return !x().exists(*window); }, kReactionTimeout));
+        EXPECT_TRUE(waitUntil([&] { return x().frame(*window).isEmpty(); }, kReactionTimeout));
     }
     AppProcess& last = startProgram();
     EXPECT_TRUE(last.waitForMainWindow()) << "no window after a killed copy";

@@ -309,12 +309,6 @@ std::vector<WindowId> X11Session::popupsOf(long processId) const
     return found;
 }
 
-bool X11Session::exists(WindowId window) const
-{
-    XWindowAttributes attributes;
-    return XGetWindowAttributes(dpy_, window, &attributes) != 0;
-}
-
 bool X11Session::isViewable(WindowId window) const
 {
     XWindowAttributes attributes;

@@ -42,7 +42,6 @@ public:
     // Viewable override-redirect top-level windows of `pid` (its popup menus).
     std::vector<WindowId> popupsOf(long pid) const;
 
-    bool exists(WindowId window) const;
     bool isViewable(WindowId window) const;
     std::optional<long> wmState(WindowId window) const; // 1 normal, 3 iconic
     bool isShown(WindowId window) const { return wmState(window) == 1L && isViewable(window); }
