@@ -117,6 +117,39 @@ QString E2eTest::copyProgram(const QString& fileName, const QString& folder)
                : QString();
 }
 
+// Stored options in the order the program writes them: In, Out and Peak side by side, no
+// docking, not on top, a task-bar entry.
+QByteArray E2eTest::storedValues(int left, int top)
+{
+    const std::pair<const char*, int> values[] = {
+        {"Left", left},         {"Top", top},        {"Dock", 0},
+        {"OnTop", 0},           {"In", 1},           {"Out", 1},
+        {"MaxSpeed", 1},        {"Percent", 1},      {"Horiz", 1},
+        {"Shrink", 0},          {"TaskBar", 1},      {"KiloBytes", 0},
+        {"KiloBits", 1},        {"TrayIcon", 1},     {"TrayIconIn", 0},
+        {"TrayIconOut", 1},     {"TrayPercent", 0},  {"TrayActual", 1},
+        {"SmallFont", 0},       {"LargeFont", 1},    {"InColor1", 9},
+        {"InColor2", 0x11},     {"OutColor1", 2},    {"OutColor2", 0xb},
+        {"TrayBakColor", 0x11}, {"TrayForColor", 0}, {"PeakSpeed", 0x40},
+    };
+    QByteArray text;
+    for (const auto& [name, value] : values)
+        text += QByteArray("\"") + name +
+                "\"=dword:" + QByteArray::number(value, 16).rightJustified(8, '0') + "\n";
+    return text;
+}
+
+QByteArray E2eTest::savedValues() const
+{
+    QFile file(optionsPath());
+    QByteArray values;
+    if (file.open(QIODevice::ReadOnly))
+        for (const QByteArray& line : file.readAll().split('\n'))
+            if (line.startsWith('"'))
+                values += line.trimmed() + "\n";
+    return values;
+}
+
 void E2eTest::writeOptions(const QByteArray& content)
 {
     ASSERT_TRUE(QDir().mkpath(configHome() + "/zarvello"));

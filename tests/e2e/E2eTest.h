@@ -20,6 +20,8 @@ inline constexpr std::chrono::milliseconds kWindowTimeout = std::chrono::millise
 inline constexpr std::chrono::milliseconds kExitTimeout = std::chrono::milliseconds(10000);
 inline constexpr std::chrono::milliseconds kReactionTimeout = std::chrono::milliseconds(5000);
 
+inline const QByteArray kOptionsHeader =
+    "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\Zarvello]\r\n";
 inline const QString kMainWindowTitle = QStringLiteral("Quillon Zarvello v2.1");
 
 // One started copy of the program; its whole process group is stopped when it is destroyed.
@@ -70,6 +72,10 @@ protected:
     QString optionsPath() const { return configHome() + "/zarvello/registry.reg"; }
     QString runLogPath() const { return root_->path() + "/state/zarvello/Log.txt"; }
     void writeOptions(const QByteArray& content);
+    // All values, as the program writes them (the header's line ends are the writer's
+    // business): In, Out and Peak side by side, no docking, not on top, a task-bar entry.
+    static QByteArray storedValues(int left, int top);
+    QByteArray savedValues() const; // the value lines of the options file
 
     // xdotool on the test display; fails the test when it does.
     void xdotool(const QStringList& args);

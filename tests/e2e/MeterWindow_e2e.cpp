@@ -264,32 +264,9 @@ TEST_F(MeterWindow, FirstRunCornerTrayMenusStatesSnappingAndTheCloseBox)
     ASSERT_NO_FATAL_FAILURE(launch(QRect(QPoint(321, 234), kFirstRunSize)));
 }
 
-// Stored options in the order the program writes them: In, Out and Peak side by side, no
-// docking, not on top, a task-bar entry.
-QByteArray storedValues(int left, int top)
-{
-    const std::pair<const char*, int> values[] = {
-        {"Left", left},         {"Top", top},        {"Dock", 0},
-        {"OnTop", 0},           {"In", 1},           {"Out", 1},
-        {"MaxSpeed", 1},        {"Percent", 1},      {"Horiz", 1},
-        {"Shrink", 0},          {"TaskBar", 1},      {"KiloBytes", 0},
-        {"KiloBits", 1},        {"TrayIcon", 1},     {"TrayIconIn", 0},
-        {"TrayIconOut", 1},     {"TrayPercent", 0},  {"TrayActual", 1},
-        {"SmallFont", 0},       {"LargeFont", 1},    {"InColor1", 9},
-        {"InColor2", 0x11},     {"OutColor1", 2},    {"OutColor2", 0xb},
-        {"TrayBakColor", 0x11}, {"TrayForColor", 0}, {"PeakSpeed", 0x40},
-    };
-    QByteArray text;
-    for (const auto& [name, value] : values)
-        text += QByteArray("\"") + name +
-                "\"=dword:" + QByteArray::number(value, 16).rightJustified(8, '0') + "\n";
-    return text;
-}
-
 TEST_F(MeterWindow, StoredOptionsHoldAcrossDragsDialogsAndMinimiseAndTheMenusCloseSavesOnce)
 {
-    ASSERT_NO_FATAL_FAILURE(writeOptions(
-        "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\Zarvello]\r\n" + storedValues(200, 150)));
+    ASSERT_NO_FATAL_FAILURE(writeOptions(kOptionsHeader + storedValues(200, 150)));
     SaveCounter saves(optionsPath());
     ASSERT_NO_FATAL_FAILURE(launch(QRect(200, 150, 405, 61)));
     EXPECT_FALSE(hasState("_NET_WM_STATE_ABOVE"));
@@ -315,13 +292,7 @@ TEST_F(MeterWindow, StoredOptionsHoldAcrossDragsDialogsAndMinimiseAndTheMenusClo
     const auto status = app_->waitForExit();
     ASSERT_TRUE(status && status->isCleanExit());
     EXPECT_EQ(saves.count(), 1);
-    QFile saved(optionsPath());
-    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
-    QByteArray values;
-    for (const QByteArray& line : saved.readAll().split('\n'))
-        if (line.startsWith('"'))
-            values += line.trimmed() + "\n";
-    EXPECT_EQ(values.toStdString(), storedValues(400, 5).toStdString());
+    EXPECT_EQ(savedValues().toStdString(), storedValues(400, 5).toStdString());
 }
 
 } // namespace
