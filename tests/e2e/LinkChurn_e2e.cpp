@@ -164,14 +164,7 @@ TEST_F(LinkChurn, ALinkArrivingWithCountersAndLeavingMovesNeitherSpeedNorPeak)
     const auto window = app.waitForMainWindow();
     ASSERT_TRUE(window);
     window_ = *window;
-    ASSERT_TRUE(waitUntil(
-        [&] {
-            for (WindowId w : x().windowsOf(app.pid()))
-                if (x().isViewable(w) && x().frame(w).y() > x().workArea().bottom())
-                    tray_ = w;
-            return tray_ != 0;
-        },
-        kWindowTimeout))
+    ASSERT_TRUE(waitUntil([&] { return (tray_ = x().trayIconOf(app.pid())) != 0; }, kWindowTimeout))
         << "no tray icon";
 
     ASSERT_TRUE(waitUntil([&] { return trayShowsSpeed(); }, kWindowTimeout))

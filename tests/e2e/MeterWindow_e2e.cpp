@@ -143,19 +143,11 @@ protected:
         x().sendDeleteWindow(dialog);
         ASSERT_TRUE(waitUntil([&] { return !x().isViewable(dialog); }, kReactionTimeout));
     }
-    // The program's tray icon: its window in the tray bar below the work area.
     QRect trayIcon()
     {
-        QRect icon;
-        waitUntil(
-            [&] {
-                for (WindowId window : x().windowsOf(app_->pid()))
-                    if (x().isViewable(window) && x().frame(window).y() > x().workArea().bottom())
-                        icon = x().frame(window);
-                return !icon.isEmpty();
-            },
-            kWindowTimeout);
-        return icon;
+        WindowId icon = 0;
+        waitUntil([&] { return (icon = x().trayIconOf(app_->pid())) != 0; }, kWindowTimeout);
+        return icon ? x().frame(icon) : QRect();
     }
 
     AppProcess* app_ = nullptr;

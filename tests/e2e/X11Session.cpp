@@ -11,7 +11,6 @@
 #include <X11/Xutil.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <fcntl.h>
 #include <functional>
 #include <poll.h>
@@ -31,13 +30,6 @@ int ignoreXError(Display*, XErrorEvent*)
     return 0;
 }
 
-// Xlib ends the process after this returns; the children die with it.
-int onXConnectionLost(Display*)
-{
-    std::fprintf(stderr, "e2e: lost the connection to the test X server\n");
-    return 0;
-}
-
 void waitReady(const char* what, ChildProcess& process, const std::function<bool()>& ready,
                std::chrono::milliseconds timeout = kStartTimeout)
 {
@@ -51,7 +43,6 @@ void waitReady(const char* what, ChildProcess& process, const std::function<bool
 X11Session::X11Session()
 {
     XSetErrorHandler(ignoreXError);
-    XSetIOErrorHandler(onXConnectionLost);
     // -displayfd: Xvfb picks a free display itself and writes its number once it listens.
     int fds[2];
     if (pipe2(fds, O_CLOEXEC) != 0)
@@ -277,6 +268,14 @@ std::vector<WindowId> X11Session::windowsOf(long processId, const QString& named
             (named.isEmpty() || (title(window) == named && isViewable(window))))
             found.push_back(window);
     return found;
+}
+
+WindowId X11Session::trayIconOf(long processId) const
+{
+    for (WindowId window : windowsOf(processId))
+        if (isViewable(window) && frame(window).y() > workArea().bottom())
+            return window;
+    return 0;
 }
 
 std::vector<WindowId> X11Session::managedWindowsOf(long processId) const

@@ -39,6 +39,7 @@ public:
     // windows of exactly that title.
     std::vector<WindowId> windowsOf(long pid, const QString& title = {}) const;
     std::vector<WindowId> managedWindowsOf(long pid) const;
+    WindowId trayIconOf(long pid) const; // its window in the tray bar below the work area; or 0
     // Viewable override-redirect top-level windows of `pid` (its popup menus).
     std::vector<WindowId> popupsOf(long pid) const;
 
