@@ -69,18 +69,19 @@ protected:
     // Drags from `grip` towards `proposed` and expects the window's corner at `expected`. On
     // the way the window must follow the cursor exactly to a place clear of every edge, which
     // both synchronises with the program and shows the drag carries no offset.
-    void drag(const QPoint& grip, const QPoint& proposed, const QPoint& expected)
+    void drag(const QPoint& grip, const QPoint& proposed, const QPoint& expected, int button = 1)
     {
         const QPoint clear(500, 300), from = corner() + grip, via = clear + grip,
                                       to = proposed + grip;
         xdotool({"mousemove", QString::number(from.x()), QString::number(from.y()), "mousedown",
-                 "1", "mousemove", QString::number(via.x()), QString::number(via.y())});
+                 QString::number(button), "mousemove", QString::number(via.x()),
+                 QString::number(via.y())});
         const bool followed = waitUntil([&] { return corner() == clear; }, kReactionTimeout);
         if (followed)
             xdotool({"mousemove", QString::number(to.x()), QString::number(to.y())});
         const bool arrived =
             followed && waitUntil([&] { return corner() == expected; }, kReactionTimeout);
-        xdotool({"mouseup", "1"});
+        xdotool({"mouseup", QString::number(button)});
         EXPECT_TRUE(followed && arrived) << "towards " << proposed.x() << "," << proposed.y()
                                          << ": at " << corner().x() << "," << corner().y();
     }
@@ -164,13 +165,16 @@ TEST_F(MeterWindow, FirstRunCornerTrayMenusStatesSnappingAndTheCloseBox)
     EXPECT_TRUE(waitUntil([&] { return hasState("_NET_WM_STATE_ABOVE"); }, kReactionTimeout));
     EXPECT_TRUE(hasState("_NET_WM_STATE_SKIP_TASKBAR"));
 
-    // One menu, whether from the client area, the caption or the tray icon.
+    // One menu, whether from the client area, the caption, the border or the tray icon; on the
+    // window it opens where the click was.
     const QRect icon = trayIcon();
     ASSERT_FALSE(icon.isEmpty()) << "no tray icon";
     std::vector<unsigned long> reference;
-    for (const QPoint& at : {corner() + kClientGrip, corner() + kCaptionGrip, icon.center()}) {
+    for (const QPoint& at : {corner() + kClientGrip, corner() + kCaptionGrip,
+                             corner() + QPoint(1, 50), icon.center()}) {
         const WindowId menu = openMenu(at);
         ASSERT_NE(menu, 0UL) << "no menu at " << at.x() << "," << at.y();
+        EXPECT_TRUE(at == icon.center() || x().frame(menu).adjusted(-1, -1, 1, 1).contains(at));
         if (reference.empty())
             reference = settled(menu);
         else
@@ -211,13 +215,35 @@ TEST_F(MeterWindow, FirstRunCornerTrayMenusStatesSnappingAndTheCloseBox)
         EXPECT_TRUE(waitUntil([&] { return hasState("_NET_WM_STATE_ABOVE"); }, kReactionTimeout));
     }
 
-    // Maximize only restores: from the tray after Minimize, to the same place and size.
-    ASSERT_NO_FATAL_FAILURE(runMenuItem(corner() + kClientGrip, kMinimize));
+    // Maximize only restores: on a shown window it does nothing (the next menu still opens
+    // there), from the tray after Minimize it brings the window back as it was.
+    ASSERT_NO_FATAL_FAILURE(runMenuItem(corner() + kClientGrip, kMaximize));
+    ASSERT_NO_FATAL_FAILURE(runMenuItem(place + kClientGrip, kMinimize));
     ASSERT_TRUE(waitUntil([&] { return x().isMinimised(window_); }, kReactionTimeout));
     ASSERT_NO_FATAL_FAILURE(runMenuItem(icon.center(), kMaximize));
     EXPECT_TRUE(
         waitUntil([&] { return x().isShown(window_) && corner() == place; }, kReactionTimeout));
     EXPECT_EQ(x().frame(window_).size(), kFirstRunSize);
+
+    // A right-button drag on the client area moves the window and opens the menu on release.
+    const std::size_t popups = x().popupsOf(app_->pid()).size();
+    ASSERT_NO_FATAL_FAILURE(drag(kClientGrip, {300, 200}, {300, 200}, 3));
+    EXPECT_TRUE(
+        waitUntil([&] { return x().popupsOf(app_->pid()).size() > popups; }, kReactionTimeout));
+    xdotool({"key", "Escape"});
+    // Presses on the "In:" label or the bar start no drag: the client drag after them (handled
+    // after them) moves the window by its own step only.
+    for (const QPoint& grip : {QPoint(9, 27), QPoint(84, 44)}) {
+        const QPoint at = QPoint(300, 200) + grip;
+        xdotool({"mousemove", QString::number(at.x()), QString::number(at.y()), "mousedown", "1",
+                 "mousemove", QString::number(at.x() + 120), QString::number(at.y() + 150),
+                 "mouseup", "1"});
+    }
+    const QPoint grip = QPoint(300, 200) + kClientGrip;
+    xdotool({"mousemove", QString::number(grip.x()), QString::number(grip.y()), "mousedown", "1",
+             "mousemove", QString::number(grip.x() + 50), QString::number(grip.y() + 40)});
+    EXPECT_TRUE(waitUntil([&] { return corner() == QPoint(350, 240); }, kReactionTimeout));
+    xdotool({"mouseup", "1"});
 
     // The caption docks to the work area's edges within ten pixels; the client area never.
     const int bottom = area.bottom() + 1 - kFirstRunSize.height();
