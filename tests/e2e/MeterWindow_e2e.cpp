@@ -19,6 +19,7 @@ namespace {
 constexpr QPoint kCaptionGrip(40, 10);
 constexpr QPoint kClientGrip(175, 59);
 constexpr QSize kFirstRunSize(180, 103);
+constexpr auto kQuietSpan = std::chrono::milliseconds(300);
 enum MenuItem { kAbout = 1, kSettings = 2, kMaximize = 4, kMinimize = 5, kClose = 6 };
 
 // Counts the times the options file is saved: each save creates it or renames a new one over it.
@@ -102,14 +103,22 @@ protected:
             kReactionTimeout);
         return menu;
     }
-    // The menu's picture once painting has settled (two looks agree).
+    // The menu's picture once painting has settled: unchanged for kQuietSpan, as a loaded
+    // machine may paint a menu in steps further apart than two looks.
     std::vector<unsigned long> settled(WindowId menu)
     {
-        std::vector<unsigned long> last, now;
+        std::vector<unsigned long> picture;
+        auto since = std::chrono::steady_clock::now();
         waitUntil(
-            [&] { return (last = std::exchange(now, x().pixels(menu))) == now && !now.empty(); },
+            [&] {
+                if (auto now = x().pixels(menu); now != picture) {
+                    picture = std::move(now);
+                    since = std::chrono::steady_clock::now();
+                }
+                return !picture.empty() && std::chrono::steady_clock::now() - since >= kQuietSpan;
+            },
             kReactionTimeout);
-        return now;
+        return picture;
     }
     // Runs the menu's `item`-th command from the keyboard. The first Down must visibly highlight
     // an item first: until the menu holds the keyboard, keys go elsewhere.
