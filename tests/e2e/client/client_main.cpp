@@ -1,7 +1,6 @@
 #include "ClientSession.h"
 
 #include <QApplication>
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -14,13 +13,11 @@ e2e::X11Session* session = nullptr;
 int main(int argc, char** argv)
 {
     testing::InitGoogleTest(&argc, argv);
-    if (GTEST_FLAG_GET(list_tests)) {
+    if (GTEST_FLAG_GET(list_tests))
         return RUN_ALL_TESTS();
-    }
-    QTemporaryDir logs;
     std::unique_ptr<zarvello::e2e::X11Session> x11;
     try {
-        x11 = std::make_unique<zarvello::e2e::X11Session>(logs.path());
+        x11 = std::make_unique<zarvello::e2e::X11Session>();
     } catch (const std::exception& error) {
         std::fprintf(stderr, "cannot start the test X session: %s\n", error.what());
         return 1;
@@ -28,12 +25,7 @@ int main(int argc, char** argv)
     // This process is the Qt client under test, on the private server.
     qputenv("DISPLAY", x11->display().toLocal8Bit());
     qputenv("QT_QPA_PLATFORM", "xcb");
-    int result = 1;
-    {
-        QApplication app(argc, argv);
-        zarvello::session = x11.get();
-        result = RUN_ALL_TESTS();
-        zarvello::session = nullptr;
-    }
-    return result;
+    QApplication app(argc, argv);
+    zarvello::session = x11.get();
+    return RUN_ALL_TESTS();
 }
