@@ -8,8 +8,7 @@ LoopbackServer::LoopbackServer(Behaviour behaviour, QByteArray reply, qsizetype 
     : behaviour_(behaviour), reply_(std::move(reply)), requestSize_(requestSize)
 {
     if (!server_.listen(QHostAddress::LocalHost, 0)) {
-        throw std::runtime_error("loopback server cannot listen: " +
-                                 server_.errorString().toStdString());
+        throw std::runtime_error("loopback server cannot listen");
     }
     connect(&server_, &QTcpServer::newConnection, this, &LoopbackServer::accept);
 }
@@ -21,25 +20,18 @@ void LoopbackServer::accept()
         ++connections_;
         received_.clear();
         written_ = 0;
-        replied_ = false;
         peer_ = socket;
         if (behaviour_ == Behaviour::CloseAtOnce) {
             socket->close();
             continue;
         }
-        connect(socket, &QTcpSocket::bytesWritten, this, [this, socket](qint64 bytes) {
-            if (socket == peer_) {
-                written_ += bytes;
-            }
-        });
+        connect(socket, &QTcpSocket::bytesWritten, this,
+                [this](qint64 bytes) { written_ += bytes; });
         connect(socket, &QTcpSocket::readyRead, this, [this, socket] {
-            if (socket != peer_) {
-                return;
-            }
+            const bool waiting = received_.size() < requestSize_;
             received_ += socket->readAll();
-            if (behaviour_ == Behaviour::ReplyToRequest && !replied_ &&
+            if (behaviour_ == Behaviour::ReplyToRequest && waiting &&
                 received_.size() >= requestSize_) {
-                replied_ = true;
                 socket->write(reply_);
             }
         });
@@ -59,9 +51,7 @@ quint16 unusedLoopbackPort()
     if (!probe.listen(QHostAddress::LocalHost, 0)) {
         throw std::runtime_error("no free loopback port");
     }
-    const quint16 port = probe.serverPort();
-    probe.close();
-    return port;
+    return probe.serverPort(); // closed as the probe goes
 }
 
 } // namespace zarvello::test

@@ -1,16 +1,13 @@
 #pragma once
 
-#include <QByteArray>
-#include <QObject>
 #include <QPointer>
 #include <QTcpServer>
 #include <QTcpSocket>
 
 namespace zarvello::test {
 
-// A TCP server on 127.0.0.1, on a port the system picks, playing a version
-// server the way a test asks it to. Everything happens on the test's thread
-// while it pumps events.
+// A TCP server on 127.0.0.1, on a port the system picks, playing a version server the way a
+// test asks it to. Everything happens on the test's thread while it pumps events.
 class LoopbackServer : public QObject
 {
     Q_OBJECT
@@ -20,18 +17,14 @@ public:
         Silent,         // accepts and reads, never answers
         CloseAtOnce,    // closes each connection as soon as it is accepted
     };
-
     explicit LoopbackServer(Behaviour behaviour = Behaviour::ReplyToRequest, QByteArray reply = {},
                             qsizetype requestSize = 8);
 
     [[nodiscard]] quint16 port() const { return server_.serverPort(); }
     [[nodiscard]] int connections() const { return connections_; }
-    // What the latest connection sent so far.
+    // What the latest connection sent, and how much of its replies the system has taken.
     [[nodiscard]] const QByteArray& received() const { return received_; }
-    // Bytes of the latest connection's writes the system has taken.
     [[nodiscard]] qint64 written() const { return written_; }
-    // The latest connection, while it is open.
-    [[nodiscard]] QTcpSocket* peer() const { return peer_; }
     // Sends more on the latest connection.
     void send(const QByteArray& data);
 
@@ -45,7 +38,6 @@ private:
     int connections_ = 0;
     QByteArray received_;
     qint64 written_ = 0;
-    bool replied_ = false;
     QPointer<QTcpSocket> peer_;
 };
 
