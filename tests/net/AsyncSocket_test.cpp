@@ -59,61 +59,43 @@ TEST(AsyncSocket, ConnectsByNameSendsAndReceivesThroughEvents)
     EXPECT_EQ(socket.ReceiveStr(), "");
 }
 
-TEST(AsyncSocket, RefusedAttemptEndsTheSessionAndALaterSendFails)
+TEST(AsyncSocket, EveryAttemptEndsInExactlyItsEventsAfterConnectReturns)
 {
-    TAsyncSocket socket;
-    EventLog log(socket, "127.0.0.1", test::unusedLoopbackPort());
-    socket.Connect();
-    ASSERT_TRUE(waitUntil([&] { return !log.events.isEmpty(); }));
-    EXPECT_EQ(log.events, QStringList{QString("connected:%1").arg(ECONNREFUSED)});
-    EXPECT_EQ(socket.State(), wsClosed);
-    EXPECT_EQ(socket.SendStr("Zarvello"), -1);
-    EXPECT_EQ(log.events.last(), "error") << "a failed send raises OnError at once";
-}
-
-TEST(AsyncSocket, FailuresBeforeConnectingRaiseOnlyOnError)
-{
-    // The long label cannot be put into a DNS query, so no query leaves the machine.
-    for (const auto& [what, host, port, proto] :
-         {std::tuple{"unresolvable name", QString(70, u'x') + ".invalid", "2645", "tcp"},
-          std::tuple{"port 0", QString("127.0.0.1"), "0", "tcp"},
-          std::tuple{"port out of range", QString("127.0.0.1"), "65536", "tcp"},
-          std::tuple{"port not a number", QString("127.0.0.1"), "http", "tcp"},
-          std::tuple{"protocol other than tcp", QString("127.0.0.1"), "2645", "udp"}}) {
+    using B = LoopbackServer::Behaviour;
+    const QString local = "127.0.0.1";
+    // Too long a label for a DNS query, so no query leaves the machine.
+    const QString unresolvable = QString(70, u'x') + ".invalid";
+    const QString refused = QString::number(test::unusedLoopbackPort());
+    const QString refusedEvent = QString("connected:%1").arg(ECONNREFUSED);
+    // {what, server, host, port (empty: the server's), protocol, Connect calls, events, state}
+    // clang-format off
+    const std::vector<std::tuple<const char*, std::optional<B>, QString, QString, QString, int, QStringList, TSocketState>> rows{
+        {"refused", std::nullopt, local, refused, "tcp", 1, {refusedEvent}, wsClosed},
+        {"connect while busy", B::Silent, local, "", "tcp", 2, {"error", "connected:0"}, wsConnected},
+        {"peer closes", B::CloseAtOnce, local, "", "tcp", 1, {"connected:0", "closed:0"}, wsClosed},
+        {"unresolvable name", std::nullopt, unresolvable, "2645", "tcp", 1, {"error"}, wsClosed},
+        {"port 0", std::nullopt, local, "0", "tcp", 1, {"error"}, wsClosed},
+        {"port out of range", std::nullopt, local, "65536", "tcp", 1, {"error"}, wsClosed},
+        {"port not a number", std::nullopt, local, "http", "tcp", 1, {"error"}, wsClosed},
+        {"protocol other than tcp", std::nullopt, local, "2645", "udp", 1, {"error"}, wsClosed},
+    };
+    // clang-format on
+    for (const auto& [what, behaviour, host, port, proto, connects, events, state] : rows) {
         SCOPED_TRACE(what);
+        const auto server = behaviour ? std::make_unique<LoopbackServer>(*behaviour) : nullptr;
         TAsyncSocket socket;
-        EventLog log(socket, host, 0);
-        socket.setPort(port);
+        EventLog log(socket, host, server ? server->port() : 0);
+        socket.setPort(port.isEmpty() ? QString::number(server->port()) : port);
         socket.setProto(proto);
-        socket.Connect();
-        EXPECT_TRUE(log.events.isEmpty()) << "no event before Connect returns";
-        ASSERT_TRUE(waitUntil([&] { return !log.events.isEmpty(); }, 20000));
-        EXPECT_EQ(log.events, QStringList{"error"});
-        EXPECT_EQ(socket.State(), wsClosed);
+        for (int i = 0; i < connects; ++i) {
+            socket.Connect();
+        }
+        EXPECT_TRUE(log.events.isEmpty());
+        ASSERT_TRUE(waitUntil([&] { return log.events.size() >= events.size(); }, 20000));
+        EXPECT_EQ(log.events, events);
+        EXPECT_EQ(socket.State(), state);
+        EXPECT_EQ(server ? server->connections() : 1, 1);
     }
-}
-
-TEST(AsyncSocket, ConnectWhileBusyFailsWithoutDisturbingTheAttempt)
-{
-    LoopbackServer server(LoopbackServer::Behaviour::Silent);
-    TAsyncSocket socket;
-    EventLog log(socket, "127.0.0.1", server.port());
-    socket.Connect();
-    socket.Connect();
-    ASSERT_TRUE(waitUntil([&] { return log.events.size() == 2; }));
-    EXPECT_EQ(log.events, (QStringList{"error", "connected:0"}));
-    EXPECT_EQ(server.connections(), 1);
-}
-
-TEST(AsyncSocket, PeerClosingEndsTheSessionWithoutAnError)
-{
-    LoopbackServer server(LoopbackServer::Behaviour::CloseAtOnce);
-    TAsyncSocket socket;
-    EventLog log(socket, "127.0.0.1", server.port());
-    socket.Connect();
-    ASSERT_TRUE(waitUntil([&] { return log.events.size() >= 2; }));
-    EXPECT_EQ(log.events, (QStringList{"connected:0", "closed:0"}));
-    EXPECT_EQ(socket.State(), wsClosed);
 }
 
 // Keeps the accepted connection as a bare descriptor, to see exactly how the client ended it.

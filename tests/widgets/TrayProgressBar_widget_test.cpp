@@ -106,21 +106,6 @@ TEST(TrayProgressDrawing, FigureIsBackColourOverTheFillAndFontColourBeyond)
     yellowFont.fontColor = clYellow;
     const QSet<QRgb> empty = coloursIn(drawTrayProgress(yellowFont), 1, 14);
     EXPECT_EQ(empty, (QSet<QRgb>{rgb(clWhite), rgb(clYellow)}));
-
-    // A fill in the marker's own colour: each pixel is read before it is written.
-    TrayProgressLook markerFill = plainLook(0, 100, 50);
-    markerFill.foreColor = clYellow;
-    const QImage withMarkerFill = drawTrayProgress(markerFill);
-    int figurePixels = 0;
-    for (int x = 1; x <= 7; ++x) {
-        for (int y = 1; y <= 14; ++y) {
-            const bool figure = half.pixel(x, y) == rgb(clWhite);
-            figurePixels += figure ? 1 : 0;
-            EXPECT_EQ(withMarkerFill.pixel(x, y), rgb(figure ? clWhite : clYellow))
-                << x << "," << y;
-        }
-    }
-    EXPECT_GT(figurePixels, 0);
 }
 
 TEST(TrayProgressDrawing, TipFillsInThePercentAndIsCut)
@@ -233,60 +218,49 @@ TEST(TrayProgressBar, MaxIconStandsInForAFullBar)
     EXPECT_EQ(bar.tip(), QStringLiteral("0%"));
 }
 
-TEST(TrayProgressBar, MouseEventsArriveInClickOrder)
+TEST(TrayProgressBar, MouseEventsArriveInClickOrderAfterTheMenu)
 {
     using R = QSystemTrayIcon::ActivationReason;
-    for (const auto& [reasons, events] : std::vector<std::pair<std::vector<R>, std::string>>{
-             {{R::Trigger}, "click "},
-             {{R::Trigger, R::DoubleClick}, "click dbl click "},
-             {{R::DoubleClick}, "click dbl click "}, // the first click supplied
-             {{R::MiddleClick, R::Unknown}, ""},
-             {{R::Context}, "right "},
-         }) {
+    // {reasons, the menu's command ends the component, events}
+    // clang-format off
+    const std::vector<std::tuple<std::vector<R>, bool, std::string>> rows{
+        {{R::Trigger}, false, "click "},
+        {{R::Trigger, R::DoubleClick}, false, "click dbl click "},
+        {{R::DoubleClick}, false, "click dbl click "}, // the first click supplied
+        {{R::MiddleClick, R::Unknown}, false, ""},
+        {{R::Context}, false, "menu right "},
+        {{R::Context}, true, "menu "}}; // the component is gone: nothing more is reported
+    // clang-format on
+    for (const auto& [reasons, exitFromMenu, events] : rows) {
         std::string got;
-        TTrayProgressBar bar;
-        bar.setOnClick([&](QObject* sender) { got += sender == &bar ? "click " : "other "; });
-        bar.setOnDblClick([&](QObject*) { got += "dbl "; });
-        bar.setOnRightClick([&](QObject*, Qt::MouseButton button, Qt::KeyboardModifiers, int, int) {
-            got += button == Qt::RightButton ? "right " : "other ";
-        });
-        for (const R reason : reasons) {
-            Q_EMIT bar.trayIcon()->activated(reason);
-        }
-        EXPECT_EQ(got, events);
-    }
-    TTrayProgressBar unassigned; // events without handlers are dropped
-    for (const R reason : {R::Trigger, R::DoubleClick, R::Context}) {
-        Q_EMIT unassigned.trayIcon()->activated(reason);
-    }
-}
-
-TEST(TrayProgressBar, ContextMenuRunsFirstAndItsCommandMayEndTheComponent)
-{
-    for (const bool exitFromMenu : {false, true}) {
-        SCOPED_TRACE(exitFromMenu);
-        std::string events;
         auto owner = std::make_unique<QObject>();
         auto* bar = new TTrayProgressBar(owner.get());
         QMenu menu;
         QAction* exit = menu.addAction(QStringLiteral("Exit"));
         QObject::connect(exit, &QAction::triggered, [&owner] { owner.reset(); });
-        QObject::connect(&menu, &QMenu::aboutToShow, &menu, [&] {
-            events += "menu ";
-            QTimer::singleShot(0, &menu, [&] {
-                if (exitFromMenu) {
+        QObject::connect(&menu, &QMenu::aboutToShow, &menu, [&, ends = exitFromMenu] {
+            got += "menu ";
+            QTimer::singleShot(0, &menu, [&, ends] {
+                if (ends) {
                     exit->trigger();
                 }
                 menu.close();
             });
         });
         bar->setPopupMenu(&menu);
-        bar->setOnRightClick([&](QObject*, Qt::MouseButton, Qt::KeyboardModifiers, int, int) {
-            events += "right ";
-        });
-        Q_EMIT bar->trayIcon()->activated(QSystemTrayIcon::Context);
-        EXPECT_EQ(events, exitFromMenu ? "menu " : "menu right ");
+        bar->setOnClick([&](QObject* sender) { got += sender == bar ? "click " : "other "; });
+        bar->setOnDblClick([&](QObject*) { got += "dbl "; });
+        bar->setOnRightClick([&](QObject*, Qt::MouseButton button, Qt::KeyboardModifiers, int,
+                                 int) { got += button == Qt::RightButton ? "right " : "other "; });
+        for (const R reason : reasons) {
+            Q_EMIT bar->trayIcon()->activated(reason);
+        }
+        EXPECT_EQ(got, events);
         EXPECT_EQ(owner == nullptr, exitFromMenu);
+    }
+    TTrayProgressBar unassigned; // without handlers or a menu, events are dropped
+    for (const R reason : {R::Trigger, R::DoubleClick, R::Context}) {
+        Q_EMIT unassigned.trayIcon()->activated(reason);
     }
 }
 
