@@ -147,24 +147,29 @@ TEST(ColorCombo, KeepsItsOwnerDrawnFixedLookWhateverIsAsked)
     EXPECT_EQ(combo.ItemHeight(), 1);
 }
 
-TEST(ColorCombo, ClosedBoxShowsTheSelectedSwatch)
+TEST(ColorCombo, ClosedBoxShowsTheSelectedSwatchOnTheFieldColour)
 {
     TColorCombo combo;
+    combo.setPalette(testPalette());
     combo.fillColorList();
     combo.resize(92, 18);
-    const auto bluePixels = [&combo] {
+    const auto pixels = [&combo](const QColor& colour) {
         const QImage image = combo.grab().toImage();
-        int blue = 0;
+        int count = 0;
         for (int y = 0; y < image.height(); ++y) {
             for (int x = 0; x < image.width(); ++x) {
-                blue += image.pixelColor(x, y) == QColor(0, 0, 255) ? 1 : 0;
+                count += image.pixelColor(x, y) == colour ? 1 : 0;
             }
         }
-        return blue;
+        return count;
     };
-    EXPECT_EQ(bluePixels(), 0);
+    const QColor blue(0, 0, 255);
+    const QColor highlight(30, 60, 200);
+    EXPECT_EQ(pixels(blue), 0);
+    EXPECT_EQ(pixels(highlight), 0) << "the selection colour only with the focus";
     combo.setCurrentIndex(12);
-    EXPECT_GE(bluePixels(), 4);
+    EXPECT_GE(pixels(blue), 4);
+    EXPECT_EQ(pixels(highlight), 0);
 }
 
 } // namespace

@@ -79,6 +79,8 @@ TEST(GradProgress, DrawsFillAndBevelToTheExactPixel)
           {2, 13, kShadow}, {166, 13, kShadow}, {168, 15, kShadow}, {3, 3, kBack}, {165, 12, kBack}}},
         {"no frame shows the parent", {.bevel = TBevelStyleExt::bsNone},
          {{0, 0, Qt::transparent}, {168, 15, Qt::transparent}, {1, 1, kBack}, {167, 14, kBack}}},
+        {"vertical, MaxValue 0 is empty", {.width = 20, .height = 100, .style = TStyle::gsVertical, .max = 0},
+         {{1, 1, kBack}, {18, 98, kBack}}},
         {"vertical grows up to the end colour", {.width = 20, .height = 100, .style = TStyle::gsVertical, .position = 50},
          {{1, 1, kBack}, {18, 49, kBack}, {1, 50, {255, 0, 0}}, {18, 51, {250, 0, 5}}, {1, 98, {10, 0, 245}}, {18, 99, kLight}}},
     };
@@ -89,6 +91,13 @@ TEST(GradProgress, DrawsFillAndBevelToTheExactPixel)
             EXPECT_EQ(QColor::fromRgba(bar->image().pixel(x, y)), colour)
                 << what << " at " << x << "," << y;
         }
+    }
+    // A drawn bar laid out anew, in one direction at a time.
+    const auto bar = makeBar({.position = 100});
+    for (const QSize size : {QSize(100, 16), QSize(100, 20)}) {
+        bar->resize(size);
+        EXPECT_EQ(bar->image().size(), size);
+        EXPECT_EQ(QColor::fromRgba(bar->image().pixel(98, size.height() - 2)), QColor(250, 0, 5));
     }
 }
 
@@ -109,6 +118,13 @@ TEST(GradProgress, PercentFigureComesFromTheFillLength)
         painter.end();
         EXPECT_EQ(bar->image(), expected) << text;
     }
+    const auto bar = makeBar({});
+    bar->setShowPercent(true);
+    const QImage small = bar->image().copy();
+    QFont font = bar->font();
+    font.setPixelSize(14);
+    bar->setFont(font);
+    EXPECT_NE(bar->image(), small) << "a new font redraws the figure";
 }
 
 TEST(GradProgress, NarrowVerticalBarTurnsItsTextInTheFirstListedFace)

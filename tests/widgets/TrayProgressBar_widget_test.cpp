@@ -120,7 +120,8 @@ TEST(TrayProgressDrawing, TipFillsInThePercentAndIsCut)
     TTrayProgressBar bar;
     bar.setToolTip(QString(70, u'x'));
     EXPECT_EQ(bar.ToolTip(), QString(62, u'x'));
-    EXPECT_EQ(bar.tip(), bar.ToolTip());
+    bar.setToolTip(QString(61, u'x') + QString::fromUtf8("\U0001F600"));
+    EXPECT_EQ(bar.ToolTip(), QString(61, u'x')) << "a character is not cut in half";
     // 60 characters and the directive make 62; "100%" then overruns the tray's 63.
     bar.setProgressInHint(true);
     bar.setPosition(100);
