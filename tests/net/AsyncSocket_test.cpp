@@ -4,8 +4,6 @@
 #include "support/Wait.h"
 
 #include <QTcpServer>
-#include <QTcpSocket>
-
 #include <gtest/gtest.h>
 
 #include <sys/socket.h>
@@ -14,6 +12,7 @@
 #include <cerrno>
 #include <memory>
 #include <optional>
+#include <tuple>
 
 namespace zarvello {
 namespace {
@@ -23,169 +22,109 @@ using test::LoopbackServer;
 // The socket's events in the order they came.
 struct EventLog
 {
-    explicit EventLog(TAsyncSocket& socket)
+    EventLog(TAsyncSocket& socket, const QString& host, quint16 port)
     {
+        socket.setAddr(host);
+        socket.setPort(QString::number(port));
         socket.setOnSessionConnected([this](TAsyncSocket*, std::uint16_t error) {
-            events << QStringLiteral("connected:%1").arg(error);
+            events << QString("connected:%1").arg(error);
         });
         socket.setOnSessionClosed([this](TAsyncSocket*, std::uint16_t error) {
-            events << QStringLiteral("closed:%1").arg(error);
+            events << QString("closed:%1").arg(error);
         });
-        socket.setOnDataAvailable(
-            [this](TAsyncSocket*, std::uint16_t) { events << QStringLiteral("data"); });
-        socket.setOnError([this](TAsyncSocket*) { events << QStringLiteral("error"); });
+        socket.setOnDataAvailable([this](TAsyncSocket*, std::uint16_t) { events << "data"; });
+        socket.setOnError([this](TAsyncSocket*) { events << "error"; });
     }
     QStringList events;
 };
-
-void aimAt(TAsyncSocket& socket, const QString& host, quint16 port)
-{
-    socket.setAddr(host);
-    socket.setPort(QString::number(port));
-}
 
 TEST(AsyncSocket, ConnectsByNameSendsAndReceivesThroughEvents)
 {
     LoopbackServer server(LoopbackServer::Behaviour::ReplyToRequest, "2.2:example.org");
     TAsyncSocket socket;
-    EventLog log(socket);
     // "localhost" may resolve to ::1 first while the server is on 127.0.0.1 only.
-    aimAt(socket, QStringLiteral("localhost"), server.port());
-
+    EventLog log(socket, "localhost", server.port());
     socket.Connect();
     EXPECT_TRUE(log.events.isEmpty()) << "no event before Connect returns";
     EXPECT_EQ(socket.State(), wsDnsLookup);
-
     ASSERT_TRUE(waitUntil([&] { return !log.events.isEmpty(); })) << "never connected";
     EXPECT_EQ(log.events, QStringList{"connected:0"});
     EXPECT_EQ(socket.State(), wsConnected);
 
     EXPECT_EQ(socket.SendStr("Zarvello"), 8);
-    ASSERT_TRUE(waitUntil([&] { return log.events.size() == 2; }));
-    EXPECT_EQ(log.events.last(), "data");
-    EXPECT_EQ(server.received(), "Zarvello");
     ASSERT_TRUE(waitUntil([&] { return socket.BytesAvailable() == 15; }));
+    EXPECT_EQ(log.events, (QStringList{"connected:0", "data"}));
+    EXPECT_EQ(server.received(), "Zarvello");
     EXPECT_EQ(socket.ReceiveStr(), "2.2:example.org");
-    EXPECT_EQ(socket.ReceiveStr(), "") << "nothing left to read";
+    EXPECT_EQ(socket.ReceiveStr(), "");
 }
 
-TEST(AsyncSocket, RefusedAttemptEndsTheSessionAndALaterSendFails)
+TEST(AsyncSocket, EveryAttemptEndsInExactlyItsEventsAfterConnectReturns)
 {
-    TAsyncSocket socket;
-    EventLog log(socket);
-    aimAt(socket, QStringLiteral("127.0.0.1"), test::unusedLoopbackPort());
-
-    socket.Connect();
-    ASSERT_TRUE(waitUntil([&] { return !log.events.isEmpty(); }));
-    EXPECT_EQ(log.events, QStringList{QStringLiteral("connected:%1").arg(ECONNREFUSED)});
-    EXPECT_EQ(socket.State(), wsClosed);
-
-    EXPECT_EQ(socket.SendStr("Zarvello"), -1);
-    EXPECT_EQ(log.events.last(), "error") << "a failed send raises OnError at once";
-}
-
-TEST(AsyncSocket, FailuresBeforeConnectingRaiseOnlyOnError)
-{
-    struct Case
-    {
-        const char* what;
-        QString host;
-        QString port;
-        QString proto;
+    using B = LoopbackServer::Behaviour;
+    const QString local = "127.0.0.1";
+    // Too long a label for a DNS query, so no query leaves the machine.
+    const QString unresolvable = QString(70, u'x') + ".invalid";
+    const QString refused = QString::number(test::unusedLoopbackPort());
+    const QString refusedEvent = QString("connected:%1").arg(ECONNREFUSED);
+    // {what, server, host, port (empty: the server's), protocol, Connect calls, events, state}
+    // clang-format off
+    const std::vector<std::tuple<const char*, std::optional<B>, QString, QString, QString, int, QStringList, TSocketState>> rows{
+        {"refused", std::nullopt, local, refused, "tcp", 1, {refusedEvent}, wsClosed},
+        {"connect while busy", B::Silent, local, "", "tcp", 2, {"error", "connected:0"}, wsConnected},
+        {"peer closes", B::CloseAtOnce, local, "", "tcp", 1, {"connected:0", "closed:0"}, wsClosed},
+        {"unresolvable name", std::nullopt, unresolvable, "2645", "tcp", 1, {"error"}, wsClosed},
+        {"port 0", std::nullopt, local, "0", "tcp", 1, {"error"}, wsClosed},
+        {"port out of range", std::nullopt, local, "65536", "tcp", 1, {"error"}, wsClosed},
+        {"port not a number", std::nullopt, local, "http", "tcp", 1, {"error"}, wsClosed},
+        {"protocol other than tcp", std::nullopt, local, "2645", "udp", 1, {"error"}, wsClosed},
     };
-    // The long label cannot be put into a DNS query, so no query leaves the machine.
-    const QString unresolvable = QString(70, u'x') + QStringLiteral(".invalid");
-    const Case cases[] = {
-        {"unresolvable name", unresolvable, "2645", "tcp"},
-        {"port 0", "127.0.0.1", "0", "tcp"},
-        {"port out of range", "127.0.0.1", "65536", "tcp"},
-        {"port not a number", "127.0.0.1", "http", "tcp"},
-        {"protocol other than tcp", "127.0.0.1", "2645", "udp"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
+    // clang-format on
+    for (const auto& [what, behaviour, host, port, proto, connects, events, state] : rows) {
+        SCOPED_TRACE(what);
+        const auto server = behaviour ? std::make_unique<LoopbackServer>(*behaviour) : nullptr;
         TAsyncSocket socket;
-        EventLog log(socket);
-        socket.setAddr(c.host);
-        socket.setPort(c.port);
-        socket.setProto(c.proto);
-
-        socket.Connect();
-        EXPECT_TRUE(log.events.isEmpty()) << "no event before Connect returns";
-        ASSERT_TRUE(waitUntil([&] { return !log.events.isEmpty(); }, 20000));
-        EXPECT_EQ(log.events, QStringList{"error"});
-        EXPECT_EQ(socket.State(), wsClosed);
+        EventLog log(socket, host, server ? server->port() : 0);
+        socket.setPort(port.isEmpty() ? QString::number(server->port()) : port);
+        socket.setProto(proto);
+        for (int i = 0; i < connects; ++i) {
+            socket.Connect();
+        }
+        EXPECT_TRUE(log.events.isEmpty());
+        ASSERT_TRUE(waitUntil([&] { return log.events.size() >= events.size(); }, 20000));
+        EXPECT_EQ(log.events, events);
+        EXPECT_EQ(socket.State(), state);
+        EXPECT_EQ(server ? server->connections() : 1, 1);
     }
 }
 
-TEST(AsyncSocket, ConnectWhileBusyFailsWithoutDisturbingTheAttempt)
+// Keeps the accepted connection as a bare descriptor, to see exactly how the client ended it.
+struct RawServer : QTcpServer
 {
-    LoopbackServer server(LoopbackServer::Behaviour::Silent);
-    TAsyncSocket socket;
-    EventLog log(socket);
-    aimAt(socket, QStringLiteral("127.0.0.1"), server.port());
-
-    socket.Connect();
-    socket.Connect();
-    ASSERT_TRUE(waitUntil([&] { return log.events.size() == 2; }));
-    EXPECT_TRUE(log.events.contains("error"));
-    EXPECT_TRUE(log.events.contains("connected:0"));
-    EXPECT_EQ(socket.State(), wsConnected);
-    EXPECT_EQ(server.connections(), 1);
-}
-
-TEST(AsyncSocket, PeerClosingEndsTheSessionWithoutAnError)
-{
-    LoopbackServer server(LoopbackServer::Behaviour::CloseAtOnce);
-    TAsyncSocket socket;
-    EventLog log(socket);
-    aimAt(socket, QStringLiteral("127.0.0.1"), server.port());
-
-    socket.Connect();
-    ASSERT_TRUE(waitUntil([&] { return log.events.size() >= 2; }));
-    EXPECT_EQ(log.events, (QStringList{"connected:0", "closed:0"}));
-    EXPECT_EQ(socket.State(), wsClosed);
-}
-
-// Keeps accepted connections as bare descriptors, so the test sees exactly
-// how the client ended the connection.
-class RawServer : public QTcpServer
-{
-public:
     ~RawServer() override
     {
         if (fd) {
             ::close(*fd);
         }
     }
-    std::optional<int> fd;
-
-protected:
     void incomingConnection(qintptr descriptor) override { fd = static_cast<int>(descriptor); }
+    std::optional<int> fd;
 };
 
 TEST(AsyncSocket, ClosingResetsTheConnectionOnlyWithLingerZero)
 {
-    struct Case
-    {
-        bool lingerOn;
-        bool reset;
-    };
-    for (const Case c : {Case{true, true}, Case{false, false}}) {
-        SCOPED_TRACE(c.lingerOn ? "linger on, 0 s" : "linger off");
+    for (const bool lingerOn : {true, false}) {
+        SCOPED_TRACE(lingerOn ? "linger on, 0 s" : "linger off");
         RawServer server;
         ASSERT_TRUE(server.listen(QHostAddress::LocalHost, 0));
         TAsyncSocket socket;
-        EventLog log(socket);
-        socket.setLingerOnOff(c.lingerOn);
+        EventLog log(socket, "127.0.0.1", server.serverPort());
+        socket.setLingerOnOff(lingerOn);
         socket.setLingerTimeout(0);
-        aimAt(socket, QStringLiteral("127.0.0.1"), server.serverPort());
-
         socket.Connect();
-        ASSERT_TRUE(waitUntil([&] { return server.fd.has_value() && !log.events.isEmpty(); }));
+        ASSERT_TRUE(waitUntil([&] { return server.fd && !log.events.isEmpty(); }));
         socket.Close();
         EXPECT_EQ(socket.State(), wsClosed);
-
         ssize_t got = 0;
         int error = 0;
         ASSERT_TRUE(waitUntil([&] {
@@ -194,12 +133,10 @@ TEST(AsyncSocket, ClosingResetsTheConnectionOnlyWithLingerZero)
             error = errno;
             return got >= 0 || (error != EAGAIN && error != EWOULDBLOCK);
         }));
-        if (c.reset) {
-            EXPECT_EQ(got, -1);
-            EXPECT_EQ(error, ECONNRESET);
-        } else {
-            EXPECT_EQ(got, 0) << "an orderly end of stream";
-        }
+        // A reset, or an orderly end of stream.
+        const std::pair<ssize_t, int> reset(-1, ECONNRESET);
+        const std::pair<ssize_t, int> endOfStream(0, 0);
+        EXPECT_EQ(std::pair(got, got < 0 ? error : 0), lingerOn ? reset : endOfStream);
         EXPECT_EQ(log.events, QStringList{"connected:0"}) << "closing raises no event";
     }
 }
@@ -212,8 +149,8 @@ TEST(AsyncSocket, ReadBufferSizeBoundsWhatIsHeldWithoutLosingData)
     }
     LoopbackServer server(LoopbackServer::Behaviour::ReplyToRequest, payload, 1);
     TAsyncSocket socket;
+    EventLog log(socket, "127.0.0.1", server.port());
     socket.setReadBufferSize(4096);
-    aimAt(socket, QStringLiteral("127.0.0.1"), server.port());
     QByteArray got;
     qint64 mostHeld = 0;
     socket.setOnSessionConnected([](TAsyncSocket* sender, std::uint16_t) { sender->SendStr("?"); });
@@ -221,7 +158,6 @@ TEST(AsyncSocket, ReadBufferSizeBoundsWhatIsHeldWithoutLosingData)
         mostHeld = std::max(mostHeld, sender->BytesAvailable());
         got += sender->ReceiveStr(1000); // less than is waiting: the rest must come again
     });
-
     socket.Connect();
     ASSERT_TRUE(waitUntil([&] { return got.size() >= payload.size(); }, 20000)) << got.size();
     EXPECT_EQ(got, payload);
@@ -231,31 +167,21 @@ TEST(AsyncSocket, ReadBufferSizeBoundsWhatIsHeldWithoutLosingData)
 TEST(AsyncSocket, HandlersMayDestroyTheSocket)
 {
     LoopbackServer server(LoopbackServer::Behaviour::ReplyToRequest, "2.2:x", 1);
-    {
-        SCOPED_TRACE("in OnSessionConnected");
+    for (const bool inDataEvent : {false, true}) {
+        SCOPED_TRACE(inDataEvent ? "in OnDataAvailable" : "in OnSessionConnected");
         auto socket = std::make_unique<TAsyncSocket>();
-        aimAt(*socket, QStringLiteral("127.0.0.1"), server.port());
-        socket->setOnSessionConnected([&](TAsyncSocket*, std::uint16_t) { socket.reset(); });
-        socket->Connect();
-        ASSERT_TRUE(waitUntil([&] { return socket == nullptr; }));
-    }
-    {
-        SCOPED_TRACE("in OnDataAvailable");
-        auto socket = std::make_unique<TAsyncSocket>();
-        aimAt(*socket, QStringLiteral("127.0.0.1"), server.port());
-        socket->setOnSessionConnected(
-            [](TAsyncSocket* sender, std::uint16_t) { sender->SendStr("?"); });
+        EventLog log(*socket, "127.0.0.1", server.port());
+        socket->setOnSessionConnected([&](TAsyncSocket* sender, std::uint16_t) {
+            inDataEvent ? (void)sender->SendStr("?") : socket.reset();
+        });
         socket->setOnDataAvailable([&](TAsyncSocket*, std::uint16_t) { socket.reset(); });
         socket->Connect();
         ASSERT_TRUE(waitUntil([&] { return socket == nullptr; }));
     }
-    {
-        SCOPED_TRACE("in OnError raised by SendStr");
-        auto socket = std::make_unique<TAsyncSocket>();
-        socket->setOnError([&](TAsyncSocket*) { socket.reset(); });
-        EXPECT_EQ(socket->SendStr("?"), -1);
-        EXPECT_EQ(socket, nullptr);
-    }
+    auto socket = std::make_unique<TAsyncSocket>();
+    socket->setOnError([&](TAsyncSocket*) { socket.reset(); });
+    EXPECT_EQ(socket->SendStr("?"), -1);
+    EXPECT_EQ(socket, nullptr) << "in OnError raised by SendStr";
     // Whatever the destroyed sockets left queued must come to nothing.
     ASSERT_TRUE(waitUntil([&] { return server.connections() == 2; }));
     QCoreApplication::processEvents();

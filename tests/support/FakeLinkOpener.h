@@ -2,21 +2,23 @@
 
 #include "platform/LinkOpener.h"
 
-#include <QString>
 #include <QStringList>
 
 #include <set>
+#include <utility>
 
 namespace zarvello::test {
 
 // Scripted availability per scheme; records every question and every opened link.
-class FakeLinkOpener : public LinkOpener
+struct FakeLinkOpener : LinkOpener
 {
-public:
-    explicit FakeLinkOpener(std::set<QString> openable = {});
-
-    bool canOpen(const QString& scheme) override;
-    void open(const QString& link) override;
+    explicit FakeLinkOpener(std::set<QString> schemes = {}) : openable(std::move(schemes)) {}
+    bool canOpen(const QString& scheme) override
+    {
+        asked << scheme;
+        return openable.count(scheme) != 0;
+    }
+    void open(const QString& link) override { opened << link; }
 
     std::set<QString> openable;
     QStringList asked;

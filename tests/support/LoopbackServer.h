@@ -1,19 +1,17 @@
 #pragma once
 
-#include <QByteArray>
-#include <QObject>
 #include <QPointer>
 #include <QTcpServer>
 #include <QTcpSocket>
 
+#include <stdexcept>
+
 namespace zarvello::test {
 
-// A TCP server on 127.0.0.1, on a port the system picks, playing a version
-// server the way a test asks it to. Everything happens on the test's thread
-// while it pumps events.
+// A TCP server on 127.0.0.1, on a port the system picks, playing a version server the way a
+// test asks it to. Everything happens on the test's thread while it pumps events.
 class LoopbackServer : public QObject
 {
-    Q_OBJECT
 public:
     enum class Behaviour {
         ReplyToRequest, // answers once the request (requestSize bytes) is in
@@ -22,34 +20,65 @@ public:
     };
 
     explicit LoopbackServer(Behaviour behaviour = Behaviour::ReplyToRequest, QByteArray reply = {},
-                            qsizetype requestSize = 8);
+                            qsizetype requestSize = 8)
+    {
+        if (!server_.listen(QHostAddress::LocalHost, 0)) {
+            throw std::runtime_error("loopback server cannot listen");
+        }
+        connect(&server_, &QTcpServer::newConnection, this, [=, this] {
+            while (QTcpSocket* socket = server_.nextPendingConnection()) {
+                socket->setParent(this);
+                ++connections_;
+                received_.clear();
+                written_ = 0;
+                peer_ = socket;
+                if (behaviour == Behaviour::CloseAtOnce) {
+                    socket->close();
+                    continue;
+                }
+                connect(socket, &QTcpSocket::bytesWritten, this,
+                        [this](qint64 n) { written_ += n; });
+                connect(socket, &QTcpSocket::readyRead, this, [=, this] {
+                    const bool waiting = received_.size() < requestSize;
+                    received_ += socket->readAll();
+                    if (behaviour == Behaviour::ReplyToRequest && waiting &&
+                        received_.size() >= requestSize) {
+                        socket->write(reply);
+                    }
+                });
+            }
+        });
+    }
 
     [[nodiscard]] quint16 port() const { return server_.serverPort(); }
     [[nodiscard]] int connections() const { return connections_; }
-    // What the latest connection sent so far.
+    // What the latest connection sent, and how much of the replies the system has taken.
     [[nodiscard]] const QByteArray& received() const { return received_; }
-    // Bytes of the latest connection's writes the system has taken.
     [[nodiscard]] qint64 written() const { return written_; }
-    // The latest connection, while it is open.
-    [[nodiscard]] QTcpSocket* peer() const { return peer_; }
     // Sends more on the latest connection.
-    void send(const QByteArray& data);
+    void send(const QByteArray& data)
+    {
+        if (peer_ != nullptr) {
+            peer_->write(data);
+        }
+    }
 
 private:
-    void accept();
-
     QTcpServer server_;
-    Behaviour behaviour_;
-    QByteArray reply_;
-    qsizetype requestSize_;
     int connections_ = 0;
     QByteArray received_;
     qint64 written_ = 0;
-    bool replied_ = false;
     QPointer<QTcpSocket> peer_;
 };
 
 // A loopback port nobody listens on (taken from the system and given back).
-[[nodiscard]] quint16 unusedLoopbackPort();
+inline quint16 unusedLoopbackPort()
+{
+    QTcpServer probe;
+    if (!probe.listen(QHostAddress::LocalHost, 0)) {
+        throw std::runtime_error("no free loopback port");
+    }
+    return probe.serverPort();
+}
 
 } // namespace zarvello::test
