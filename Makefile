@@ -71,8 +71,12 @@ bench: deps build
 format:
 	find src tests bench fuzz -name '*.cpp' -o -name '*.h' | xargs clang-format -i
 
-tidy: configure
-	find src -name '*.cpp' | xargs clang-tidy -p $(BUILD) --quiet
+# clang-tidy cannot read GCC's precompiled headers: a build folder without them.
+TIDY_BUILD ?= build-tidy
+tidy:
+	cmake -S . -B $(TIDY_BUILD) -G Ninja -DZARVELLO_PCH=OFF -DZARVELLO_E2E=OFF -DZARVELLO_BENCH=OFF
+	cmake --build $(TIDY_BUILD) --target zarvello_core_autogen
+	find src -name '*.cpp' | xargs clang-tidy -p $(TIDY_BUILD) --quiet
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) $(TIDY_BUILD)
