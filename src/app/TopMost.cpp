@@ -28,7 +28,6 @@ void TTopMost::setOnTop(bool value)
         // Through the window manager's state, not Qt's window flags: changing
         // those re-creates and hides the window.
         setKeepAbove(form_, value);
-        ++applications_;
     }
 }
 

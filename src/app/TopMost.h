@@ -19,13 +19,9 @@ public:
     // Every assignment applies again, even of the same value.
     void setOnTop(bool value);
 
-    // How many times the state was handed to the window (for tests).
-    [[nodiscard]] int applications() const { return applications_; }
-
 private:
     QWidget* form_ = nullptr;
     bool onTop_ = false;
-    int applications_ = 0;
 };
 
 } // namespace zarvello

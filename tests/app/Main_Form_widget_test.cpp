@@ -199,6 +199,18 @@ TEST(MeterCommands, SettingsDropsAlwaysOnTopBeforeShowingTheDialog)
     EXPECT_FALSE(topWhenShown);
 }
 
+TEST(MeterCommands, ARightClickOnALabelOpensTheMenuAndALeftClickDoesNot)
+{
+    Meter m;
+    m.form.show();
+    QLabel* label = m.form.label(MeterControl::InSpeed);
+    QTest::mouseClick(label, Qt::LeftButton);
+    EXPECT_FALSE(m.form.PopupMenu1()->isVisible());
+    QTest::mouseClick(label, Qt::RightButton);
+    EXPECT_TRUE(m.form.PopupMenu1()->isVisible());
+    m.form.PopupMenu1()->hide();
+}
+
 TEST(MeterCommands, CloseBoxAndMenuCloseEachSaveExactlyOnce)
 {
     for (const bool viaMenu : {false, true}) {

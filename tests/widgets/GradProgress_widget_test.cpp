@@ -81,6 +81,8 @@ TEST(GradProgress, DrawsFillAndBevelToTheExactPixel)
          {{0, 0, Qt::transparent}, {168, 15, Qt::transparent}, {1, 1, kBack}, {167, 14, kBack}}},
         {"vertical, MaxValue 0 is empty", {.width = 20, .height = 100, .style = TStyle::gsVertical, .max = 0},
          {{1, 1, kBack}, {18, 98, kBack}}},
+        {"vertical, position 0 is empty to the bottom", {.width = 20, .height = 100, .style = TStyle::gsVertical},
+         {{1, 98, kBack}, {18, 97, kBack}}},
         {"vertical grows up to the end colour", {.width = 20, .height = 100, .style = TStyle::gsVertical, .position = 50},
          {{1, 1, kBack}, {18, 49, kBack}, {1, 50, {255, 0, 0}}, {18, 51, {250, 0, 5}}, {1, 98, {10, 0, 245}}, {18, 99, kLight}}},
     };
