@@ -134,7 +134,7 @@ TEST(RegFormat, ReadsWhatPeopleAndOtherToolsWrite)
 TEST(RegFormat, RefusesBadTextNamingTheLine)
 {
     const QByteArray head = "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\K]\n";
-    const std::vector<std::tuple<QByteArray, int, const char*>> cases{
+    std::vector<std::tuple<QByteArray, int, const char*>> cases{
         {"", 1, "empty file"},
         {"Windows Registry Editor Version 5.00\n", 1, "first line is not REGEDIT4"},
         {head + "\"a\"=\"x\\y\"\n", 4, "bad escape in string"},
@@ -175,6 +175,14 @@ TEST(RegFormat, RefusesBadTextNamingTheLine)
         {QByteArray(RegLimits::FileBytes + 1, ';').replace(0, 9, "REGEDIT4\n"), 0,
          "file larger than 1024 KiB"},
     };
+    // A key path of exactly the limit reads; one byte more does not.
+    QByteArray path = "HKEY_LOCAL_MACHINE";
+    while (path.size() + 256 <= RegLimits::KeyPathBytes) {
+        path += "\\" + QByteArray(255, 'k');
+    }
+    path += "\\" + QByteArray(RegLimits::KeyPathBytes - path.size() - 1, 'k');
+    EXPECT_TRUE(parseRegFile("REGEDIT4\n[" + path + "]\n").ok());
+    cases.push_back({"REGEDIT4\n[" + path + "k]\n", 2, "key path longer than 16384 bytes"});
     for (const auto& [text, line, message] : cases) {
         const RegParseResult r = parseRegFile(text);
         EXPECT_FALSE(r.ok()) << message;
