@@ -104,7 +104,7 @@ TEST(RegFormat, ReadsWhatPeopleAndOtherToolsWrite)
                             "[HKEY_LOCAL_MACHINE\\software\\ZARVELLO]\r\n"
                             "\"In\" = DWORD:1\r\n"
                             "\"Bin\"=HEX:01, 2,\\\r\n"
-                            "\t  ff\r\n"
+                            "\t  fF\r\n"
                             "\"Exp\"=hex(2):61,\\\r\n"
                             "  00\r\n"
                             "\"IN\"=dword:00000002\r\n"

@@ -326,5 +326,11 @@ TEST(RegistryFilePath, FollowsXdgConfigHome)
     }
 }
 
+TEST_F(RegistryFileTest, APathThatCannotBeLookedAtIsReportedNotTakenForMissing)
+{
+    const RegistryFile reg(dir.filePath(QString(300, u'x')));
+    EXPECT_TRUE(reg.loadError().contains(u": cannot read: ")) << reg.loadError().toStdString();
+}
+
 } // namespace
 } // namespace zarvello
