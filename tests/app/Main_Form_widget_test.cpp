@@ -211,6 +211,22 @@ TEST(MeterCommands, ARightClickOnALabelOpensTheMenuAndALeftClickDoesNot)
     m.form.PopupMenu1()->hide();
 }
 
+TEST(MeterCommands, OnlyTheLeftButtonDragsByTheCaption)
+{
+    for (const Qt::MouseButton button : {Qt::LeftButton, Qt::MiddleButton}) {
+        Meter m;
+        m.form.Docker1()->setActive(false);
+        m.form.move(300, 300);
+        m.form.show();
+        const QPoint grip = m.form.captionRect().center() - QPoint(20, 0);
+        QTest::mousePress(&m.form, button, {}, grip);
+        QTest::mouseMove(&m.form, grip + QPoint(40, 25));
+        QTest::mouseRelease(&m.form, button, {}, grip + QPoint(40, 25));
+        EXPECT_EQ(m.form.pos(), button == Qt::LeftButton ? QPoint(340, 325) : QPoint(300, 300))
+            << "button " << button;
+    }
+}
+
 TEST(MeterCommands, CloseBoxAndMenuCloseEachSaveExactlyOnce)
 {
     for (const bool viaMenu : {false, true}) {

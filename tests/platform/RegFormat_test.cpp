@@ -175,7 +175,12 @@ TEST(RegFormat, RefusesBadTextNamingTheLine)
         {QByteArray(RegLimits::FileBytes + 1, ';').replace(0, 9, "REGEDIT4\n"), 0,
          "file larger than 1024 KiB"},
     };
-    // A key path of exactly the limit reads; one byte more does not.
+    // A file and a key path of exactly the limit read; one byte more does not.
+    QByteArray full = "REGEDIT4\n";
+    while (full.size() < RegLimits::FileBytes) {
+        full += ";\n";
+    }
+    EXPECT_TRUE(parseRegFile(full.left(RegLimits::FileBytes)).ok());
     QByteArray path = "HKEY_LOCAL_MACHINE";
     while (path.size() + 256 <= RegLimits::KeyPathBytes) {
         path += "\\" + QByteArray(255, 'k');
