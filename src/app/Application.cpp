@@ -29,15 +29,6 @@ namespace zarvello {
 
 namespace {
 
-// Stands in until the registry file is in place: everything reads as missing.
-class EmptyHive : public SettingsHive
-{
-public:
-    StoredValue read(const QString&) override { return {}; }
-    bool write(const QString&, std::int32_t) override { return true; }
-    bool commit(QString*) override { return true; }
-};
-
 ScreenLayout currentScreens()
 {
     ScreenLayout layout;

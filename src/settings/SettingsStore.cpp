@@ -71,6 +71,15 @@ void selectColour(TColorCombo* combo, int index)
 
 } // namespace
 
+QString failedToSetText(const QString& name, const QString& reason)
+{
+    QString text = QStringLiteral("Failed to set data for '%1'").arg(name);
+    if (!reason.isEmpty()) {
+        text += QLatin1Char('\n') + reason;
+    }
+    return text;
+}
+
 QPoint firstRunPosition(const ScreenLayout& screens, QSize window)
 {
     const QRect area = screens.primaryWorkArea;
@@ -194,7 +203,7 @@ bool saveSettings(SettingsHive& hive, const TForm_Settings& d, QPoint windowPosi
     for (const auto& [name, value] : values) {
         if (!hive.write(QString::fromLatin1(name), value)) {
             if (error) {
-                error(QStringLiteral("Failed to set data for '%1'").arg(QLatin1String(name)));
+                error(failedToSetText(QString::fromLatin1(name)));
             }
             return false;
         }
@@ -203,12 +212,7 @@ bool saveSettings(SettingsHive& hive, const TForm_Settings& d, QPoint windowPosi
     if (!hive.commit(&reason)) {
         // Nothing reached the file, so the first value is the one that failed.
         if (error) {
-            QString text = QStringLiteral("Failed to set data for '%1'")
-                               .arg(QLatin1String(values.front().first));
-            if (!reason.isEmpty()) {
-                text += QLatin1Char('\n') + reason;
-            }
-            error(text);
+            error(failedToSetText(QString::fromLatin1(values.front().first), reason));
         }
         return false;
     }

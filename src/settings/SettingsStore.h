@@ -72,6 +72,10 @@ struct ScreenLayout
 void loadSettings(SettingsHive& hive, TForm_Settings& dialog, const LoadTargets& targets,
                   const ScreenLayout& screens);
 
+// "Failed to set data for '<name>'", with the system's reason, when there is
+// one, on a line of its own.
+[[nodiscard]] QString failedToSetText(const QString& name, const QString& reason = {});
+
 // Writes what the controls show. Stops at the first failure and reports it
 // (a failed commit as the first value it would have written, with the reason
 // on a line of its own); returns whether everything was written.

@@ -2,6 +2,7 @@
 
 #include "platform/Registry.h"
 #include "platform/RestartRequest.h"
+#include "settings/SettingsStore.h"
 #include "version/Piece.h"
 
 namespace zarvello {
@@ -126,11 +127,7 @@ void improveSpeed(Registry& registry, const TuningDialogs& dialogs, RestartReque
                      {{"MaxMTU", "576"}, {"MaxMSS", "536"}});
     } catch (const WriteFailed& failed) {
         if (dialogs.error) {
-            QString text = QStringLiteral("Failed to set data for '%1'").arg(failed.name);
-            if (!failed.reason.isEmpty()) {
-                text += QLatin1Char('\n') + failed.reason;
-            }
-            dialogs.error(text);
+            dialogs.error(failedToSetText(failed.name, failed.reason));
         }
         return;
     } catch (const WrongType& wrong) {
