@@ -6,8 +6,9 @@ FUZZ_TIME  ?= 20
 FUZZ_LIMITS = -malloc_limit_mb=64 -rss_limit_mb=256 -timeout=10
 JOBS       ?= $(shell nproc)
 CMAKE_ARGS ?=
+PREFIX     ?= /usr/local
 
-.PHONY: all deps test-deps configure build run test asan fuzz bench format tidy clean
+.PHONY: all deps test-deps configure build run install package test asan fuzz bench format tidy clean
 
 all: build
 
@@ -27,6 +28,13 @@ build: configure
 
 run: deps build
 	$(BUILD)/bin/zarvello
+
+# DESTDIR, when given, is honoured by cmake --install itself.
+install: deps build
+	cmake --install $(BUILD) --prefix $(PREFIX)
+
+package: deps build
+	cd $(BUILD) && cpack -G DEB
 
 $(ASAN_BUILD)/build.ninja:
 	cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DZARVELLO_SANITIZE=ON \

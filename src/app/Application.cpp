@@ -9,6 +9,7 @@
 #include "platform/RestartRequest.h"
 #include "platform/SingleInstance.h"
 #include "platform/TerminationSignals.h"
+#include "platform/X11Display.h"
 #include "settings/RegistryHive.h"
 #include "settings/Setting_Form.h"
 #include "settings/SettingsStore.h"
@@ -20,10 +21,14 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QDir>
 #include <QFileInfo>
+#include <QIcon>
 #include <QMessageBox>
 #include <QScreen>
 #include <QTimer>
+
+#include <cstdio>
 
 namespace zarvello {
 
@@ -121,14 +126,31 @@ void wireSettings(TForm_Main& main, TForm_Settings& settings, SettingsHive& hive
     });
 }
 
+QIcon applicationIcon()
+{
+    // The build renders the icon at every size a desktop asks for.
+    QIcon icon;
+    const QDir sizes(QStringLiteral(":/icons"));
+    for (const QString& name : sizes.entryList(QDir::Files)) {
+        icon.addFile(sizes.filePath(name));
+    }
+    return icon;
+}
+
 } // namespace
 
 int runApplication(int argc, char** argv)
 {
+    if (!chooseX11Platform()) {
+        std::fputs("Zarvello needs an X11 display (X11 or XWayland)\n", stderr);
+        return 1;
+    }
     resetRunLog(runLogPath(), runLogLine(QDateTime::currentDateTime(), QLocale::system()));
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Zarvello"));
+    QApplication::setDesktopFileName(QStringLiteral(ZARVELLO_APP_ID));
+    QApplication::setWindowIcon(applicationIcon());
     // The program ends when its main window closes, not when the last window hides.
     QApplication::setQuitOnLastWindowClosed(false);
 
