@@ -17,6 +17,7 @@
 #include "version/Mem_Form.h"
 #include "version/VersionCheck.h"
 #include "version/Version_Form.h"
+#include "widgets/StandInFonts.h"
 #include "widgets/TrayProgressBar.h"
 
 #include <QApplication>
@@ -151,6 +152,7 @@ int runApplication(int argc, char** argv)
     QApplication::setApplicationName(QStringLiteral("Zarvello"));
     QApplication::setDesktopFileName(QStringLiteral(ZARVELLO_APP_ID));
     QApplication::setWindowIcon(applicationIcon());
+    registerStandInFonts();
     // The program ends when its main window closes, not when the last window hides.
     QApplication::setQuitOnLastWindowClosed(false);
 
