@@ -1,38 +1,24 @@
 // A link that arrives with large counters and is then deleted, as when a container starts and
 // stops. The program runs in a network namespace of the test's own with steady loopback
 // traffic; its tray icon must show that traffic throughout.
-#include "E2eTest.h"
+#include "E2e.h"
 
-#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 
 #include <arpa/inet.h>
+#include <atomic>
 #include <fcntl.h>
 #include <sched.h>
 #include <sys/socket.h>
-#include <unistd.h>
-
-#include <algorithm>
-#include <atomic>
-#include <thread>
 
 namespace zarvello::e2e {
 namespace {
 
-bool ip(const QStringList& args)
-{
-    QProcess process;
-    process.start("ip", args);
-    return process.waitForFinished(10000) && process.exitStatus() == QProcess::NormalExit &&
-           process.exitCode() == 0;
-}
-
 // Sends `count` datagrams of `size` bytes from namespace `ns` to `address`, port 9 (nothing
-// listens; the counters count them all the same). The socket stays in `ns`, so the thread
-// visits it for the one call that makes the socket.
+// listens; the counters count them all the same). The thread visits `ns` only to make the
+// socket.
 void sendUdp(const QString& ns, const char* address, int count, std::size_t size)
 {
     const int target = ::open(("/run/netns/" + ns).toLocal8Bit().constData(), O_RDONLY | O_CLOEXEC);
@@ -50,18 +36,8 @@ void sendUdp(const QString& ns, const char* address, int count, std::size_t size
     static const std::vector<char> data(65000, 'z');
     for (int i = 0; fd >= 0 && i < count; ++i)
         ::sendto(fd, data.data(), size, 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
-    for (int open : {fd, target, home})
+    for (const int open : {fd, target, home})
         ::close(open);
-}
-
-// Bytes received on `link` in namespace `ns`, as its counters say.
-double receivedBytes(const QString& ns, const QString& link)
-{
-    QProcess process;
-    process.start("ip", {"-j", "-s", "-n", ns, "link", "show", link});
-    process.waitForFinished(10000);
-    const QJsonArray links = QJsonDocument::fromJson(process.readAllStandardOutput()).array();
-    return links.at(0)["stats64"]["rx"]["bytes"].toDouble();
 }
 
 class LinkChurn : public E2eTest
@@ -72,34 +48,31 @@ protected:
         stop_ = true;
         if (traffic_.joinable())
             traffic_.join();
-        E2eTest::TearDown(); // the program leaves the namespace first
+        E2eTest::TearDown(); // the program leaves the namespaces first
         for (const QString& ns : namespaces_)
-            ip({"netns", "del", ns});
+            x().run("ip", {"netns", "del", ns});
     }
-
-    QString makeNamespace(const QString& role)
+    bool ip(const QStringList& args) { return x().run("ip", args).has_value(); }
+    double receivedBytes(const QString& ns, const QString& link)
     {
-        const QString ns = QString("zarvello-%1-%2").arg(role).arg(::getpid());
-        if (!ip({"netns", "add", ns}))
-            return {};
-        namespaces_.push_back(ns);
-        return ns;
+        const auto links = QJsonDocument::fromJson(
+            x().run("ip", {"-j", "-s", "-n", ns, "link", "show", link}).value_or(""));
+        return links.array().at(0)["stats64"]["rx"]["bytes"].toDouble();
     }
-
     // Whether the tray icon shows any of its lime bar.
     bool trayShowsSpeed()
     {
-        const auto pixels = x().pixels(tray_);
-        return std::any_of(pixels.begin(), pixels.end(), [](unsigned long p) {
-            return (p >> 16 & 0xFF) < 60 && (p >> 8 & 0xFF) > 200 && (p & 0xFF) < 60;
-        });
+        const QByteArray rgb = x().pixels(tray_);
+        for (qsizetype i = 0; i + 2 < rgb.size(); i += 3)
+            if (uchar(rgb[i]) < 60 && uchar(rgb[i + 1]) > 200 && uchar(rgb[i + 2]) < 60)
+                return true;
+        return false;
     }
-
-    // Watches until the in total has been rewritten `ticks` times, so that the ticks since
-    // the last event took their samples after it; the tray must show the speed all the while.
+    // Watches until the in total has been rewritten `ticks` times, so that the ticks since the
+    // last event took their samples after it; the tray must show the speed all the while.
     void watch(int ticks, const char* after)
     {
-        std::vector<unsigned long> shown;
+        QByteArray shown;
         int rewrites = -1;
         bool emptied = false;
         EXPECT_TRUE(waitUntil(
@@ -110,7 +83,7 @@ protected:
                 emptied = emptied || !trayShowsSpeed();
                 return rewrites >= ticks;
             },
-            std::chrono::milliseconds(4000 * ticks)))
+            Ms(4000 * ticks)))
             << "the in total was rewritten only " << rewrites << " times " << after;
         EXPECT_FALSE(emptied) << "the in speed fell to nothing or below, or the peak jumped, "
                               << after;
@@ -119,55 +92,47 @@ protected:
     std::vector<QString> namespaces_;
     std::thread traffic_;
     std::atomic<bool> stop_{false};
-    WindowId window_ = 0;
-    WindowId tray_ = 0;
+    Win window_ = 0;
+    Win tray_ = 0;
 };
 
 TEST_F(LinkChurn, ALinkArrivingWithCountersAndLeavingMovesNeitherSpeedNorPeak)
 {
     if (::geteuid() != 0)
         GTEST_SKIP() << "making network namespaces needs root";
-    const QString meter = makeNamespace("meter");
-    if (meter.isEmpty())
-        GTEST_SKIP() << "ip netns is not available";
-    const QString left = makeNamespace("left");
-    const QString right = makeNamespace("right");
-    ASSERT_FALSE(left.isEmpty() || right.isEmpty());
+    for (const char* role : {"meter", "left", "right"}) {
+        namespaces_.push_back(QString("zarvello-%1-%2").arg(role).arg(::getpid()));
+        ASSERT_TRUE(ip({"netns", "add", namespaces_.back()}));
+    }
+    const QString meter = namespaces_[0], left = namespaces_[1], right = namespaces_[2];
     ASSERT_TRUE(ip({"-n", meter, "link", "set", "lo", "up"}));
-
     // About 500 KB a second over the meter's loopback.
     traffic_ = std::thread([this, meter] {
         while (!stop_) {
             sendUdp(meter, "127.0.0.1", 10, 1000);
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            std::this_thread::sleep_for(20ms);
         }
     });
 
-    // The tray icon shows the in speed as a lime share of the peak: a jump of the peak
-    // empties it under steady traffic, and so does a speed at or below nothing.
+    // The tray icon shows the in speed as a lime share of the peak: a jump of the peak empties
+    // it under steady traffic, and so does a speed at or below nothing.
     ASSERT_NO_FATAL_FAILURE(
-        writeOptions("REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software\\Zarvello]\n"
-                     "\"TrayIcon\"=dword:00000001\n\"TrayIconIn\"=dword:00000001\n"
-                     "\"TrayIconOut\"=dword:00000000\n\"TrayPercent\"=dword:00000001\n"
-                     "\"TrayActual\"=dword:00000000\n\"TrayBakColor\"=dword:00000000\n"
-                     "\"TrayForColor\"=dword:0000000a\n"));
-
+        writeOptions(header() + "\"TrayIcon\"=dword:00000001\n\"TrayIconIn\"=dword:00000001\n"
+                                "\"TrayIconOut\"=dword:00000000\n\"TrayPercent\"=dword:00000001\n"
+                                "\"TrayActual\"=dword:00000000\n\"TrayBakColor\"=dword:00000000\n"
+                                "\"TrayForColor\"=dword:0000000a\n"));
     // The X server's abstract socket belongs to the test's namespace, so this also shows that
     // the program reaches the display through the socket file.
-    QFile launcher(homeDir() + "/in-namespace.sh");
+    QFile launcher(path("in-namespace.sh"));
     ASSERT_TRUE(launcher.open(QIODevice::WriteOnly));
-    launcher.write(
-        ("#!/bin/sh\nexec ip netns exec " + meter + " '" + programPath() + "'\n").toLocal8Bit());
+    launcher.write("#!/bin/sh\nexec ip netns exec " + meter.toLocal8Bit() +
+                   " '" ZARVELLO_PROGRAM "'\n");
     launcher.close();
     ASSERT_TRUE(launcher.setPermissions(QFile::ReadOwner | QFile::ExeOwner));
-    AppProcess& app = startProgram(launcher.fileName());
-    const auto window = app.waitForMainWindow();
-    ASSERT_TRUE(window);
-    window_ = *window;
-    ASSERT_TRUE(waitUntil([&] { return (tray_ = x().trayIconOf(app.pid())) != 0; }, kWindowTimeout))
-        << "no tray icon";
-
-    ASSERT_TRUE(waitUntil([&] { return trayShowsSpeed(); }, kWindowTimeout))
+    Child& app = start(launcher.fileName());
+    ASSERT_NE(window_ = mainWindow(app), 0UL);
+    ASSERT_TRUE(waitUntil([&] { return (tray_ = x().trayIcon(app.pid())) != 0; }, kStartTimeout));
+    ASSERT_TRUE(waitUntil([&] { return trayShowsSpeed(); }, kStartTimeout))
         << "the steady traffic did not show";
 
     // A veth pair between two other namespaces gets 40 MB on its counters.
@@ -182,7 +147,7 @@ TEST_F(LinkChurn, ALinkArrivingWithCountersAndLeavingMovesNeitherSpeedNorPeak)
             sendUdp(left, "10.213.0.2", 100, 60000);
             return receivedBytes(right, "zv1") >= 40e6;
         },
-        kWindowTimeout, std::chrono::milliseconds(0)))
+        kStartTimeout))
         << "only " << receivedBytes(right, "zv1") << " bytes crossed the veth pair";
 
     ASSERT_TRUE(ip({"-n", right, "link", "set", "zv1", "netns", meter}));
