@@ -16,7 +16,6 @@
 #include <cerrno>
 #include <chrono>
 #include <csignal>
-#include <iostream>
 #include <memory>
 #include <optional>
 #include <stdexcept>
@@ -51,36 +50,30 @@ template <class Condition> bool waitUntil(Condition&& condition, Ms timeout = kT
 }
 
 // A child in a process group of its own, killed with the test process; stopping it ends the
-// whole group: SIGTERM, then SIGKILL after a grace period.
+// whole group: SIGTERM, then SIGKILL after a grace period. Its output goes to `output`, or
+// with the test's own if that is empty.
 class Child
 {
 public:
-    Child(const QString& program, const QStringList& args, const QStringList& env,
-          const QString& output = {})
+    Child(const QString& program, const QStringList& args, const QProcessEnvironment& env,
+          const QString& output = QProcess::nullDevice())
     {
         process_.setChildProcessModifier([parent = getpid()] {
             setpgid(0, 0);
             prctl(PR_SET_PDEATHSIG, SIGKILL, 0, 0, 0);
             if (getppid() != parent)
                 _exit(127);
-            // Nothing of the test runner's signal set-up may reach the program.
-            for (int sig = 1; sig < NSIG; ++sig)
-                ::signal(sig, SIG_DFL);
-            sigset_t none;
-            sigemptyset(&none);
-            sigprocmask(SIG_SETMASK, &none, nullptr);
         });
-        process_.setEnvironment(env);
-        process_.setProcessChannelMode(QProcess::MergedChannels);
-        process_.setStandardOutputFile(output.isEmpty() ? QProcess::nullDevice() : output);
+        process_.setProcessEnvironment(env);
+        process_.setProcessChannelMode(output.isEmpty() ? QProcess::ForwardedChannels
+                                                        : QProcess::MergedChannels);
+        process_.setStandardOutputFile(output);
         process_.start(program, args);
         if (!process_.waitForStarted())
             throw std::runtime_error("cannot start " + program.toStdString());
         pid_ = static_cast<pid_t>(process_.processId());
     }
     ~Child() { stop(); }
-    Child(const Child&) = delete;
-    Child& operator=(const Child&) = delete;
 
     long pid() const { return pid_; }
     bool running()
@@ -93,11 +86,7 @@ public:
         return waitUntil([&] { return !running(); }, timeout) &&
                process_.exitStatus() == QProcess::NormalExit && process_.exitCode() == 0;
     }
-    void signal(int sig)
-    {
-        if (running())
-            ::kill(pid_, sig);
-    }
+    void signal(int sig) { ::kill(pid_, sig); }
     bool groupGone() const { return ::kill(-pid_, 0) != 0 && errno == ESRCH; }
     void stop()
     {
@@ -133,7 +122,7 @@ public:
                                         QStringList{"-displayfd", "1", "-screen", "0",
                                                     "1280x800x24", "-nolisten", "tcp", "-noreset"},
                                         env(), xvfbOut);
-        ready("Xvfb", *xvfb_, [&] {
+        ready("Xvfb", [&] {
             QFile out(xvfbOut);
             const auto number = QRegularExpression("^(\\d+)$", QRegularExpression::MultilineOption)
                                     .match(out.open(QIODevice::ReadOnly) ? out.readAll() : "");
@@ -150,7 +139,7 @@ public:
         openbox_ = std::make_unique<Child>(
             "openbox", QStringList{"--sm-disable", "--config-file", config.fileName()}, env());
         // A dock that starts before openbox has set up its desktops is never managed.
-        ready("openbox", *openbox_, [&] {
+        ready("openbox", [&] {
             const auto root = prop(0, "_NET_SUPPORTING_WM_CHECK");
             return !root.isEmpty() && !root.contains("not found") &&
                    !prop(0, "_NET_CURRENT_DESKTOP").contains("not found") && workArea().isValid();
@@ -170,9 +159,8 @@ public:
         }
     }
 
-    QString display() const { return display_; }
     // The environment of the helpers and tools: this display, no desktop session.
-    QStringList env() const
+    QProcessEnvironment env() const
     {
         auto env = QProcessEnvironment::systemEnvironment();
         for (const QString& name : env.keys())
@@ -180,13 +168,13 @@ public:
                 env.remove(name);
         env.insert("HOME", home_.path());
         env.insert("DISPLAY", display_);
-        return env.toStringList();
+        return env;
     }
     // Runs an X tool on this display: its output, or nothing if it failed.
     std::optional<QByteArray> run(const QString& tool, const QStringList& args) const
     {
         QProcess process;
-        process.setEnvironment(env());
+        process.setProcessEnvironment(env());
         process.start(tool, args);
         if (process.waitForFinished(10000) && process.exitStatus() == QProcess::NormalExit &&
             process.exitCode() == 0)
@@ -232,8 +220,7 @@ public:
         if (viewable)
             args << "--onlyvisible";
         if (!title.isEmpty())
-            args << "--name"
-                 << "^" + title + "$";
+            args += {"--name", "^" + title + "$"};
         std::vector<Win> found;
         for (const QByteArray& line : run("xdotool", args).value_or("").split('\n'))
             if (!line.isEmpty())
@@ -252,7 +239,7 @@ public:
     // On screen; empty once the window is gone.
     QRect frame(Win w) const
     {
-        const QByteArray text = run("xwininfo", {"-id", QString::number(w)}).value_or("");
+        const QByteArray text = info(w);
         const auto field = [&](const char* name) {
             return QRegularExpression(QString(name) + ":\\s*(-?\\d+)")
                 .match(QString::fromUtf8(text))
@@ -262,10 +249,11 @@ public:
         return QRect(field("Absolute upper-left X"), field("Absolute upper-left Y"), field("Width"),
                      field("Height"));
     }
-    bool viewable(Win w) const
+    QByteArray info(Win w) const
     {
-        return run("xwininfo", {"-id", QString::number(w)}).value_or("").contains("IsViewable");
+        return run("xwininfo", {"-id", QString::number(w)}).value_or("");
     }
+    bool viewable(Win w) const { return info(w).contains("IsViewable"); }
     bool hasState(Win w, const char* state) const
     {
         return prop(w, "_NET_WM_STATE").contains(QByteArray("_NET_WM_STATE_") + state);
@@ -291,9 +279,7 @@ public:
     {
         std::vector<Win> found;
         for (const Win w : windows(pid))
-            if (run("xwininfo", {"-id", QString::number(w)})
-                    .value_or("")
-                    .contains("Redirect State: yes") &&
+            if (info(w).contains("Redirect State: yes") &&
                 !prop(w, "_NET_WM_WINDOW_TYPE").contains("TOOLTIP"))
                 found.push_back(w);
         return found;
@@ -304,23 +290,15 @@ public:
         QStringList args{"-silent", "-window", QString::number(w)};
         if (!area.isEmpty())
             args << "-crop"
-                 << QString("%1x%2+%3+%4")
-                        .arg(area.width())
-                        .arg(area.height())
-                        .arg(area.x())
-                        .arg(area.y());
-        return run("import", args << "-depth"
-                                  << "8"
-                                  << "rgb:-")
-            .value_or("");
+                 << QString::asprintf("%dx%d+%d+%d", area.width(), area.height(), area.x(),
+                                      area.y());
+        return run("import", args + QStringList{"-depth", "8", "rgb:-"}).value_or("");
     }
 
 private:
-    template <class Condition>
-    static void ready(const char* what, Child& child, Condition&& condition)
+    template <class Condition> static void ready(const char* what, Condition&& condition)
     {
-        if (!waitUntil([&] { return condition() || !child.running(); }, kStartTimeout) ||
-            !child.running())
+        if (!waitUntil(condition, kStartTimeout))
             throw std::runtime_error(std::string(what) + " did not come up");
     }
 
@@ -329,9 +307,10 @@ private:
     std::unique_ptr<Child> xvfb_, openbox_, trayer_;
 };
 
-inline QStringList at(QPoint p)
+// xdotool's words for moving the pointer to `p`, then `then`.
+inline QStringList at(QPoint p, const QStringList& then = {})
 {
-    return {"mousemove", QString::number(p.x()), QString::number(p.y())};
+    return QStringList{"mousemove", QString::number(p.x()), QString::number(p.y())} + then;
 }
 
 // Base of the real-window tests: one X session shared by all (started by the first test), and
@@ -347,13 +326,9 @@ protected:
     }
     void SetUp() override
     {
-        try {
-            x();
-        } catch (const std::exception& error) {
-            FAIL() << "the X session did not start: " << error.what();
-        }
+        x(); // a session that cannot start fails every test alike
         ASSERT_TRUE(root_.isValid());
-        for (const char* dir : {"home", "config/zarvello", "state", "runtime"})
+        for (const char* dir : {".config/zarvello", "runtime"})
             ASSERT_TRUE(QDir().mkpath(root_.filePath(dir)));
         QFile::setPermissions(root_.filePath("runtime"), QFile::ReadOwner | QFile::WriteOwner |
                                                              QFile::ExeOwner); // as XDG wants
@@ -361,12 +336,8 @@ protected:
     void TearDown() override
     {
         std::vector<long> pids;
-        for (std::size_t i = 0; i < apps_.size(); ++i) {
-            pids.push_back(apps_[i]->pid());
-            QFile output(root_.filePath(QString("output-%1.txt").arg(i)));
-            if (HasFailure() && output.open(QIODevice::ReadOnly))
-                std::cerr << "output of pid " << pids.back() << ":\n" << output.readAll().data();
-        }
+        for (const auto& app : apps_)
+            pids.push_back(app->pid());
         apps_.clear();
         EXPECT_TRUE(waitUntil([&] {
             return std::all_of(pids.begin(), pids.end(),
@@ -375,31 +346,16 @@ protected:
     }
 
     // Starts the built program (or `program`) seeing only the test's display, folders and locale.
-    Child& start(const QString& program = QStringLiteral(ZARVELLO_PROGRAM))
+    Child& start(const QString& program = ZARVELLO_PROGRAM, const QStringList& args = {})
     {
-        auto env = QProcessEnvironment::systemEnvironment();
-        for (const QString& name : env.keys())
-            if (name.startsWith("XDG_") || name.startsWith("LC_") || name.startsWith("DBUS_") ||
-                QStringList{"XAUTHORITY", "WAYLAND_DISPLAY", "SESSION_MANAGER", "LANGUAGE"}
-                    .contains(name))
-                env.remove(name);
-        const std::pair<const char*, QString> values[] = {
-            {"DISPLAY", x().display()},
-            {"HOME", root_.filePath("home")},
-            {"XDG_CONFIG_HOME", root_.filePath("config")},
-            {"XDG_STATE_HOME", root_.filePath("state")},
-            {"XDG_RUNTIME_DIR", root_.filePath("runtime")},
-            {"QT_QPA_PLATFORM", "xcb"},
-            {"LANG", "C.UTF-8"},
-            {"LC_ALL", "C.UTF-8"},
-            // No session bus: the icon goes to the X tray, and no bus daemon outlives the test.
-            {"DBUS_SESSION_BUS_ADDRESS", "unix:path=" + root_.filePath("runtime/no-bus")},
-        };
-        for (const auto& [name, value] : values)
-            env.insert(name, value);
-        const QString output = root_.filePath(QString("output-%1.txt").arg(apps_.size()));
-        return *apps_.emplace_back(
-            std::make_unique<Child>(program, QStringList{}, env.toStringList(), output));
+        auto env = x().env();
+        env.insert("HOME", root_.path());
+        env.insert("XDG_RUNTIME_DIR", root_.filePath("runtime"));
+        env.insert("QT_QPA_PLATFORM", "xcb");
+        env.insert("LC_ALL", "C.UTF-8");
+        // No session bus: the icon goes to the X tray, and no bus daemon outlives the test.
+        env.insert("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + root_.filePath("runtime/no-bus"));
+        return *apps_.emplace_back(std::make_unique<Child>(program, args, env, QString()));
     }
     // The program's viewable main window; 0 if it does not come in time.
     Win mainWindow(Child& app, Ms timeout = kStartTimeout)
@@ -407,6 +363,16 @@ protected:
         Win found = 0;
         waitUntil([&] { return (found = x().window(app.pid(), kMainTitle)) || !app.running(); },
                   timeout);
+        return found;
+    }
+    // A window of another program, as the user's work elsewhere; 0 if it does not come.
+    Win otherWindow()
+    {
+        apps_.push_back(std::make_unique<Child>(
+            "xmessage", QStringList{"-title", "other-program", "-geometry", "400x300+250+100", "x"},
+            x().env()));
+        Win found = 0;
+        waitUntil([&] { return (found = x().window(0, "other-program")) != 0; });
         return found;
     }
     // A copy of the built program at <test folder>/`name`.
@@ -418,7 +384,7 @@ protected:
     }
 
     QString path(const QString& name) const { return root_.filePath(name); }
-    QString optionsPath() const { return root_.filePath("config/zarvello/registry.reg"); }
+    QString optionsPath() const { return root_.filePath(".config/zarvello/registry.reg"); }
     void writeOptions(const QByteArray& content)
     {
         QFile file(optionsPath());
@@ -429,21 +395,18 @@ protected:
     // top, a task-bar entry.
     static QByteArray storedValues(int left, int top)
     {
-        const std::pair<const char*, int> values[] = {
-            {"Left", left},         {"Top", top},        {"Dock", 0},
-            {"OnTop", 0},           {"In", 1},           {"Out", 1},
-            {"MaxSpeed", 1},        {"Percent", 1},      {"Horiz", 1},
-            {"Shrink", 0},          {"TaskBar", 1},      {"KiloBytes", 0},
-            {"KiloBits", 1},        {"TrayIcon", 1},     {"TrayIconIn", 0},
-            {"TrayIconOut", 1},     {"TrayPercent", 0},  {"TrayActual", 1},
-            {"SmallFont", 0},       {"LargeFont", 1},    {"InColor1", 9},
-            {"InColor2", 0x11},     {"OutColor1", 2},    {"OutColor2", 0xb},
-            {"TrayBakColor", 0x11}, {"TrayForColor", 0}, {"PeakSpeed", 0x40},
-        };
+        const auto names = QByteArray("Left Top Dock OnTop In Out MaxSpeed Percent Horiz Shrink "
+                                      "TaskBar KiloBytes KiloBits TrayIcon TrayIconIn TrayIconOut "
+                                      "TrayPercent TrayActual SmallFont LargeFont InColor1 "
+                                      "InColor2 OutColor1 OutColor2 TrayBakColor TrayForColor "
+                                      "PeakSpeed")
+                               .split(' ');
+        const int values[] = {left, top, 0, 0, 1, 1, 1, 1,    1, 0,   1,    0, 1,   1,
+                              0,    1,   0, 1, 0, 1, 9, 0x11, 2, 0xb, 0x11, 0, 0x40};
         QByteArray text;
-        for (const auto& [name, value] : values)
-            text += QByteArray("\"") + name +
-                    "\"=dword:" + QByteArray::number(value, 16).rightJustified(8, '0') + "\n";
+        for (qsizetype i = 0; i < names.size(); ++i)
+            text += "\"" + names[i] +
+                    "\"=dword:" + QByteArray::number(values[i], 16).rightJustified(8, '0') + "\n";
         return text;
     }
     static QByteArray header()

@@ -16,10 +16,8 @@ TEST_F(Instances, LaterCopiesHandOverRenamedOnesRunAloneAndAKilledOneLeavesNoTra
     Child& first = start();
     const Win w = mainWindow(first);
     ASSERT_NE(w, 0UL);
-    Child other("xmessage", {"-title", "other-program", "-geometry", "400x300+250+100", "other"},
-                x().env());
-    Win otherWindow = 0;
-    ASSERT_TRUE(waitUntil([&] { return (otherWindow = x().window(0, "other-program")) != 0; }));
+    const Win other = otherWindow();
+    ASSERT_NE(other, 0UL);
 
     // A minimise sent just after a restore is now and then undone: it is sent again.
     const auto minimise = [&] {
@@ -33,8 +31,7 @@ TEST_F(Instances, LaterCopiesHandOverRenamedOnesRunAloneAndAKilledOneLeavesNoTra
         QString program;
     } rows[] = {
         {"minimised", minimise, ZARVELLO_PROGRAM},
-        {"under another window",
-         [&] { return x().activate(otherWindow) && x().stackedAbove(otherWindow, w); },
+        {"under another window", [&] { return x().activate(other) && x().stackedAbove(other, w); },
          ZARVELLO_PROGRAM},
         {"same file name elsewhere", minimise, copyProgram("elsewhere/zarvello")},
     };
@@ -48,7 +45,7 @@ TEST_F(Instances, LaterCopiesHandOverRenamedOnesRunAloneAndAKilledOneLeavesNoTra
         ASSERT_TRUE(waitUntil([&] { return clients.size() > 0; }));
         Child& copy = start(row.program);
         EXPECT_TRUE(copy.endsCleanly()) << "the copy did not hand over";
-        EXPECT_TRUE(waitUntil([&] { return x().shown(w) && x().stackedAbove(w, otherWindow); }));
+        EXPECT_TRUE(waitUntil([&] { return x().shown(w) && x().stackedAbove(w, other); }));
         spy.stop();
         ASSERT_TRUE(clients.open(QIODevice::ReadOnly));
         EXPECT_EQ(clients.readAll().count('\n'), 1) << "the copy showed a window";

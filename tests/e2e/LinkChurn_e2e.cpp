@@ -3,41 +3,15 @@
 // traffic; its tray icon must show that traffic throughout.
 #include "E2e.h"
 
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
-
-#include <arpa/inet.h>
-#include <atomic>
-#include <fcntl.h>
-#include <sched.h>
-#include <sys/socket.h>
-
 namespace zarvello::e2e {
 namespace {
 
-// Sends `count` datagrams of `size` bytes from namespace `ns` to `address`, port 9 (nothing
-// listens; the counters count them all the same). The thread visits `ns` only to make the
-// socket.
-void sendUdp(const QString& ns, const char* address, int count, std::size_t size)
+// A shell in namespace `ns` sending datagrams to `address`, port 9, where nothing listens: the
+// counters count them all the same.
+QStringList udp(const QString& ns, const QString& address, const QString& loop)
 {
-    const int target = ::open(("/run/netns/" + ns).toLocal8Bit().constData(), O_RDONLY | O_CLOEXEC);
-    const int home = ::open("/proc/thread-self/ns/net", O_RDONLY | O_CLOEXEC);
-    int fd = -1;
-    if (target >= 0 && home >= 0 && ::setns(target, CLONE_NEWNET) == 0) {
-        fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-        if (::setns(home, CLONE_NEWNET) != 0)
-            std::abort(); // this thread would stay in the wrong namespace
-    }
-    sockaddr_in to{};
-    to.sin_family = AF_INET;
-    to.sin_port = htons(9);
-    ::inet_pton(AF_INET, address, &to.sin_addr);
-    static const std::vector<char> data(65000, 'z');
-    for (int i = 0; fd >= 0 && i < count; ++i)
-        ::sendto(fd, data.data(), size, 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
-    for (const int open : {fd, target, home})
-        ::close(open);
+    return {"netns", "exec", ns,
+            "bash",  "-c",   "exec 3>/dev/udp/" + address + "/9; " + loop + " 2>/dev/null"};
 }
 
 class LinkChurn : public E2eTest
@@ -45,9 +19,7 @@ class LinkChurn : public E2eTest
 protected:
     void TearDown() override
     {
-        stop_ = true;
-        if (traffic_.joinable())
-            traffic_.join();
+        traffic_.reset();
         E2eTest::TearDown(); // the program leaves the namespaces first
         for (const QString& ns : namespaces_)
             x().run("ip", {"netns", "del", ns});
@@ -55,9 +27,12 @@ protected:
     bool ip(const QStringList& args) { return x().run("ip", args).has_value(); }
     double receivedBytes(const QString& ns, const QString& link)
     {
-        const auto links = QJsonDocument::fromJson(
-            x().run("ip", {"-j", "-s", "-n", ns, "link", "show", link}).value_or(""));
-        return links.array().at(0)["stats64"]["rx"]["bytes"].toDouble();
+        return x()
+            .run("ip",
+                 {"netns", "exec", ns, "cat", "/sys/class/net/" + link + "/statistics/rx_bytes"})
+            .value_or("")
+            .trimmed()
+            .toDouble();
     }
     // Whether the tray icon shows any of its lime bar.
     bool trayShowsSpeed()
@@ -90,8 +65,7 @@ protected:
     }
 
     std::vector<QString> namespaces_;
-    std::thread traffic_;
-    std::atomic<bool> stop_{false};
+    std::unique_ptr<Child> traffic_;
     Win window_ = 0;
     Win tray_ = 0;
 };
@@ -107,12 +81,11 @@ TEST_F(LinkChurn, ALinkArrivingWithCountersAndLeavingMovesNeitherSpeedNorPeak)
     const QString meter = namespaces_[0], left = namespaces_[1], right = namespaces_[2];
     ASSERT_TRUE(ip({"-n", meter, "link", "set", "lo", "up"}));
     // About 500 KB a second over the meter's loopback.
-    traffic_ = std::thread([this, meter] {
-        while (!stop_) {
-            sendUdp(meter, "127.0.0.1", 10, 1000);
-            std::this_thread::sleep_for(20ms);
-        }
-    });
+    traffic_ = std::make_unique<Child>(
+        "ip",
+        udp(meter, "127.0.0.1",
+            "while :; do for i in {1..20}; do printf %1000s >&3; done; sleep 0.04; done"),
+        x().env());
 
     // The tray icon shows the in speed as a lime share of the peak: a jump of the peak empties
     // it under steady traffic, and so does a speed at or below nothing.
@@ -123,13 +96,7 @@ TEST_F(LinkChurn, ALinkArrivingWithCountersAndLeavingMovesNeitherSpeedNorPeak)
                                 "\"TrayForColor\"=dword:0000000a\n"));
     // The X server's abstract socket belongs to the test's namespace, so this also shows that
     // the program reaches the display through the socket file.
-    QFile launcher(path("in-namespace.sh"));
-    ASSERT_TRUE(launcher.open(QIODevice::WriteOnly));
-    launcher.write("#!/bin/sh\nexec ip netns exec " + meter.toLocal8Bit() +
-                   " '" ZARVELLO_PROGRAM "'\n");
-    launcher.close();
-    ASSERT_TRUE(launcher.setPermissions(QFile::ReadOwner | QFile::ExeOwner));
-    Child& app = start(launcher.fileName());
+    Child& app = start("ip", {"netns", "exec", meter, ZARVELLO_PROGRAM});
     ASSERT_NE(window_ = mainWindow(app), 0UL);
     ASSERT_TRUE(waitUntil([&] { return (tray_ = x().trayIcon(app.pid())) != 0; }, kStartTimeout));
     ASSERT_TRUE(waitUntil([&] { return trayShowsSpeed(); }, kStartTimeout))
@@ -144,7 +111,8 @@ TEST_F(LinkChurn, ALinkArrivingWithCountersAndLeavingMovesNeitherSpeedNorPeak)
     ASSERT_TRUE(ip({"-n", right, "link", "set", "zv1", "up"}));
     ASSERT_TRUE(waitUntil(
         [&] {
-            sendUdp(left, "10.213.0.2", 100, 60000);
+            x().run("ip",
+                    udp(left, "10.213.0.2", "for i in {1..200}; do printf %60000s >&3; done"));
             return receivedBytes(right, "zv1") >= 40e6;
         },
         kStartTimeout))

@@ -38,8 +38,7 @@ protected:
     void drag(const QPoint& grip, const QPoint& proposed, const QPoint& expected)
     {
         const QPoint clear(500, 300);
-        x().xdotool(at(corner() + grip) << "mousedown"
-                                        << "1" << at(clear + grip));
+        x().xdotool(at(corner() + grip, {"mousedown", "1"}) + at(clear + grip));
         const bool followed = waitUntil([&] { return corner() == clear; });
         if (followed)
             x().xdotool(at(proposed + grip));
@@ -49,12 +48,14 @@ protected:
                              << corner().x() << "," << corner().y();
     }
 
-    // A right click at `at`; the popup menu it opened, 0 if none.
-    Win openMenu(const QPoint& point)
+    // Opens the menu with a right click at `point` and runs its `item`-th command from the
+    // keyboard. The first Down must visibly highlight an item: until the menu holds the
+    // keyboard, keys go elsewhere. A loaded machine paints a menu in steps, so its picture
+    // counts once unchanged for a while.
+    void runMenuItem(const QPoint& point, int item)
     {
         const auto before = x().menus(app_->pid());
-        x().xdotool(at(point) << "click"
-                              << "3");
+        x().xdotool(at(point, {"click", "3"}));
         Win menu = 0;
         waitUntil([&] {
             for (const Win w : x().menus(app_->pid()))
@@ -62,14 +63,6 @@ protected:
                     menu = w;
             return menu != 0;
         });
-        return menu;
-    }
-    // Runs the menu's `item`-th command from the keyboard. The first Down must visibly
-    // highlight an item: until the menu holds the keyboard, keys go elsewhere. A loaded machine
-    // paints a menu in steps, so its picture counts once unchanged for a while.
-    void runMenuItem(const QPoint& point, int item)
-    {
-        const Win menu = openMenu(point);
         ASSERT_NE(menu, 0UL) << "no menu at " << point.x() << "," << point.y();
         QByteArray plain;
         auto since = std::chrono::steady_clock::now();
@@ -111,24 +104,16 @@ TEST_F(Meter, FirstRunCornerStatesTrayMenusSnappingAndTheCloseBox)
     Win icon = 0;
     ASSERT_TRUE(waitUntil([&] { return (icon = x().trayIcon(app_->pid())) != 0; }, kStartTimeout));
     const QPoint iconAt = x().frame(icon).center();
-    const QByteArray picture = x().pixels(icon);
-    bool drawn = false; // something other than one colour
-    for (qsizetype i = 3; i + 3 <= picture.size(); i += 3)
-        drawn = drawn || picture.mid(i, 3) != picture.left(3);
-    EXPECT_TRUE(drawn);
-    const Win menu = openMenu(iconAt);
-    ASSERT_NE(menu, 0UL) << "no menu from the tray icon";
-    x().xdotool({"key", "Escape"});
-    ASSERT_TRUE(waitUntil([&] { return !x().viewable(menu); }));
 
-    // Not kept above while the settings dialog is open; Minimize takes both windows, a double
-    // click on the tray icon brings both back where they were, states and all.
+    // Not kept above while the settings dialog is open; Minimize (from the tray icon's menu)
+    // takes both windows, a double click on the icon brings both back where they were, states
+    // and all.
     const QPoint place = corner();
     ASSERT_NO_FATAL_FAILURE(runMenuItem(place + kClientGrip, kSettings));
     const Win settings = waitWindow("Settings");
     ASSERT_NE(settings, 0UL);
     EXPECT_TRUE(waitUntil([&] { return !x().hasState(w_, "ABOVE"); }));
-    ASSERT_NO_FATAL_FAILURE(runMenuItem(place + kClientGrip, kMinimize));
+    ASSERT_NO_FATAL_FAILURE(runMenuItem(iconAt, kMinimize));
     EXPECT_TRUE(waitUntil([&] { return x().minimised(w_) && !x().viewable(settings); }));
     x().xdotool(at(iconAt) << "click"
                            << "--repeat"
@@ -152,10 +137,8 @@ TEST_F(Meter, FirstRunCornerStatesTrayMenusSnappingAndTheCloseBox)
         {kCaptionGrip, {10, 300}, {0, 300}},
         {kCaptionGrip, {11, 300}, {11, 300}},
         {kCaptionGrip, {-10, 300}, {0, 300}},
-        {kCaptionGrip, {-11, 300}, {-11, 300}},
         {kCaptionGrip, {400, 8}, {400, 0}},
         {kCaptionGrip, {400, bottom + 10}, {400, bottom}},
-        {kCaptionGrip, {400, bottom - 11}, {400, bottom - 11}},
         {kCaptionGrip, {right - 6, 300}, {right, 300}},
         {kCaptionGrip, {-4, bottom + 3}, {0, bottom}},
         {kClientGrip, {5, 300}, {5, 300}},
@@ -209,20 +192,19 @@ TEST_F(Meter, StoredOptionsHoldTheHotKeyWorksFromElsewhereAndSigtermSaves)
     EXPECT_TRUE(waitUntil([&] { return x().shown(w_); }));
 
     // Ctrl+M pressed in another program's window opens the memory window, whatever the locks.
-    Child other("xmessage", {"-title", "other-program", "-geometry", "400x300+300+200", "other"},
-                x().env());
-    Win otherWindow = 0;
-    ASSERT_TRUE(waitUntil([&] { return (otherWindow = x().window(0, "other-program")) != 0; }));
+    const Win other = otherWindow();
+    ASSERT_NE(other, 0UL);
     for (const auto& [lock, mask] : {std::pair{"Num_Lock", Mod2Mask}, {"Caps_Lock", LockMask}}) {
         SCOPED_TRACE(lock);
         x().xdotool({"key", lock}); // on here, off again below
-        ASSERT_TRUE(waitUntil([&] { return lockedModifiers(x().display()) == unsigned(mask); }));
-        ASSERT_TRUE(waitUntil([&] { return x().activate(otherWindow); }));
+        ASSERT_TRUE(waitUntil(
+            [&] { return lockedModifiers(x().env().value("DISPLAY")) == unsigned(mask); }));
+        ASSERT_TRUE(waitUntil([&] { return x().activate(other); }));
         x().xdotool({"key", "ctrl+m"});
         const Win memory = waitWindow("Memory");
         EXPECT_TRUE(memory && x().close(memory)) << "no memory window";
         x().xdotool({"key", lock});
-        ASSERT_TRUE(waitUntil([&] { return lockedModifiers(x().display()) == 0; }));
+        ASSERT_TRUE(waitUntil([&] { return lockedModifiers(x().env().value("DISPLAY")) == 0; }));
     }
 
     app_->signal(SIGTERM);
