@@ -34,6 +34,7 @@ using Win = unsigned long; // an X window id
 inline constexpr Ms kStartTimeout = 20s;
 inline constexpr Ms kTimeout = 5s;
 inline const QString kMainTitle = QStringLiteral("Quillon Zarvello v2.1");
+inline const QByteArray kHeader = "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\Zarvello]\r\n";
 
 // Looks at `condition` until it holds or `timeout` has passed, once more at the deadline so
 // that a slow machine gets the full time.
@@ -357,11 +358,11 @@ protected:
         env.insert("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + root_.filePath("runtime/no-bus"));
         return *apps_.emplace_back(std::make_unique<Child>(program, args, env, QString()));
     }
-    // The program's viewable main window; 0 if it does not come in time.
-    Win mainWindow(Child& app, Ms timeout = kStartTimeout)
+    // The viewable window of `app` titled `title`; 0 if it does not come in time.
+    Win windowOf(Child& app, const QString& title = kMainTitle, Ms timeout = kStartTimeout)
     {
         Win found = 0;
-        waitUntil([&] { return (found = x().window(app.pid(), kMainTitle)) || !app.running(); },
+        waitUntil([&] { return (found = x().window(app.pid(), title)) || !app.running(); },
                   timeout);
         return found;
     }
@@ -408,10 +409,6 @@ protected:
             text += "\"" + names[i] +
                     "\"=dword:" + QByteArray::number(values[i], 16).rightJustified(8, '0') + "\n";
         return text;
-    }
-    static QByteArray header()
-    {
-        return "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\Zarvello]\r\n";
     }
     // The value lines of the options file (its line ends are the writer's business).
     QByteArray savedValues() const

@@ -12,9 +12,9 @@ using Instances = E2eTest;
 TEST_F(Instances, LaterCopiesHandOverRenamedOnesRunAloneAndAKilledOneLeavesNoTrace)
 {
     // Not on top, so that another program's window can lie over it.
-    ASSERT_NO_FATAL_FAILURE(writeOptions(header() + storedValues(200, 150)));
+    ASSERT_NO_FATAL_FAILURE(writeOptions(kHeader + storedValues(200, 150)));
     Child& first = start();
-    const Win w = mainWindow(first);
+    const Win w = windowOf(first);
     ASSERT_NE(w, 0UL);
     const Win other = otherWindow();
     ASSERT_NE(other, 0UL);
@@ -53,7 +53,7 @@ TEST_F(Instances, LaterCopiesHandOverRenamedOnesRunAloneAndAKilledOneLeavesNoTra
 
     // Another file name is a program of its own: it runs beside the first and ends alone.
     Child& renamed = start(copyProgram("copies/zarvello-renamed"));
-    const Win renamedWindow = mainWindow(renamed);
+    const Win renamedWindow = windowOf(renamed);
     EXPECT_NE(renamedWindow, 0UL);
     EXPECT_NE(renamedWindow, w);
     renamed.signal(SIGTERM);
@@ -61,7 +61,7 @@ TEST_F(Instances, LaterCopiesHandOverRenamedOnesRunAloneAndAKilledOneLeavesNoTra
     EXPECT_TRUE(first.running() && x().viewable(w));
 
     first.signal(SIGKILL);
-    EXPECT_NE(mainWindow(start()), 0UL) << "a killed copy still counts as running";
+    EXPECT_NE(windowOf(start()), 0UL) << "a killed copy still counts as running";
 }
 
 } // namespace

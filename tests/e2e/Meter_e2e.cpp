@@ -3,8 +3,6 @@
 // (no docking, not on top, a task-bar entry, the hot key, SIGTERM).
 #include "E2e.h"
 
-#include <QCoreApplication>
-
 // Last: X's headers define macros (None, Bool, ...) that clash with others.
 #include <X11/XKBlib.h>
 
@@ -24,7 +22,7 @@ protected:
     void launch(const QRect& expected)
     {
         app_ = &start();
-        w_ = mainWindow(*app_);
+        w_ = windowOf(*app_);
         ASSERT_NE(w_, 0UL);
         // The stored place comes last in the load: this is the settled window.
         ASSERT_TRUE(waitUntil([&] { return x().frame(w_) == expected; }))
@@ -81,12 +79,6 @@ protected:
         x().xdotool(keys << "Return");
         ASSERT_TRUE(waitUntil([&] { return !x().viewable(menu); }));
     }
-    Win waitWindow(const QString& title)
-    {
-        Win found = 0;
-        waitUntil([&] { return (found = x().window(app_->pid(), title)) != 0; });
-        return found;
-    }
 
     Child* app_ = nullptr;
     Win w_ = 0;
@@ -110,17 +102,12 @@ TEST_F(Meter, FirstRunCornerStatesTrayMenusSnappingAndTheCloseBox)
     // and all.
     const QPoint place = corner();
     ASSERT_NO_FATAL_FAILURE(runMenuItem(place + kClientGrip, kSettings));
-    const Win settings = waitWindow("Settings");
+    const Win settings = windowOf(*app_, "Settings", kTimeout);
     ASSERT_NE(settings, 0UL);
     EXPECT_TRUE(waitUntil([&] { return !x().hasState(w_, "ABOVE"); }));
     ASSERT_NO_FATAL_FAILURE(runMenuItem(iconAt, kMinimize));
     EXPECT_TRUE(waitUntil([&] { return x().minimised(w_) && !x().viewable(settings); }));
-    x().xdotool(at(iconAt) << "click"
-                           << "--repeat"
-                           << "2"
-                           << "--delay"
-                           << "80"
-                           << "1");
+    x().xdotool(at(iconAt, {"click", "--repeat", "2", "--delay", "80", "1"}));
     EXPECT_TRUE(
         waitUntil([&] { return x().shown(w_) && x().viewable(settings) && corner() == place; }));
     EXPECT_TRUE(x().hasState(w_, "SKIP_TASKBAR"));
@@ -152,8 +139,7 @@ TEST_F(Meter, FirstRunCornerStatesTrayMenusSnappingAndTheCloseBox)
 
     // The close box ends the program with a save, and the next run comes back there.
     EXPECT_FALSE(QFile::exists(optionsPath())) << "saved before the end";
-    x().xdotool(at(corner() + QPoint(kFirstRunSize.width() - 10, 10)) << "click"
-                                                                      << "1");
+    x().xdotool(at(corner() + QPoint(kFirstRunSize.width() - 10, 10), {"click", "1"}));
     ASSERT_TRUE(app_->endsCleanly());
     ASSERT_NO_FATAL_FAILURE(launch(QRect(QPoint(321, 234), kFirstRunSize)));
 }
@@ -171,14 +157,14 @@ unsigned lockedModifiers(const QString& display)
 
 TEST_F(Meter, StoredOptionsHoldTheHotKeyWorksFromElsewhereAndSigtermSaves)
 {
-    ASSERT_NO_FATAL_FAILURE(writeOptions(header() + storedValues(200, 150)));
+    ASSERT_NO_FATAL_FAILURE(writeOptions(kHeader + storedValues(200, 150)));
     ASSERT_NO_FATAL_FAILURE(launch(QRect(200, 150, 405, 61)));
     EXPECT_FALSE(x().hasState(w_, "ABOVE"));
     EXPECT_FALSE(x().hasState(w_, "SKIP_TASKBAR"));
     ASSERT_NO_FATAL_FAILURE(drag(kCaptionGrip, {6, 300}, {6, 300}));
 
     ASSERT_NO_FATAL_FAILURE(runMenuItem(corner() + kCaptionGrip, kSettings));
-    const Win settings = waitWindow("Settings");
+    const Win settings = windowOf(*app_, "Settings", kTimeout);
     ASSERT_TRUE(settings && x().close(settings));
     // A drag is answered only after the dialog's close is handled: the state is final then.
     ASSERT_NO_FATAL_FAILURE(drag(kCaptionGrip, {400, 5}, {400, 5}));
@@ -201,7 +187,7 @@ TEST_F(Meter, StoredOptionsHoldTheHotKeyWorksFromElsewhereAndSigtermSaves)
             [&] { return lockedModifiers(x().env().value("DISPLAY")) == unsigned(mask); }));
         ASSERT_TRUE(waitUntil([&] { return x().activate(other); }));
         x().xdotool({"key", "ctrl+m"});
-        const Win memory = waitWindow("Memory");
+        const Win memory = windowOf(*app_, "Memory", kTimeout);
         EXPECT_TRUE(memory && x().close(memory)) << "no memory window";
         x().xdotool({"key", lock});
         ASSERT_TRUE(waitUntil([&] { return lockedModifiers(x().env().value("DISPLAY")) == 0; }));
@@ -215,10 +201,3 @@ TEST_F(Meter, StoredOptionsHoldTheHotKeyWorksFromElsewhereAndSigtermSaves)
 
 } // namespace
 } // namespace zarvello::e2e
-
-int main(int argc, char** argv)
-{
-    QCoreApplication app(argc, argv); // for QProcess and the sockets
-    testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

@@ -11,7 +11,7 @@ using Options = E2eTest;
 
 TEST_F(Options, SigtermBeforeTheLoadLeavesTheStoredOptionsAlone)
 {
-    ASSERT_NO_FATAL_FAILURE(writeOptions(header() + storedValues(200, 150)));
+    ASSERT_NO_FATAL_FAILURE(writeOptions(kHeader + storedValues(200, 150)));
     Child& app = start();
     // The window exists from the start; the load follows a tenth of a second later.
     ASSERT_TRUE(
@@ -35,9 +35,8 @@ TEST_F(Options, ADamagedFileGivesTheWindowAMessageAndIsKeptAside)
     }
     ASSERT_NO_FATAL_FAILURE(writeOptions(deep));
     Child& app = start();
-    ASSERT_NE(mainWindow(app, 5s), 0UL);
-    EXPECT_TRUE(waitUntil([&] { return x().window(app.pid(), "Zarvello") != 0; }))
-        << "no message box";
+    ASSERT_NE(windowOf(app, kMainTitle, 5s), 0UL);
+    EXPECT_NE(windowOf(app, "Zarvello", 5s), 0UL) << "no message box";
     const QDir folder(QFileInfo(optionsPath()).path());
     const QStringList kept = folder.entryList({"registry.reg.bad-*"}, QDir::Files);
     ASSERT_EQ(kept.size(), 1);
