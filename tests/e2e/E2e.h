@@ -103,13 +103,14 @@ private:
     pid_t pid_ = -1;
 };
 
-// Every number in the value part of an X tool's answer ("NAME(TYPE) = 0, 0x1a, 24").
+// Every number after the first '=' of an X tool's answer ("NAME(TYPE) = 0, 0x1a, -24"), or in
+// all of it if it has none; a negative one as its two's complement.
 inline std::vector<unsigned long> numbers(const QByteArray& text)
 {
     std::vector<unsigned long> values;
     const QString tail = QString::fromUtf8(text.mid(text.indexOf('=') + 1));
-    for (const auto& match : QRegularExpression("0x[0-9a-f]+|\\d+").globalMatch(tail))
-        values.push_back(match.captured().toULong(nullptr, 0));
+    for (const auto& match : QRegularExpression("0x[0-9a-f]+|-?\\d+").globalMatch(tail))
+        values.push_back(static_cast<unsigned long>(match.captured().toLong(nullptr, 0)));
     return values;
 }
 
@@ -130,15 +131,7 @@ public:
             display_ = ":" + number.captured(1);
             return number.hasMatch() && run("xprop", {"-root"});
         });
-        // The stock configuration without the iconify animation, during which a restored
-        // window's frame is still on its way.
-        QFile stock("/etc/xdg/openbox/rc.xml"), config(home_.filePath("rc.xml"));
-        if (!stock.open(QIODevice::ReadOnly) || !config.open(QIODevice::WriteOnly))
-            throw std::runtime_error("no openbox configuration");
-        config.write(stock.readAll().replace("<animateIconify>yes", "<animateIconify>no"));
-        config.close();
-        openbox_ = std::make_unique<Child>(
-            "openbox", QStringList{"--sm-disable", "--config-file", config.fileName()}, env());
+        openbox_ = std::make_unique<Child>("openbox", QStringList{"--sm-disable"}, env());
         // A dock that starts before openbox has set up its desktops is never managed.
         ready("openbox", [&] {
             const auto root = prop(0, "_NET_SUPPORTING_WM_CHECK");
@@ -240,15 +233,9 @@ public:
     // On screen; empty once the window is gone.
     QRect frame(Win w) const
     {
-        const QByteArray text = info(w);
-        const auto field = [&](const char* name) {
-            return QRegularExpression(QString(name) + ":\\s*(-?\\d+)")
-                .match(QString::fromUtf8(text))
-                .captured(1)
-                .toInt();
-        };
-        return QRect(field("Absolute upper-left X"), field("Absolute upper-left Y"), field("Width"),
-                     field("Height"));
+        const QByteArray text = info(w); // upper-left X and Y, relative X and Y, width, height
+        const auto v = numbers(text.mid(text.indexOf("Absolute")));
+        return v.size() < 6 ? QRect() : QRect(int(v[0]), int(v[1]), int(v[4]), int(v[5]));
     }
     QByteArray info(Win w) const
     {
@@ -285,15 +272,12 @@ public:
                 found.push_back(w);
         return found;
     }
-    // Raw RGB of `area` of the window (all of it if empty); empty if it is not viewable.
-    QByteArray pixels(Win w, QRect area = {}) const
+    // Raw RGB of the window's part `crop` (an X geometry); empty if it is not viewable.
+    QByteArray pixels(Win w, const QString& crop = "100%x100%") const
     {
-        QStringList args{"-silent", "-window", QString::number(w)};
-        if (!area.isEmpty())
-            args << "-crop"
-                 << QString::asprintf("%dx%d+%d+%d", area.width(), area.height(), area.x(),
-                                      area.y());
-        return run("import", args + QStringList{"-depth", "8", "rgb:-"}).value_or("");
+        return run("import", {"-silent", "-window", QString::number(w), "-crop", crop, "-depth",
+                              "8", "rgb:-"})
+            .value_or("");
     }
 
 private:

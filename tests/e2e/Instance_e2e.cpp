@@ -54,8 +54,7 @@ TEST_F(Instances, LaterCopiesHandOverRenamedOnesRunAloneAndAKilledOneLeavesNoTra
     // Another file name is a program of its own: it runs beside the first and ends alone.
     Child& renamed = start(copyProgram("copies/zarvello-renamed"));
     const Win renamedWindow = windowOf(renamed);
-    EXPECT_NE(renamedWindow, 0UL);
-    EXPECT_NE(renamedWindow, w);
+    EXPECT_TRUE(renamedWindow && renamedWindow != w);
     renamed.signal(SIGTERM);
     EXPECT_TRUE(renamed.endsCleanly());
     EXPECT_TRUE(first.running() && x().viewable(w));

@@ -38,7 +38,7 @@ protected:
         bool emptied = false;
         EXPECT_TRUE(waitUntil(
             [&] {
-                auto total = x().pixels(window_, QRect(3 + 26, 19 + 2, 66, 13));
+                auto total = x().pixels(window_, "66x13+29+21");
                 rewrites += total != shown ? 1 : 0;
                 shown.swap(total);
                 emptied = emptied || !trayShowsSpeed();
