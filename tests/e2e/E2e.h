@@ -312,22 +312,15 @@ protected:
     void SetUp() override
     {
         x(); // a session that cannot start fails every test alike
-        ASSERT_TRUE(root_.isValid());
-        for (const char* dir : {".config/zarvello", "runtime"})
-            ASSERT_TRUE(QDir().mkpath(root_.filePath(dir)));
-        QFile::setPermissions(root_.filePath("runtime"), QFile::ReadOwner | QFile::WriteOwner |
-                                                             QFile::ExeOwner); // as XDG wants
+        ASSERT_TRUE(root_.isValid() && QDir().mkpath(root_.filePath(".config/zarvello")));
     }
     void TearDown() override
     {
-        std::vector<long> pids;
-        for (const auto& app : apps_)
-            pids.push_back(app->pid());
-        apps_.clear();
-        EXPECT_TRUE(waitUntil([&] {
-            return std::all_of(pids.begin(), pids.end(),
-                               [](long pid) { return x().windows(pid, {}, false).empty(); });
-        }));
+        while (!apps_.empty()) {
+            const long pid = apps_.back()->pid();
+            apps_.pop_back();
+            EXPECT_TRUE(waitUntil([&] { return x().windows(pid, {}, false).empty(); }));
+        }
     }
 
     // Starts the built program (or `program`) seeing only the test's display, folders and locale.
@@ -335,11 +328,11 @@ protected:
     {
         auto env = x().env();
         env.insert("HOME", root_.path());
-        env.insert("XDG_RUNTIME_DIR", root_.filePath("runtime"));
+        env.insert("XDG_RUNTIME_DIR", root_.path()); // private, as XDG wants
         env.insert("QT_QPA_PLATFORM", "xcb");
         env.insert("LC_ALL", "C.UTF-8");
         // No session bus: the icon goes to the X tray, and no bus daemon outlives the test.
-        env.insert("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + root_.filePath("runtime/no-bus"));
+        env.insert("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + root_.filePath("no-bus"));
         return *apps_.emplace_back(std::make_unique<Child>(program, args, env, QString()));
     }
     // The viewable window of `app` titled `title`; 0 if it does not come in time.
