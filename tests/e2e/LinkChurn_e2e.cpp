@@ -1,193 +1,105 @@
 // A link that arrives with large counters and is then deleted, as when a container starts and
 // stops. The program runs in a network namespace of the test's own with steady loopback
 // traffic; its tray icon must show that traffic throughout.
-#include "E2eTest.h"
-
-#include <QFile>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QProcess>
-
-#include <arpa/inet.h>
-#include <fcntl.h>
-#include <sched.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
-#include <algorithm>
-#include <atomic>
-#include <thread>
+#include "E2e.h"
 
 namespace zarvello::e2e {
 namespace {
-
-bool ip(const QStringList& args)
-{
-    QProcess process;
-    process.start("ip", args);
-    return process.waitForFinished(10000) && process.exitStatus() == QProcess::NormalExit &&
-           process.exitCode() == 0;
-}
-
-// Sends `count` datagrams of `size` bytes from namespace `ns` to `address`, port 9 (nothing
-// listens; the counters count them all the same). The socket stays in `ns`, so the thread
-// visits it for the one call that makes the socket.
-void sendUdp(const QString& ns, const char* address, int count, std::size_t size)
-{
-    const int target = ::open(("/run/netns/" + ns).toLocal8Bit().constData(), O_RDONLY | O_CLOEXEC);
-    const int home = ::open("/proc/thread-self/ns/net", O_RDONLY | O_CLOEXEC);
-    int fd = -1;
-    if (target >= 0 && home >= 0 && ::setns(target, CLONE_NEWNET) == 0) {
-        fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-        if (::setns(home, CLONE_NEWNET) != 0)
-            std::abort(); // this thread would stay in the wrong namespace
-    }
-    sockaddr_in to{};
-    to.sin_family = AF_INET;
-    to.sin_port = htons(9);
-    ::inet_pton(AF_INET, address, &to.sin_addr);
-    static const std::vector<char> data(65000, 'z');
-    for (int i = 0; fd >= 0 && i < count; ++i)
-        ::sendto(fd, data.data(), size, 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
-    for (int open : {fd, target, home})
-        ::close(open);
-}
-
-// Bytes received on `link` in namespace `ns`, as its counters say.
-double receivedBytes(const QString& ns, const QString& link)
-{
-    QProcess process;
-    process.start("ip", {"-j", "-s", "-n", ns, "link", "show", link});
-    process.waitForFinished(10000);
-    const QJsonArray links = QJsonDocument::fromJson(process.readAllStandardOutput()).array();
-    return links.at(0)["stats64"]["rx"]["bytes"].toDouble();
-}
 
 class LinkChurn : public E2eTest
 {
 protected:
     void TearDown() override
     {
-        stop_ = true;
-        if (traffic_.joinable())
-            traffic_.join();
-        E2eTest::TearDown(); // the program leaves the namespace first
-        for (const QString& ns : namespaces_)
-            ip({"netns", "del", ns});
+        traffic_.reset();
+        E2eTest::TearDown(); // the program leaves the namespaces first
+        bash("for ns in \"$@\"; do ip netns del $ns 2>/dev/null || true; done");
     }
-
-    QString makeNamespace(const QString& role)
+    // Runs `script` with the names of the meter's, the left and the right namespace as $1..$3.
+    bool bash(const char* script)
     {
-        const QString ns = QString("zarvello-%1-%2").arg(role).arg(::getpid());
-        if (!ip({"netns", "add", ns}))
-            return {};
-        namespaces_.push_back(ns);
-        return ns;
+        return x().run("bash", QStringList{"-ec", script, "bash"} + namespaces_).has_value();
     }
-
     // Whether the tray icon shows any of its lime bar.
     bool trayShowsSpeed()
     {
-        const auto pixels = x().pixels(tray_);
-        return std::any_of(pixels.begin(), pixels.end(), [](unsigned long p) {
-            return (p >> 16 & 0xFF) < 60 && (p >> 8 & 0xFF) > 200 && (p & 0xFF) < 60;
-        });
+        const QByteArray rgb = x().pixels(tray_);
+        for (qsizetype i = 0; i + 2 < rgb.size(); i += 3)
+            if (uchar(rgb[i]) < 60 && uchar(rgb[i + 1]) > 200 && uchar(rgb[i + 2]) < 60)
+                return true;
+        return false;
     }
-
-    // Watches until the in total has been rewritten `ticks` times, so that the ticks since
-    // the last event took their samples after it; the tray must show the speed all the while.
+    // Watches until the in total has been rewritten `ticks` times, so that the ticks since the
+    // last event took their samples after it; the tray must show the speed all the while.
     void watch(int ticks, const char* after)
     {
-        std::vector<unsigned long> shown;
+        QByteArray shown;
         int rewrites = -1;
         bool emptied = false;
         EXPECT_TRUE(waitUntil(
             [&] {
-                auto total = x().pixels(window_, QRect(3 + 26, 19 + 2, 66, 13));
+                auto total = x().pixels(window_, "66x13+29+21");
                 rewrites += total != shown ? 1 : 0;
                 shown.swap(total);
                 emptied = emptied || !trayShowsSpeed();
                 return rewrites >= ticks;
             },
-            std::chrono::milliseconds(4000 * ticks)))
+            Ms(4000 * ticks)))
             << "the in total was rewritten only " << rewrites << " times " << after;
         EXPECT_FALSE(emptied) << "the in speed fell to nothing or below, or the peak jumped, "
                               << after;
     }
 
-    std::vector<QString> namespaces_;
-    std::thread traffic_;
-    std::atomic<bool> stop_{false};
-    WindowId window_ = 0;
-    WindowId tray_ = 0;
+    const QString tag_ = QString::number(::getpid());
+    const QStringList namespaces_{"zv-meter-" + tag_, "zv-left-" + tag_, "zv-right-" + tag_};
+    std::unique_ptr<Child> traffic_;
+    Win window_ = 0;
+    Win tray_ = 0;
 };
 
 TEST_F(LinkChurn, ALinkArrivingWithCountersAndLeavingMovesNeitherSpeedNorPeak)
 {
     if (::geteuid() != 0)
         GTEST_SKIP() << "making network namespaces needs root";
-    const QString meter = makeNamespace("meter");
-    if (meter.isEmpty())
-        GTEST_SKIP() << "ip netns is not available";
-    const QString left = makeNamespace("left");
-    const QString right = makeNamespace("right");
-    ASSERT_FALSE(left.isEmpty() || right.isEmpty());
-    ASSERT_TRUE(ip({"-n", meter, "link", "set", "lo", "up"}));
+    ASSERT_TRUE(bash("for ns in \"$@\"; do ip netns add $ns; done; ip -n $1 link set lo up"));
+    // About 500 KB a second over the meter's loopback, to port 9 where nothing listens: the
+    // counters count the datagrams all the same.
+    traffic_ = std::make_unique<Child>(
+        "ip",
+        QStringList{"netns", "exec", namespaces_[0], "bash", "-c",
+                    "exec 3>/dev/udp/127.0.0.1/9; while :; do for i in {1..20}; do "
+                    "printf %1000s >&3; done 2>/dev/null; sleep 0.04; done"},
+        x().env());
 
-    // About 500 KB a second over the meter's loopback.
-    traffic_ = std::thread([this, meter] {
-        while (!stop_) {
-            sendUdp(meter, "127.0.0.1", 10, 1000);
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
-    });
-
-    // The tray icon shows the in speed as a lime share of the peak: a jump of the peak
-    // empties it under steady traffic, and so does a speed at or below nothing.
+    // The tray icon shows the in speed as a lime share of the peak: a jump of the peak empties
+    // it under steady traffic, and so does a speed at or below nothing.
     ASSERT_NO_FATAL_FAILURE(
-        writeOptions("REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software\\Zarvello]\n"
-                     "\"TrayIcon\"=dword:00000001\n\"TrayIconIn\"=dword:00000001\n"
-                     "\"TrayIconOut\"=dword:00000000\n\"TrayPercent\"=dword:00000001\n"
-                     "\"TrayActual\"=dword:00000000\n\"TrayBakColor\"=dword:00000000\n"
-                     "\"TrayForColor\"=dword:0000000a\n"));
-
+        writeOptions(kHeader + "\"TrayIcon\"=dword:00000001\n\"TrayIconIn\"=dword:00000001\n"
+                               "\"TrayIconOut\"=dword:00000000\n\"TrayPercent\"=dword:00000001\n"
+                               "\"TrayActual\"=dword:00000000\n\"TrayBakColor\"=dword:00000000\n"
+                               "\"TrayForColor\"=dword:0000000a\n"));
     // The X server's abstract socket belongs to the test's namespace, so this also shows that
     // the program reaches the display through the socket file.
-    QFile launcher(homeDir() + "/in-namespace.sh");
-    ASSERT_TRUE(launcher.open(QIODevice::WriteOnly));
-    launcher.write(
-        ("#!/bin/sh\nexec ip netns exec " + meter + " '" + programPath() + "'\n").toLocal8Bit());
-    launcher.close();
-    ASSERT_TRUE(launcher.setPermissions(QFile::ReadOwner | QFile::ExeOwner));
-    AppProcess& app = startProgram(launcher.fileName());
-    const auto window = app.waitForMainWindow();
-    ASSERT_TRUE(window);
-    window_ = *window;
-    ASSERT_TRUE(waitUntil([&] { return (tray_ = x().trayIconOf(app.pid())) != 0; }, kWindowTimeout))
-        << "no tray icon";
-
-    ASSERT_TRUE(waitUntil([&] { return trayShowsSpeed(); }, kWindowTimeout))
+    Child& app = start("ip", {"netns", "exec", namespaces_[0], ZARVELLO_PROGRAM});
+    ASSERT_NE(window_ = windowOf(app), 0UL);
+    ASSERT_TRUE(waitUntil([&] { return (tray_ = x().trayIcon(app.pid())) != 0; }, kStartTimeout));
+    ASSERT_TRUE(waitUntil([&] { return trayShowsSpeed(); }, kStartTimeout))
         << "the steady traffic did not show";
 
-    // A veth pair between two other namespaces gets 40 MB on its counters.
-    ASSERT_TRUE(ip({"-n", left, "link", "add", "zv0", "mtu", "65000", "type", "veth", "peer",
-                    "name", "zv1", "mtu", "65000", "netns", right}));
-    ASSERT_TRUE(ip({"-n", left, "addr", "add", "10.213.0.1/30", "dev", "zv0"}));
-    ASSERT_TRUE(ip({"-n", right, "addr", "add", "10.213.0.2/30", "dev", "zv1"}));
-    ASSERT_TRUE(ip({"-n", left, "link", "set", "zv0", "up"}));
-    ASSERT_TRUE(ip({"-n", right, "link", "set", "zv1", "up"}));
-    ASSERT_TRUE(waitUntil(
-        [&] {
-            sendUdp(left, "10.213.0.2", 100, 60000);
-            return receivedBytes(right, "zv1") >= 40e6;
-        },
-        kWindowTimeout, std::chrono::milliseconds(0)))
-        << "only " << receivedBytes(right, "zv1") << " bytes crossed the veth pair";
-
-    ASSERT_TRUE(ip({"-n", right, "link", "set", "zv1", "netns", meter}));
+    // A veth pair between the two other namespaces gets 40 MB on its counters, then moves in.
+    ASSERT_TRUE(bash(R"(
+        ip -n $2 link add zv0 mtu 65000 type veth peer name zv1 mtu 65000 netns $3
+        ip -n $2 addr add 10.213.0.1/30 dev zv0 && ip -n $2 link set zv0 up
+        ip -n $3 addr add 10.213.0.2/30 dev zv1 && ip -n $3 link set zv1 up
+        for round in $(seq 100); do
+            ip netns exec $2 bash -c 'exec 3>/dev/udp/10.213.0.2/9
+                for i in {1..200}; do printf %60000s >&3; done 2>/dev/null' || true
+            rx=$(ip netns exec $3 cat /sys/class/net/zv1/statistics/rx_bytes)
+            if [ $rx -ge 40000000 ]; then exec ip -n $3 link set zv1 netns $1; fi
+        done
+        exit 1)"));
     watch(5, "after the link arrived");
-    ASSERT_TRUE(ip({"-n", meter, "link", "del", "zv1"}));
+    ASSERT_TRUE(bash("ip -n $1 link del zv1"));
     watch(5, "after the link went");
 }
 
