@@ -19,7 +19,6 @@ TRect at(int left, int top)
 
 TEST(ScreenDocker, SnapStepPullsEdgesWithinTheDistanceFlush)
 {
-    constexpr auto kNoLeft = static_cast<TDockableTo>(kAllEdges & ~edgeBit(seLeft));
     const struct
     {
         const char* what;
@@ -35,7 +34,7 @@ TEST(ScreenDocker, SnapStepPullsEdgesWithinTheDistanceFlush)
         {"right", at(1280 - kW + 9, 300), kWorkArea, kAllEdges, at(1280 - kW, 300), {seRight}},
         {"bottom meets the panel", at(400, 776 - kH - 10), kWorkArea, kAllEdges, at(400, 776 - kH), {seBottom}},
         {"corner", at(-4, 4), kWorkArea, kAllEdges, at(0, 0), {seLeft, seTop}},
-        {"edge not dockable", at(5, 300), kWorkArea, kNoLeft, at(5, 300), {}},
+        {"edge not dockable", at(5, 300), kWorkArea, static_cast<TDockableTo>(kAllEdges & ~edgeBit(seLeft)), at(5, 300), {}},
         // An area about as wide as the window: left snaps first, then right wins.
         {"right wins over left", at(3, 300), TRect{0, 0, kW + 8, 776}, kAllEdges, at(8, 300), {seLeft, seRight}},
         // clang-format on

