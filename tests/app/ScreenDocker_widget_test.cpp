@@ -1,50 +1,54 @@
 #include "app/ScreenDocker.h"
 
-#include <QWidget>
 #include <gtest/gtest.h>
 
-#include <stdexcept>
-#include <string>
+#include <vector>
 
 namespace zarvello {
 namespace {
 
-// The message the docker's constructor refuses its owner with; empty when accepted.
-std::string refusal(QObject* owner)
+// A 180 × 63 window on a 1280 × 800 screen whose panel takes the bottom 24 pixels.
+constexpr TRect kWorkArea{0, 0, 1280, 776};
+constexpr int kW = 180;
+constexpr int kH = 63;
+
+TRect at(int left, int top)
 {
-    try {
-        const TScreenDocker docker(owner);
-        return {};
-    } catch (const std::logic_error& e) {
-        return e.what();
-    }
+    return {left, top, left + kW, top + kH};
 }
 
-TEST(ScreenDockerComponent, RefusesNonFormsAndASecondDockerThenSnapsWhileActive)
+TEST(ScreenDocker, SnapStepPullsEdgesWithinTheDistanceFlush)
 {
-    QWidget form;
-    QWidget child(&form);
-    QObject plain;
-    EXPECT_EQ(refusal(&plain), "TScreenDocker can only be placed on a TForm.");
-    EXPECT_EQ(refusal(&child), "TScreenDocker can only be placed on a TForm.");
-
-    form.resize(180, 63);
-    auto* docker = new TScreenDocker(&form);
-    EXPECT_EQ(refusal(&form), "Only one instance of TScreenDocker is allowed per form.");
-    EXPECT_EQ(form.findChildren<TScreenDocker*>().size(), 1);
-
-    int calls = 0;
-    docker->setOnDocked([&](TScreenDocker* sender, TScreenEdge& edge) {
-        EXPECT_EQ(sender, docker);
-        EXPECT_EQ(edge, seLeft);
-        ++calls;
-    });
-    const TRect proposed{6, 300, 186, 363};
-    EXPECT_EQ(docker->moving(proposed), (TRect{0, 300, 180, 363}));
-    EXPECT_EQ(calls, 1);
-    docker->setActive(false);
-    EXPECT_EQ(docker->moving(proposed), proposed);
-    EXPECT_EQ(calls, 1);
+    const struct
+    {
+        const char* what;
+        TRect proposed, area;
+        TDockableTo edges;
+        TRect expected;
+        std::vector<TScreenEdge> docked;
+    } rows[] = {
+        // clang-format off
+        {"left at -10", at(-10, 300), kWorkArea, kAllEdges, at(0, 300), {seLeft}},
+        {"left at 10", at(10, 300), kWorkArea, kAllEdges, at(0, 300), {seLeft}},
+        {"left at 11", at(11, 300), kWorkArea, kAllEdges, at(11, 300), {}},
+        {"right", at(1280 - kW + 9, 300), kWorkArea, kAllEdges, at(1280 - kW, 300), {seRight}},
+        {"bottom meets the panel", at(400, 776 - kH - 10), kWorkArea, kAllEdges, at(400, 776 - kH), {seBottom}},
+        {"corner", at(-4, 4), kWorkArea, kAllEdges, at(0, 0), {seLeft, seTop}},
+        {"edge not dockable", at(5, 300), kWorkArea, static_cast<TDockableTo>(kAllEdges & ~edgeBit(seLeft)), at(5, 300), {}},
+        // An area about as wide as the window: left snaps first, then right wins.
+        {"right wins over left", at(3, 300), TRect{0, 0, kW + 8, 776}, kAllEdges, at(8, 300), {seLeft, seRight}},
+        // clang-format on
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        TRect r = row.proposed;
+        std::vector<TScreenEdge> docked;
+        const bool snapped = snapToEdges(r, row.area, kW, kH, 10, row.edges,
+                                         [&](TScreenEdge e) { docked.push_back(e); });
+        EXPECT_EQ(r, row.expected);
+        EXPECT_EQ(docked, row.docked);
+        EXPECT_EQ(snapped, !row.docked.empty());
+    }
 }
 
 } // namespace

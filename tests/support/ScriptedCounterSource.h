@@ -59,27 +59,19 @@ public:
 
     explicit ScriptedCounterSource(Script script = {}) : script_(std::move(script)) {}
 
-    [[nodiscard]] int calls() const { return calls_; }
-
     std::optional<CounterSample> takeSample() override
     {
-        ++calls_;
         if (script_.empty()) {
             return std::nullopt;
         }
-        std::optional<Links> next = std::move(script_.front());
+        current_ = std::move(script_.front());
         script_.pop_front();
-        if (!next) {
-            return std::nullopt;
-        }
-        current_ = std::move(*next);
-        return sampleOf(current_);
+        return current_ ? std::optional(sampleOf(*current_)) : std::nullopt;
     }
 
 private:
     Script script_;
-    Links current_; // the links of the last sample handed out
-    int calls_ = 0;
+    std::optional<Links> current_; // the links of the last sample handed out
 };
 
 } // namespace zarvello
