@@ -2,13 +2,16 @@
 
 #include "app/ScreenDocker.h"
 #include "app/TopMost.h"
+#include "meter/ThdTimer.h"
 #include "support/ScriptedCounterSource.h"
+#include "support/Wait.h"
 #include "widgets/Colour.h"
 #include "widgets/GradProgress.h"
 #include "widgets/TrayProgressBar.h"
 
 #include <QLabel>
 #include <QMenu>
+#include <QPointer>
 #include <QSignalSpy>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -136,7 +139,7 @@ TEST(MeterCommands, SettingsDropsAlwaysOnTopAndALabelOpensTheMenu)
     m.form.PopupMenu1()->hide();
 }
 
-TEST(MeterCommands, OnlyTheLeftButtonDragsByTheCaptionAndTheCloseBoxSavesOnce)
+TEST(MeterCommands, OnlyTheLeftButtonDragsByTheCaptionAndEitherCloseSavesOnce)
 {
     for (const Qt::MouseButton button : {Qt::LeftButton, Qt::MiddleButton}) {
         Meter m;
@@ -150,14 +153,47 @@ TEST(MeterCommands, OnlyTheLeftButtonDragsByTheCaptionAndTheCloseBoxSavesOnce)
         EXPECT_EQ(m.form.pos(), button == Qt::LeftButton ? QPoint(340, 325) : QPoint(300, 300))
             << "button " << button;
     }
-    Meter m;
-    int saves = 0;
-    m.form.setCloseHandler([&] { ++saves; });
-    QSignalSpy closed(&m.form, &TForm_Main::closed);
-    m.form.show();
-    QTest::mouseClick(&m.form, Qt::LeftButton, {}, m.form.closeBoxRect().center());
-    EXPECT_EQ(saves, 1);
-    EXPECT_EQ(closed.count(), 1);
+    // Both ways to close, the close box and the menu's Close, save exactly once.
+    for (const bool closeBox : {true, false}) {
+        Meter m;
+        int saves = 0;
+        m.form.setCloseHandler([&] { ++saves; });
+        QSignalSpy closed(&m.form, &TForm_Main::closed);
+        m.form.show();
+        if (closeBox) {
+            QTest::mouseClick(&m.form, Qt::LeftButton, {}, m.form.closeBoxRect().center());
+        } else {
+            m.form.PopupMenu1()->findChild<QAction*>(QStringLiteral("Close1"))->trigger();
+        }
+        EXPECT_EQ(saves, 1) << "close box " << closeBox;
+        EXPECT_EQ(closed.count(), 1) << "close box " << closeBox;
+    }
+}
+
+TEST(MeterSampling, TheTimerDrivesTheTickAndNoTickRunsOnceSamplingStops)
+{
+    constexpr int kFastInterval = 20; // ms, instead of a second, to keep the test short
+    TForm_Main form(std::make_unique<ScriptedCounterSource>());
+    form.FormCreate();
+    QPointer<TThreadedTimer> timer = form.ThreadedTimer1();
+    ASSERT_TRUE(timer && timer->Enabled()) << "sampling starts with the window";
+    QSignalSpy ticks(&form, &TForm_Main::ticked);
+    timer->setInterval(kFastInterval); // a new interval stops the timer
+    timer->setEnabled(true);
+    ASSERT_TRUE(waitUntil([&] { return ticks.count() >= 2; }));
+
+    form.stopSampling();
+    EXPECT_TRUE(timer.isNull()) << "the timer, and any tick on its way, is gone";
+    const auto seen = ticks.count();
+    // A timer of the same interval ticking three times proves that the
+    // stopped one would have ticked meanwhile.
+    TThreadedTimer pacer;
+    int paces = 0;
+    pacer.setInterval(kFastInterval);
+    pacer.setOnTimer([&](TThreadedTimer*) { ++paces; });
+    pacer.setEnabled(true);
+    ASSERT_TRUE(waitUntil([&] { return paces >= 3; }));
+    EXPECT_EQ(ticks.count(), seen);
 }
 
 TEST(MeterWindow, FrameIsRaisedAndTheCaptionShadesInTwentyBands)
