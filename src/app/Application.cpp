@@ -129,11 +129,13 @@ void wireSettings(TForm_Main& main, TForm_Settings& settings, SettingsHive& hive
 
 QIcon applicationIcon()
 {
-    // The build renders the icon at every size a desktop asks for.
+    // The build renders the icon at every size a desktop asks for, each file
+    // named by its size; naming the sizes lets the window offer them all.
     QIcon icon;
     const QDir sizes(QStringLiteral(":/icons"));
     for (const QString& name : sizes.entryList(QDir::Files)) {
-        icon.addFile(sizes.filePath(name));
+        const int side = QFileInfo(name).baseName().toInt();
+        icon.addFile(sizes.filePath(name), QSize(side, side));
     }
     return icon;
 }

@@ -323,8 +323,10 @@ protected:
         }
     }
 
-    // Starts the built program (or `program`) seeing only the test's display, folders and locale.
-    Child& start(const QString& program = ZARVELLO_PROGRAM, const QStringList& args = {})
+    // Starts the built program (or `program`) seeing only the test's display, folders and locale,
+    // with `changes` to that environment made last (an empty value removes the variable).
+    Child& start(const QString& program = ZARVELLO_PROGRAM, const QStringList& args = {},
+                 const std::vector<std::pair<QString, QString>>& changes = {})
     {
         auto env = x().env();
         env.insert("HOME", root_.path());
@@ -333,6 +335,12 @@ protected:
         env.insert("LC_ALL", "C.UTF-8");
         // No session bus: the icon goes to the X tray, and no bus daemon outlives the test.
         env.insert("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + root_.filePath("no-bus"));
+        for (const auto& [name, value] : changes) {
+            if (value.isEmpty())
+                env.remove(name);
+            else
+                env.insert(name, value);
+        }
         return *apps_.emplace_back(std::make_unique<Child>(program, args, env, QString()));
     }
     // The viewable window of `app` titled `title`; 0 if it does not come in time.
