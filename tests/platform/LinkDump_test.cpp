@@ -6,8 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
-#include <map>
-#include <random>
 
 namespace zarvello {
 namespace {
@@ -17,14 +15,6 @@ using Status = LinkDumpParser::Status;
 constexpr std::uint32_t kSeq = 77;
 constexpr auto S = LinkDumpKind::Stats;
 constexpr auto L = LinkDumpKind::Links;
-
-struct Case
-{
-    const char* name;
-    LinkDumpKind kind;
-    std::vector<Bytes> datagrams;
-    Sums sums{};
-};
 
 // RTM_NEWSTATS whose attributes are given as raw bytes.
 Bytes statsWithAttrs(const Bytes& attrs)
@@ -39,101 +29,86 @@ Bytes withAttrLength(Bytes msg, std::uint16_t rtaLength)
     return msg;
 }
 
-// Feeds exactly sized copies, so that the sanitizer sees any overread.
-LinkDumpParser::Status parse(const Case& c, Links& links)
-{
-    LinkDumpParser parser(c.kind, kSeq, links);
-    for (const Bytes& datagram : c.datagrams) {
-        parser.feed(Bytes(datagram));
-    }
-    if (parser.status() == Status::Done) {
-        EXPECT_EQ(sumsOf(parser.sample()), c.sums);
-    }
-    return parser.status();
-}
-
 TEST(LinkDumpParser, SumsTheLowWordsOfCompleteDumpsAndRefusesAnythingElse)
 {
     using R32 = rtnl_link_stats;
+    constexpr auto Done = Status::Done;
+    constexpr auto Failed = Status::Failed;
     const Bytes link = statsLink(kSeq, 1000, 500);
     const Bytes end = done(kSeq);
-    const auto withFlags = [](std::uint16_t type, Bytes payload) {
-        return message(type, kSeq, payload, NLM_F_MULTI | NLM_F_DUMP_INTR);
+    struct Case
+    {
+        const char* name;
+        std::vector<Bytes> datagrams;
+        Status status;
+        Sums sums{};
+        LinkDumpKind kind = S;
     };
-    const std::vector<Case> complete = {
-        {"no links", S, {end}},
-        {"two links", S, {concat({link, link, end})}, {2000, 1000}},
-        {"sum wraps", S, {concat({statsLink(kSeq, 4'294'967'000U, 0), link, end})}, {704, 500}},
+    const std::vector<Case> cases = {
+        {"no links", {end}, Done},
+        {"two links", {concat({link, link, end})}, Done, {2000, 1000}},
+        {"sum wraps", {concat({statsLink(kSeq, 4'294'967'000U, 0), link, end})}, Done, {704, 500}},
         {"64-bit counters enter as their low word",
-         S,
          {concat({statsLink(kSeq, 0x1'0000'0005ULL, 0xAB'1234'5678ULL), end})},
+         Done,
          {5, 0x1234'5678U}},
-        {"split, end alone", S, {statsLink(kSeq, 1, 2), statsLink(kSeq, 10, 20), end}, {11, 22}},
-        {"noop skipped", S, {concat({message(NLMSG_NOOP, kSeq, {}), link, end})}, {1000, 500}},
+        {"split, end alone", {statsLink(kSeq, 1, 2), statsLink(kSeq, 10, 20), end}, Done, {11, 22}},
+        {"noop skipped", {concat({message(NLMSG_NOOP, kSeq, {}), link, end})}, Done, {1000, 500}},
         {"older kernel's shorter record",
-         S,
          {concat({statsWithAttrs(attribute(IFLA_STATS_LINK_64, stats(8, 9, 32))), end})},
+         Done,
          {8, 9}},
-        {"link dump prefers the 64-bit record",
-         L,
-         {concat({infoLink(kSeq, stats(0x2'0000'0010ULL, 20), stats<R32>(1, 2)), end})},
-         {16, 20}},
-        {"32-bit record just long enough",
-         L,
-         {concat({infoLink(kSeq, {}, stats<R32>(3, 4, offsetof(R32, tx_bytes) + 4)), end})},
-         {3, 4}},
-        {"link dump with only 32-bit records",
-         L,
-         {concat({infoLink(kSeq, {}, stats<R32>(1000, 500)),
-                  infoLink(kSeq, {}, stats<R32>(4'294'967'000U, 1000)), end})},
-         {704, 1500}},
-    };
-    const std::vector<Case> refused = {
-        {"stats dump not offered", S, {error(kSeq, -EOPNOTSUPP)}},
-        {"stats request rejected", S, {error(kSeq, -EINVAL)}},
-        {"link dump not offered", L, {error(kSeq, -EOPNOTSUPP)}},
-    };
-    const std::vector<Case> failed = {
-        {"other error reply", S, {error(kSeq, -EPERM)}},
-        {"error after links", S, {link, error(kSeq, -EOPNOTSUPP)}},
-        {"error reply without its code", S, {message(NLMSG_ERROR, kSeq, Bytes(2))}},
-        {"dump broke off", S, {concat({link, done(kSeq, -ENOBUFS)})}},
-        {"overrun", S, {concat({link, message(NLMSG_OVERRUN, kSeq, {})})}},
-        {"interrupted link",
-         S,
-         {withFlags(RTM_NEWSTATS, Bytes(link.begin() + NLMSG_HDRLEN, link.end())), end}},
-        {"interrupted end", S, {link, withFlags(NLMSG_DONE, Bytes(4))}},
-        {"reply to another request", S, {concat({statsLink(kSeq + 1, 1, 1), done(kSeq + 1)})}},
-        {"stale end", S, {link, done(kSeq - 1)}},
-        {"link message of the other dump", S, {concat({infoLink(kSeq, stats(1, 1), {}), end})}},
-        {"empty datagram", S, {Bytes{}}},
-        {"short header", S, {Bytes(10)}},
-        {"header cut after a good message", S, {concat({link, Bytes(8)})}},
-        {"trailing bytes", S, {concat({link, Bytes(2)}), end}},
-        {"nlmsg_len past the datagram",
-         S,
-         {message(NLMSG_DONE, kSeq, Bytes(4), NLM_F_MULTI, NLMSG_HDRLEN + 8)}},
-        {"nlmsg_len below the header", S, {message(NLMSG_DONE, kSeq, Bytes(4), NLM_F_MULTI, 8)}},
-        {"payload shorter than the stats header", S, {message(RTM_NEWSTATS, kSeq, Bytes(8)), end}},
-        {"rta_len below the attribute header", S, {withAttrLength(link, 3), end}},
-        {"rta_len past the message", S, {withAttrLength(link, 1000), end}},
+        {"end never came", {link, link}, Status::NeedMore},
+        {"stats dump not offered", {error(kSeq, -EOPNOTSUPP)}, Status::Refused},
+        {"stats request rejected", {error(kSeq, -EINVAL)}, Status::Refused},
+        {"other error reply", {error(kSeq, -EPERM)}, Failed},
+        {"error after links", {link, error(kSeq, -EOPNOTSUPP)}, Failed},
+        {"error reply without its code", {message(NLMSG_ERROR, kSeq, Bytes(2))}, Failed},
+        {"dump broke off", {concat({link, done(kSeq, -ENOBUFS)})}, Failed},
+        {"interrupted", {link, message(NLMSG_DONE, kSeq, Bytes(4), NLM_F_DUMP_INTR)}, Failed},
+        {"stale end", {link, done(kSeq - 1)}, Failed},
+        {"link message of the other dump",
+         {concat({infoLink(kSeq, stats(1, 1), {}), end})},
+         Failed},
+        {"empty datagram", {Bytes{}}, Failed},
+        {"header cut after a good message", {concat({link, Bytes(8)})}, Failed},
+        {"nlmsg_len past the datagram", {message(NLMSG_DONE, kSeq, Bytes(4), 0, 24)}, Failed},
+        {"nlmsg_len below the header", {message(NLMSG_DONE, kSeq, Bytes(4), 0, 8)}, Failed},
+        {"payload shorter than the stats header", {message(RTM_NEWSTATS, kSeq, Bytes(8))}, Failed},
+        {"rta_len below the attribute header", {withAttrLength(link, 3), end}, Failed},
+        {"rta_len past the message", {withAttrLength(link, 1000), end}, Failed},
         {"counter record cut short",
-         S,
-         {statsWithAttrs(attribute(IFLA_STATS_LINK_64, stats(1, 2, 24))), end}},
-        {"32-bit record cut short", L, {infoLink(kSeq, {}, Bytes(12)), end}},
-        {"link without counters", S, {statsWithAttrs({}), end}},
-        {"attribute header cut", S, {statsWithAttrs(Bytes(2)), end}},
+         {statsWithAttrs(attribute(IFLA_STATS_LINK_64, stats(1, 2, 24))), end},
+         Failed},
+        {"link without counters", {statsWithAttrs({}), end}, Failed},
+        {"attribute header cut", {statsWithAttrs(Bytes(2)), end}, Failed},
+        {"link dump prefers the 64-bit record",
+         {concat({infoLink(kSeq, stats(0x2'0000'0010ULL, 20), stats<R32>(1, 2)), end})},
+         Done,
+         {16, 20},
+         L},
+        {"32-bit record just long enough",
+         {concat({infoLink(kSeq, {}, stats<R32>(3, 4, offsetof(R32, tx_bytes) + 4)), end})},
+         Done,
+         {3, 4},
+         L},
+        {"32-bit record cut short", {infoLink(kSeq, {}, Bytes(12)), end}, Failed, {}, L},
     };
-    const std::pair<const std::vector<Case>*, Status> groups[] = {
-        {&complete, Status::Done}, {&refused, Status::Refused}, {&failed, Status::Failed}};
-    for (const auto& [cases, status] : groups) {
-        for (const Case& c : *cases) {
-            Links links;
-            EXPECT_EQ(parse(c, links), status) << c.name;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Links links;
+        LinkDumpParser parser(c.kind, kSeq, links);
+        for (const Bytes& datagram : c.datagrams) {
+            // At an odd address, where the datagram's end is the buffer's (the
+            // sanitizer build watches for reads past it).
+            const Bytes shifted = concat({Bytes(1), datagram});
+            parser.feed(std::span<const std::byte>(shifted).subspan(1));
+        }
+        EXPECT_EQ(parser.status(), c.status);
+        if (c.status == Done) {
+            EXPECT_EQ(sumsOf(parser.sample()), c.sums);
         }
     }
-    Links links;
-    EXPECT_EQ(parse({"end never came", S, {link, link}}, links), Status::NeedMore);
 }
 
 TEST(LinkDumpParser, KeepsEachLinksIndexAndWholeCounters)
@@ -154,43 +129,6 @@ TEST(LinkDumpParser, KeepsEachLinksIndexAndWholeCounters)
     LinkDumpParser failed(S, kSeq, links);
     EXPECT_EQ(failed.feed(Bytes(3)), Status::Failed);
     EXPECT_EQ(failed.feed(done(kSeq)), Status::Failed);
-}
-
-// Unaligned fields, mangled dumps and plain noise must end in a status, never
-// in a crash or a read outside the datagram (the sanitizer build watches).
-TEST(LinkDumpParser, SurvivesUnalignedRandomAndMangledBytes)
-{
-    const Bytes good = concat({statsLink(kSeq, 1000, 500), statsLink(kSeq, 7, 9), done(kSeq)});
-    for (std::size_t offset = 1; offset < 8; ++offset) {
-        Bytes shifted = concat({Bytes(offset), good});
-        Links links;
-        LinkDumpParser parser(S, kSeq, links);
-        EXPECT_EQ(parser.feed(std::span<const std::byte>(shifted).subspan(offset)), Status::Done);
-        EXPECT_EQ(sumsOf(parser.sample()), (Sums{1007, 509})) << offset;
-    }
-    std::mt19937 random(20240607U);
-    const Bytes goodLinks = concat({infoLink(kSeq, stats(3, 4), stats<rtnl_link_stats>(5, 6)),
-                                    infoLink(kSeq, {}, stats<rtnl_link_stats>(7, 8)), done(kSeq)});
-    std::map<Status, int> seen;
-    for (int i = 0; i < 20000; ++i) {
-        const auto kind = i % 2 == 0 ? S : L;
-        Bytes input = kind == S ? good : goodLinks;
-        if (i % 4 < 2) {
-            input.resize(random() % 300);
-        }
-        for (auto flips = i % 4 < 2 ? input.size() : 1 + random() % 3; flips > 0; --flips) {
-            input[random() % input.size()] = static_cast<std::byte>(random());
-        }
-        if (i % 4 >= 2 && random() % 2 == 0) {
-            input.resize(random() % (input.size() + 1));
-        }
-        Links links;
-        LinkDumpParser parser(kind, kSeq, links);
-        ++seen[parser.feed(input)];
-    }
-    // Both outcomes must have been reached, or the loop tests little.
-    EXPECT_GT(seen[Status::Done], 100);
-    EXPECT_GT(seen[Status::Failed], 1000);
 }
 
 } // namespace

@@ -9,6 +9,8 @@
 namespace zarvello {
 namespace {
 
+using namespace Qt::StringLiterals;
+
 QByteArray dwordBytes(quint32 v)
 {
     return QByteArray(reinterpret_cast<const char*>(&v), 4); // little-endian host
@@ -29,18 +31,18 @@ QByteArray bytes(int count)
 TEST(RegFormat, WritesTheExpectedTextForASmallTree)
 {
     RegNode tree;
-    RegNode& zarvello = tree.ensureChild(QStringLiteral("HKEY_LOCAL_MACHINE"))
-                            .ensureChild(QStringLiteral("Software"))
-                            .ensureChild(QStringLiteral("Zarvello"));
-    zarvello.setValue(QStringLiteral("In"), 4, dwordBytes(1));
-    zarvello.setValue(QStringLiteral("InColor1"), 4, dwordBytes(0xffffffffU));
-    zarvello.setValue(QStringLiteral("DefaultTTL"), 1, sz("128"));
-    zarvello.setValue(QStringLiteral("Path \"q\""), 1, sz("C:\\Program Files\\\"x\""));
+    RegNode& zarvello = tree.ensureChild(u"HKEY_LOCAL_MACHINE"_s)
+                            .ensureChild(u"Software"_s)
+                            .ensureChild(u"Zarvello"_s);
+    zarvello.setValue(u"In"_s, 4, dwordBytes(1));
+    zarvello.setValue(u"InColor1"_s, 4, dwordBytes(0xffffffffU));
+    zarvello.setValue(u"DefaultTTL"_s, 1, sz("128"));
+    zarvello.setValue(u"Path \"q\""_s, 1, sz("C:\\Program Files\\\"x\""));
     zarvello.setValue(QString(), 1, sz("default"));
-    zarvello.setValue(QStringLiteral("Home"), 2, sz("%HOME%"));
-    zarvello.setValue(QStringLiteral("Blob"), 3, bytes(30));
-    zarvello.setValue(QStringLiteral("Multi"), 7, QByteArray("a\0b\0\0", 5));
-    tree.ensureChild(QStringLiteral("HKEY_CLASSES_ROOT")).ensureChild(QStringLiteral(".htm"));
+    zarvello.setValue(u"Home"_s, 2, sz("%HOME%"));
+    zarvello.setValue(u"Blob"_s, 3, bytes(30));
+    zarvello.setValue(u"Multi"_s, 7, QByteArray("a\0b\0\0", 5));
+    tree.ensureChild(u"HKEY_CLASSES_ROOT"_s).ensureChild(u".htm"_s);
 
     const QByteArray expected =
         "REGEDIT4\n"
@@ -69,26 +71,24 @@ TEST(RegFormat, WritesTheExpectedTextForASmallTree)
 TEST(RegFormat, EveryValueComesBackAsItWasStored)
 {
     const std::vector<std::tuple<const char*, QString, quint32, QByteArray>> cases{
-        {"empty string", QStringLiteral("e"), 1, sz("")},
-        {"string with a 0 inside", QStringLiteral("z"), 1, QByteArray("ab\0cd\0", 6)},
-        {"string without terminator", QStringLiteral("t"), 1, QByteArray("abc")},
-        {"string with line breaks", QStringLiteral("n"), 1, sz("line\r\nnext")},
-        {"string with a tab", QStringLiteral("tab"), 1, sz("a\tb")},
-        {"string, not UTF-8", QStringLiteral("l1"), 1, QByteArray("caf\xe9\0", 5)},
-        {"non-ASCII", QStringLiteral("Größe ☃"), 1, sz("naïve ☃ 𝄞")},
-        {"dword of 3 bytes", QStringLiteral("d3"), 4, QByteArray("\1\2\3", 3)},
-        {"empty binary", QStringLiteral("b0"), 3, QByteArray()},
-        {"long binary", QStringLiteral("b"), 3, bytes(1000)},
-        {"largest value", QStringLiteral("max"), 3, QByteArray(RegLimits::ValueBytes, '\xff')},
-        {"type 0", QStringLiteral("none"), 0, bytes(3)},
-        {"highest type", QStringLiteral("hi"), 0xffffffffU, bytes(2)},
+        {"empty string", u"e"_s, 1, sz("")},
+        {"string with a 0 inside", u"z"_s, 1, QByteArray("ab\0cd\0", 6)},
+        {"string without terminator", u"t"_s, 1, QByteArray("abc")},
+        {"string with line breaks", u"n"_s, 1, sz("line\r\nnext")},
+        {"string with a tab", u"tab"_s, 1, sz("a\tb")},
+        {"string, not UTF-8", u"l1"_s, 1, QByteArray("caf\xe9\0", 5)},
+        {"non-ASCII", u"Größe ☃"_s, 1, sz("naïve ☃ 𝄞")},
+        {"dword of 3 bytes", u"d3"_s, 4, QByteArray("\1\2\3", 3)},
+        {"empty binary", u"b0"_s, 3, QByteArray()},
+        {"long binary", u"b"_s, 3, bytes(1000)},
+        {"largest value", u"max"_s, 3, QByteArray(RegLimits::ValueBytes, '\xff')},
+        {"type 0", u"none"_s, 0, bytes(3)},
+        {"highest type", u"hi"_s, 0xffffffffU, bytes(2)},
         {"default value", QString(), 1, sz("@")},
     };
     for (const auto& [what, name, type, data] : cases) {
         RegNode tree;
-        tree.ensureChild(QStringLiteral("HKEY_LOCAL_MACHINE"))
-            .ensureChild(QStringLiteral("K"))
-            .setValue(name, type, data);
+        tree.ensureChild(u"HKEY_LOCAL_MACHINE"_s).ensureChild(u"K"_s).setValue(name, type, data);
         const RegParseResult back = parseRegFile(writeRegFile(tree));
         ASSERT_TRUE(back.ok()) << what << ": " << back.error.toStdString();
         EXPECT_TRUE(back.tree == tree) << what << "\n" << writeRegFile(tree).toStdString();
@@ -115,17 +115,17 @@ TEST(RegFormat, ReadsWhatPeopleAndOtherToolsWrite)
 
     ASSERT_EQ(r.tree.children().size(), 1U);
     const RegNode& machine = r.tree.children()[0];
-    EXPECT_EQ(machine.name(), QStringLiteral("HKEY_LOCAL_MACHINE"));
-    const RegNode* z = machine.child(QStringLiteral("SOFTWARE"))->child(QStringLiteral("zarvello"));
+    EXPECT_EQ(machine.name(), u"HKEY_LOCAL_MACHINE"_s);
+    const RegNode* z = machine.child(u"SOFTWARE"_s)->child(u"zarvello"_s);
     ASSERT_NE(z, nullptr);
     // The first spelling stays; later lines reach the same key and value.
-    EXPECT_EQ(z->name(), QStringLiteral("Zarvello"));
+    EXPECT_EQ(z->name(), u"Zarvello"_s);
     ASSERT_EQ(z->children().size(), 1U);
-    EXPECT_EQ(z->children()[0].name(), QStringLiteral("Deep"));
+    EXPECT_EQ(z->children()[0].name(), u"Deep"_s);
     const std::vector<RegValue> expected{
-        {QStringLiteral("In"), 4, dwordBytes(2)},
-        {QStringLiteral("Bin"), 3, QByteArray("\x01\x02\xff", 3)},
-        {QStringLiteral("Exp"), 2, sz("a")},
+        {u"In"_s, 4, dwordBytes(2)},
+        {u"Bin"_s, 3, QByteArray("\x01\x02\xff", 3)},
+        {u"Exp"_s, 2, sz("a")},
         {QString(), 1, sz("d")},
     };
     EXPECT_EQ(z->values(), expected);
@@ -175,6 +175,18 @@ TEST(RegFormat, RefusesBadTextNamingTheLine)
         {QByteArray(RegLimits::FileBytes + 1, ';').replace(0, 9, "REGEDIT4\n"), 0,
          "file larger than 1024 KiB"},
     };
+    QByteArray keys = "REGEDIT4\n";
+    QByteArray values = head;
+    for (int i = 0; i <= RegLimits::Keys; ++i) {
+        keys += "[HKEY_USERS\\k" + QByteArray::number(i) + "]\n";
+        values += "\"v" + QByteArray::number(i) + "\"=dword:1\n";
+    }
+    cases.push_back({keys, RegLimits::Keys + 1, "more than 10000 keys"});
+    cases.push_back({values, RegLimits::Values + 4, "more than 10000 values"});
+    const QByteArray deep =
+        "REGEDIT4\n[HKEY_USERS" + QByteArray("\\k").repeated(RegLimits::KeyDepth);
+    EXPECT_TRUE(parseRegFile(deep + "]\n").ok());
+    cases.push_back({deep + "\\k]\n", 2, "key path deeper than 64 levels"});
     // A file and a key path of exactly the limit read; one byte more does not.
     QByteArray full = "REGEDIT4\n";
     while (full.size() < RegLimits::FileBytes) {

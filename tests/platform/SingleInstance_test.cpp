@@ -12,17 +12,19 @@
 namespace zarvello {
 namespace {
 
+using namespace Qt::StringLiterals;
+
 // The first copy of "zarvello" in `dir` answers a second copy's request,
 // which is written synchronously and seen on the first copy's event loop.
 void expectActivation(const QString& dir)
 {
-    SingleInstance first(QStringLiteral("zarvello"), dir);
+    SingleInstance first(u"zarvello"_s, dir);
     ASSERT_TRUE(first.isFirst());
     first.listen();
     QSignalSpy activations(&first, &SingleInstance::activationRequested);
-    SingleInstance second(QStringLiteral("zarvello"), dir);
+    SingleInstance second(u"zarvello"_s, dir);
     EXPECT_FALSE(second.isFirst());
-    EXPECT_TRUE(SingleInstance(QStringLiteral("zarvello-copy"), dir).isFirst())
+    EXPECT_TRUE(SingleInstance(u"zarvello-copy"_s, dir).isFirst())
         << "another file name runs on its own";
     bool sent = false;
     std::thread asker([&] { sent = second.activateRunningCopy(3000); });
@@ -31,31 +33,23 @@ void expectActivation(const QString& dir)
     EXPECT_TRUE(sent);
 }
 
-TEST(SingleInstance, SecondCopyAsksTheFirstToComeForwardAndTheLockEndsWithIt)
+TEST(SingleInstance, SecondCopyAsksTheFirstToComeForwardAndCrashedCopiesAreTakenOver)
 {
     QTemporaryDir dir;
     expectActivation(dir.path());
     expectActivation(dir.path()); // the first copy's lock and socket went with it
-}
-
-TEST(SingleInstance, StaleLockAndSocketOfACrashedCopyAreTakenOver)
-{
-    QTemporaryDir dir;
     // A lock file naming a process that no longer exists, and its dead socket file.
-    QFile lock(dir.filePath(QStringLiteral("zarvello.lock")));
+    QFile lock(dir.filePath(u"zarvello.lock"_s));
     ASSERT_TRUE(lock.open(QIODevice::WriteOnly));
     lock.write("999999999\nzarvello\n" + QSysInfo::machineHostName().toUtf8() + "\n");
     lock.close();
-    QFile socket(dir.filePath(QStringLiteral("zarvello.socket")));
+    QFile socket(dir.filePath(u"zarvello.socket"_s));
     ASSERT_TRUE(socket.open(QIODevice::WriteOnly));
     socket.close();
     expectActivation(dir.path());
-}
 
-TEST(SingleInstance, UnusableFolderLetsTheCopyRunAndNobodyAnswers)
-{
-    SingleInstance lonely(QStringLiteral("zarvello"), QStringLiteral("/nonexistent/zarvello-test"));
-    EXPECT_TRUE(lonely.isFirst());
+    SingleInstance lonely(u"zarvello"_s, u"/nonexistent/zarvello-test"_s);
+    EXPECT_TRUE(lonely.isFirst()) << "an unusable folder lets the copy run";
     EXPECT_FALSE(lonely.activateRunningCopy(200));
 }
 

@@ -14,16 +14,17 @@
 #include <functional>
 #include <initializer_list>
 #include <optional>
+#include <variant>
 #include <vector>
 
 namespace zarvello::nltest {
 
 using Bytes = std::vector<std::byte>;
 
-template <typename T> void append(Bytes& out, const T& value)
+template <typename T> Bytes bytesOf(const T& value)
 {
     const auto* raw = reinterpret_cast<const std::byte*>(&value);
-    out.insert(out.end(), raw, raw + sizeof value);
+    return Bytes(raw, raw + sizeof value);
 }
 
 inline Bytes concat(std::initializer_list<Bytes> parts)
@@ -35,19 +36,17 @@ inline Bytes concat(std::initializer_list<Bytes> parts)
     return out;
 }
 
-inline void pad4(Bytes& out)
+// Padded to 4 bytes, as netlink aligns messages and attributes.
+inline Bytes padded(Bytes out)
 {
     out.resize((out.size() + 3U) & ~std::size_t{3U}, std::byte{0});
+    return out;
 }
 
-// One attribute: header, data, padding to 4 bytes.
 inline Bytes attribute(std::uint16_t type, const Bytes& data)
 {
-    Bytes out;
-    append(out, rtattr{static_cast<unsigned short>(sizeof(rtattr) + data.size()), type});
-    out.insert(out.end(), data.begin(), data.end());
-    pad4(out);
-    return out;
+    const rtattr header{static_cast<unsigned short>(sizeof(rtattr) + data.size()), type};
+    return padded(concat({bytesOf(header), data}));
 }
 
 // A counter record of `size` bytes (`T` is rtnl_link_stats64 or rtnl_link_stats)
@@ -62,111 +61,78 @@ Bytes stats(decltype(T::rx_bytes) rx, decltype(T::tx_bytes) tx, std::size_t size
     return out;
 }
 
-// One message: header (nlmsg_len = 16 + payload size unless overridden), payload, padding.
+// nlmsg_len is 16 + the payload's size unless given.
 inline Bytes message(std::uint16_t type, std::uint32_t seq, const Bytes& payload,
                      std::uint16_t flags = NLM_F_MULTI, std::optional<std::uint32_t> length = {})
 {
-    Bytes out;
-    append(out, nlmsghdr{length.value_or(static_cast<std::uint32_t>(NLMSG_HDRLEN + payload.size())),
-                         type, flags, seq, 4242});
-    out.insert(out.end(), payload.begin(), payload.end());
-    pad4(out);
-    return out;
+    const auto len = length.value_or(static_cast<std::uint32_t>(NLMSG_HDRLEN + payload.size()));
+    return padded(concat({bytesOf(nlmsghdr{len, type, flags, seq, 4242}), payload}));
 }
 
 // RTM_NEWSTATS for one link carrying IFLA_STATS_LINK_64.
 inline Bytes statsLink(std::uint32_t seq, std::uint64_t rx, std::uint64_t tx,
                        std::uint32_t index = 7)
 {
-    Bytes payload;
-    if_stats_msg body{};
-    body.ifindex = index;
-    body.filter_mask = IFLA_STATS_FILTER_BIT(IFLA_STATS_LINK_64);
-    append(payload, body);
-    const Bytes counters = attribute(IFLA_STATS_LINK_64, stats(rx, tx));
-    payload.insert(payload.end(), counters.begin(), counters.end());
-    return message(RTM_NEWSTATS, seq, payload);
+    const if_stats_msg body{0, 0, 0, index, IFLA_STATS_FILTER_BIT(IFLA_STATS_LINK_64)};
+    return message(RTM_NEWSTATS, seq,
+                   concat({bytesOf(body), attribute(IFLA_STATS_LINK_64, stats(rx, tx))}));
 }
 
 // RTM_NEWLINK for one link with the given counter records among other attributes.
 inline Bytes infoLink(std::uint32_t seq, std::optional<Bytes> counters64,
                       std::optional<Bytes> counters32, int index = 7)
 {
-    Bytes payload;
-    ifinfomsg body{};
-    body.ifi_index = index;
-    append(payload, body);
-    Bytes attrs = attribute(IFLA_IFNAME, {std::byte{'l'}, std::byte{'o'}, std::byte{0}});
-    if (counters32) {
-        attrs = concat({attrs, attribute(IFLA_STATS, *counters32)});
-    }
-    if (counters64) {
-        attrs = concat({attrs, attribute(IFLA_PAD, {}), attribute(IFLA_STATS64, *counters64)});
-    }
-    return message(RTM_NEWLINK, seq, concat({payload, attrs, attribute(IFLA_MTU, Bytes(4))}));
+    const ifinfomsg body{0, 0, 0, index, 0, 0};
+    return message(
+        RTM_NEWLINK, seq,
+        concat({bytesOf(body), attribute(IFLA_IFNAME, Bytes(3, std::byte{'l'})),
+                counters32 ? attribute(IFLA_STATS, *counters32) : Bytes{}, attribute(IFLA_PAD, {}),
+                counters64 ? attribute(IFLA_STATS64, *counters64) : Bytes{},
+                attribute(IFLA_MTU, Bytes(4))}));
 }
 
 inline Bytes done(std::uint32_t seq, std::int32_t result = 0)
 {
-    Bytes payload;
-    append(payload, result);
-    return message(NLMSG_DONE, seq, payload);
+    return message(NLMSG_DONE, seq, bytesOf(result));
 }
 
 inline Bytes error(std::uint32_t seq, std::int32_t negativeErrno)
 {
-    Bytes payload;
-    nlmsgerr body{};
-    body.error = negativeErrno;
-    body.msg.nlmsg_seq = seq;
-    append(payload, body);
-    return message(NLMSG_ERROR, seq, payload, 0);
+    return message(NLMSG_ERROR, seq, bytesOf(nlmsgerr{negativeErrno, {}}), 0);
 }
 
-// Plays back scripted datagrams. Each reply is built from the sequence number
-// of the last request, so scripts need not know how the source numbers them.
-// An exhausted script behaves like a socket whose reply never comes.
+// Plays back scripted datagrams, each built from the sequence number of the
+// last request. An exhausted script is a socket whose reply never comes.
 class ScriptedTransport final : public NetlinkTransport
 {
 public:
     using Builder = std::function<Bytes(std::uint32_t seq)>;
-
-    void reply(Builder datagram) { script_.push_back({ReceiveStatus::Ok, std::move(datagram)}); }
-    void reply(ReceiveStatus status) { script_.push_back({status, nullptr}); }
-
-    bool sendFails = false;
-    std::vector<std::uint16_t> types; // of each request sent
-    std::vector<std::uint32_t> seqs;
+    std::deque<std::variant<Builder, ReceiveStatus>> script;
+    std::vector<std::uint32_t> seqs; // of each request sent
     int resets = 0;
 
     bool send(std::span<const std::byte> request) override
     {
-        if (sendFails) {
-            return false;
-        }
-        nlmsghdr header{};
-        std::memcpy(&header, request.data(), std::min(sizeof header, request.size()));
-        types.push_back(header.nlmsg_type);
-        seqs.push_back(header.nlmsg_seq);
+        seqs.push_back(0);
+        std::memcpy(&seqs.back(), request.data() + offsetof(nlmsghdr, nlmsg_seq), 4);
         return true;
     }
     Received receive() override
     {
-        if (script_.empty()) {
+        if (script.empty()) {
             return {};
         }
-        auto [status, datagram] = std::move(script_.front());
-        script_.pop_front();
-        if (status != ReceiveStatus::Ok) {
-            return {status, {}};
+        auto next = std::move(script.front());
+        script.pop_front();
+        if (const auto* status = std::get_if<ReceiveStatus>(&next)) {
+            return {*status, {}};
         }
-        current_ = datagram(seqs.empty() ? 0 : seqs.back());
+        current_ = std::get<Builder>(next)(seqs.back());
         return {ReceiveStatus::Ok, current_};
     }
     void reset() override { ++resets; }
 
 private:
-    std::deque<std::pair<ReceiveStatus, Builder>> script_;
     Bytes current_;
 };
 
