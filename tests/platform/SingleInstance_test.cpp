@@ -24,8 +24,6 @@ void expectActivation(const QString& dir)
     QSignalSpy activations(&first, &SingleInstance::activationRequested);
     SingleInstance second(u"zarvello"_s, dir);
     EXPECT_FALSE(second.isFirst());
-    EXPECT_TRUE(SingleInstance(u"zarvello-copy"_s, dir).isFirst())
-        << "another file name runs on its own";
     bool sent = false;
     std::thread asker([&] { sent = second.activateRunningCopy(3000); });
     EXPECT_TRUE(waitUntil([&] { return activations.count() == 1; }));
