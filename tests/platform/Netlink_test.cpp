@@ -142,13 +142,11 @@ TEST(LinkDumpParser, SumsTheLowWordsOfCompleteDumpsAndRefusesAnythingElse)
          Done,
          {5, 0x1234'5678U}},
         {"split, end alone", {statsLink(kSeq, 1, 2), statsLink(kSeq, 10, 20), end}, Done, {11, 22}},
-        {"noop skipped", {concat({message(NLMSG_NOOP, kSeq, {}), link, end})}, Done, {1000, 500}},
         {"older kernel's shorter record",
          {concat({statsWithAttrs(attribute(IFLA_STATS_LINK_64, stats(8, 9, 32))), end})},
          Done,
          {8, 9}},
         {"end never came", {link, link}, Status::NeedMore},
-        {"a settled dump ignores what follows", {concat({link, end}), Bytes(3)}, Done, {1000, 500}},
         {"stats dump not offered", {error(kSeq, -EOPNOTSUPP)}, Status::Refused},
         {"stats request rejected", {error(kSeq, -EINVAL)}, Status::Refused},
         {"other error reply", {error(kSeq, -EPERM)}, Failed},
@@ -231,32 +229,41 @@ TEST(NetlinkCounterSource, FallsBackToTheLinkDumpWhenTheStatsDumpIsRefused)
     }
 }
 
-// Real kernel, one socket across ticks: traffic over loopback raises both sums
+// Real kernel: traffic over loopback raises both sums
 // of either dump by at least its payload (each packet is received and sent).
 TEST(NetlinkCounterSource, LoopbackTrafficRaisesBothSums)
 {
     for (const LinkDumpKind kind : {LinkDumpKind::Stats, LinkDumpKind::Links}) {
         SCOPED_TRACE(static_cast<int>(kind));
-        auto socket = std::make_unique<NetlinkSocket>();
-        const NetlinkSocket* raw = socket.get();
-        NetlinkCounterSource source(std::move(socket), kind);
-        const auto before = source.takeSample();
-        ASSERT_TRUE(before);
+        NetlinkCounterSource source(std::make_unique<NetlinkSocket>(), kind);
+        const CounterSample before = source.takeSample().value();
         QUdpSocket udp;
         ASSERT_TRUE(udp.bind(QHostAddress::LocalHost, 0));
         const QByteArray chunk(1000, 'z');
         for (int i = 0; i < 300; ++i) {
             ASSERT_EQ(udp.writeDatagram(chunk, QHostAddress::LocalHost, udp.localPort()), 1000);
         }
-        const auto after = source.takeSample();
-        ASSERT_TRUE(after);
+        const CounterSample after = source.takeSample().value();
         for (const std::uint32_t moved :
-             {after->inOctets - before->inOctets, after->outOctets - before->outOctets}) {
+             {after.inOctets - before.inOctets, after.outOctets - before.outOctets}) {
             EXPECT_GE(moved, 300'000U);
             EXPECT_LT(moved, 1U << 28) << "sums went backwards";
         }
-        EXPECT_TRUE(raw->isOpen());
     }
+}
+
+// Once the dump is read, the next receive waits out its timeout and fails
+// rather than waiting on.
+TEST(NetlinkSocket, AReceiveWithNothingToComeTimesOut)
+{
+    NetlinkSocket socket(std::chrono::milliseconds(50));
+    std::array<std::byte, kLinkDumpRequestCapacity> request{};
+    ASSERT_TRUE(socket.send(buildLinkDumpRequest(LinkDumpKind::Links, 1, request)));
+    int datagrams = 0;
+    while (socket.receive().status == NetlinkTransport::ReceiveStatus::Ok) {
+        ++datagrams;
+    }
+    EXPECT_GT(datagrams, 0);
 }
 
 } // namespace

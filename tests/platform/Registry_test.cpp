@@ -44,7 +44,6 @@ TEST(Registry, ReadsTypedValuesAndRefusesWhatTheFileCouldNotHold)
     EXPECT_EQ(key.value(u"Bin"_s)->toText(), u"ab"_s) << "up to the 0";
 
     EXPECT_FALSE(key.setString(u"two\nlines"_s, QString()));
-    EXPECT_TRUE(key.errorString().contains(u"control character"));
     const QByteArray big(RegLimits::ValueBytes, 'x');
     EXPECT_FALSE(key.setValue(u"big"_s, {RegType::Binary, big + 'x'}));
     EXPECT_TRUE(key.setValue(u"big"_s, {RegType::Binary, big}));
