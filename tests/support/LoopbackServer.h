@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QPointer>
 #include <QTcpServer>
 #include <QTcpSocket>
 
@@ -30,14 +29,11 @@ public:
                 socket->setParent(this);
                 ++connections_;
                 received_.clear();
-                written_ = 0;
-                peer_ = socket;
+                connect(socket, &QTcpSocket::disconnected, this, [this] { ++ended_; });
                 if (behaviour == Behaviour::CloseAtOnce) {
                     socket->close();
                     continue;
                 }
-                connect(socket, &QTcpSocket::bytesWritten, this,
-                        [this](qint64 n) { written_ += n; });
                 connect(socket, &QTcpSocket::readyRead, this, [=, this] {
                     const bool waiting = received_.size() < requestSize;
                     received_ += socket->readAll();
@@ -52,33 +48,16 @@ public:
 
     [[nodiscard]] quint16 port() const { return server_.serverPort(); }
     [[nodiscard]] int connections() const { return connections_; }
-    // What the latest connection sent, and how much of the replies the system has taken.
+    // Connections the client has ended.
+    [[nodiscard]] int ended() const { return ended_; }
+    // What the latest connection sent.
     [[nodiscard]] const QByteArray& received() const { return received_; }
-    [[nodiscard]] qint64 written() const { return written_; }
-    // Sends more on the latest connection.
-    void send(const QByteArray& data)
-    {
-        if (peer_ != nullptr) {
-            peer_->write(data);
-        }
-    }
 
 private:
     QTcpServer server_;
     int connections_ = 0;
+    int ended_ = 0;
     QByteArray received_;
-    qint64 written_ = 0;
-    QPointer<QTcpSocket> peer_;
 };
-
-// A loopback port nobody listens on (taken from the system and given back).
-inline quint16 unusedLoopbackPort()
-{
-    QTcpServer probe;
-    if (!probe.listen(QHostAddress::LocalHost, 0)) {
-        throw std::runtime_error("no free loopback port");
-    }
-    return probe.serverPort();
-}
 
 } // namespace zarvello::test
