@@ -13,13 +13,12 @@ class LoopbackServer : public QObject
 {
 public:
     enum class Behaviour {
-        ReplyToRequest, // answers once the request (requestSize bytes) is in
+        ReplyToRequest, // answers once the 8-byte request is in
         Silent,         // accepts and reads, never answers
         CloseAtOnce,    // closes each connection as soon as it is accepted
     };
 
-    explicit LoopbackServer(Behaviour behaviour = Behaviour::ReplyToRequest, QByteArray reply = {},
-                            qsizetype requestSize = 8)
+    explicit LoopbackServer(Behaviour behaviour = Behaviour::ReplyToRequest, QByteArray reply = {})
     {
         if (!server_.listen(QHostAddress::LocalHost, 0)) {
             throw std::runtime_error("loopback server cannot listen");
@@ -28,20 +27,18 @@ public:
             while (QTcpSocket* socket = server_.nextPendingConnection()) {
                 socket->setParent(this);
                 ++connections_;
-                received_.clear();
                 connect(socket, &QTcpSocket::disconnected, this, [this] { ++ended_; });
-                if (behaviour == Behaviour::CloseAtOnce) {
-                    socket->close();
-                    continue;
-                }
                 connect(socket, &QTcpSocket::readyRead, this, [=, this] {
-                    const bool waiting = received_.size() < requestSize;
+                    const bool waiting = received_.size() < 8;
                     received_ += socket->readAll();
                     if (behaviour == Behaviour::ReplyToRequest && waiting &&
-                        received_.size() >= requestSize) {
+                        received_.size() >= 8) {
                         socket->write(reply);
                     }
                 });
+                if (behaviour == Behaviour::CloseAtOnce) {
+                    socket->close();
+                }
             }
         });
     }
@@ -50,7 +47,7 @@ public:
     [[nodiscard]] int connections() const { return connections_; }
     // Connections the client has ended.
     [[nodiscard]] int ended() const { return ended_; }
-    // What the latest connection sent.
+    // What the clients sent.
     [[nodiscard]] const QByteArray& received() const { return received_; }
 
 private:

@@ -67,7 +67,6 @@ TEST(GradProgress, DrawsFillAndBevelToTheExactPixel)
         {"full: gradient", {.position = 100}, {{1, 1, {2, 0, 253}}, {167, 14, {252, 0, 3}}}},
         {"1 of 3 fills 56 columns", {.position = 1, .max = 3},
          {{1, 1, {5, 0, 250}}, {55, 14, {250, 0, 5}}, {56, 1, kBack}, {56, 14, kBack}}},
-        {"a lowered max lowers the position", {.position = 40, .max = 10}, {{167, 8, {252, 0, 3}}}},
         {"empty, in the new palette", {}, {{1, 1, kBack}, {167, 14, kBack}}},
         {"MaxValue 0 is empty", {.max = 0}, {{1, 1, kBack}}},
         {"back colour", {.back = clLime}, {{1, 1, {0, 255, 0}}, {167, 14, {0, 255, 0}}}},
@@ -76,7 +75,6 @@ TEST(GradProgress, DrawsFillAndBevelToTheExactPixel)
           {2, 13, kShadow}, {166, 13, kShadow}, {168, 15, kShadow}, {3, 3, kBack}, {165, 12, kBack}}},
         {"no frame shows the parent", {.bevel = TBevelStyleExt::bsNone},
          {{0, 0, Qt::transparent}, {168, 15, Qt::transparent}, {1, 1, kBack}, {167, 14, kBack}}},
-        {"vertical, MaxValue 0 is empty", {.width = 20, .height = 100, .style = vertical, .max = 0}, {{1, 1, kBack}, {18, 98, kBack}}},
         {"vertical, position 0 is empty to the bottom", {.width = 20, .height = 100, .style = vertical}, {{1, 98, kBack}, {18, 97, kBack}}},
         {"vertical grows up to the end colour", {.width = 20, .height = 100, .style = vertical, .position = 50},
          {{1, 1, kBack}, {18, 49, kBack}, {1, 50, {255, 0, 0}}, {18, 51, {250, 0, 5}}, {1, 98, {10, 0, 245}}, {18, 99, kLight}}},
@@ -91,13 +89,6 @@ TEST(GradProgress, DrawsFillAndBevelToTheExactPixel)
         for (const auto& [x, y, colour] : pixels) {
             EXPECT_EQ(QColor::fromRgba(bar->image().pixel(x, y)), colour) << x << "," << y;
         }
-    }
-    // A drawn bar laid out anew, in one direction at a time.
-    const auto bar = makeBar({.position = 100});
-    for (const QSize size : {QSize(100, 16), QSize(100, 20)}) {
-        bar->resize(size);
-        EXPECT_EQ(bar->image().size(), size);
-        EXPECT_EQ(QColor::fromRgba(bar->image().pixel(98, size.height() - 2)), QColor(250, 0, 5));
     }
 }
 
@@ -121,9 +112,8 @@ TEST(GradProgress, PercentFigureComesFromTheFillLengthCentredAcrossTheBar)
     // Just fits inside two rings when measured with the UI font.
     const int across = QFontMetrics(QApplication::font()).horizontalAdvance("34%") + 10;
     // clang-format off
-    for (const auto& [look, text] : {std::pair{Look{.position = 100}, "100%"}, std::pair{Look{.position = 1, .max = 3}, "33%"},
+    for (const auto& [look, text] : {std::pair{Look{.position = 100}, "100%"},
                                      std::pair{Look{.width = 50, .position = 1, .max = 3}, "34%"}, // pixels, not the ratio
-                                     std::pair{Look{.max = 0}, "0%"},
                                      std::pair{Look{.width = across, .height = 50, .style = TStyle::gsVertical, .rings = 2, .position = 1, .max = 3}, "34%"}}) {
         // clang-format on
         SCOPED_TRACE(text);
@@ -135,13 +125,6 @@ TEST(GradProgress, PercentFigureComesFromTheFillLengthCentredAcrossTheBar)
         bar->setShowPercent(true);
         EXPECT_EQ(bar->image(), expected);
     }
-    const auto bar = makeBar({});
-    bar->setShowPercent(true);
-    const QImage small = bar->image().copy();
-    QFont font = bar->font();
-    font.setPixelSize(14);
-    bar->setFont(font);
-    EXPECT_NE(bar->image(), small) << "a new font redraws the figure";
 }
 
 TEST(GradProgress, NarrowVerticalBarTurnsItsTextInTheFirstListedFace)
@@ -179,30 +162,22 @@ TEST(GradProgress, NarrowVerticalBarTurnsItsTextInTheFirstListedFace)
     }
 }
 
-TEST(GradProgress, SettersClampAndRefuse)
+TEST(GradProgress, BevelMustLeaveRoomAndPositionStaysInRange)
 {
-    using Act = std::function<void(TGradProgress&)>;
-    const QSize meter(169, 16);
-    // From Position 40 of 100: {what, size, change, Position, MaxValue, bevel}
-    // clang-format off
-    const std::vector<std::tuple<const char*, QSize, Act, int, int, int>> rows{
-        {"negative position ignored", meter, [](auto& b) { b.setPosition(-5); }, 40, 100, 1},
-        {"position clamped to max", meter, [](auto& b) { b.setPosition(500); }, 100, 100, 1},
-        {"bevel 6 fits 16 high", meter, [](auto& b) { b.setBevelWidth(6); }, 40, 100, 6},
-        {"bevel 7 refused, 16 high", meter, [](auto& b) { b.setBevelWidth(7); }, 40, 100, 1},
-        {"bevel 6 fits 16 wide", {16, 100}, [](auto& b) { b.setBevelWidth(6); }, 40, 100, 6},
-        {"bevel 7 refused, 16 wide", {16, 100}, [](auto& b) { b.setBevelWidth(7); }, 40, 100, 1},
-        {"bevel above 10 is 10", {169, 40}, [](auto& b) { b.setBevelWidth(25); }, 40, 100, 10},
-        {"step beyond max", meter, [](auto& b) { b.setStep(INT_MAX); b.Stepit(); }, 100, 100, 1},
-    };
-    // clang-format on
-    for (const auto& [what, size, change, position, max, bevel] : rows) {
-        SCOPED_TRACE(what);
-        const auto bar = makeBar({.width = size.width(), .height = size.height(), .position = 40});
-        change(*bar);
-        EXPECT_EQ(std::tuple(bar->Position(), bar->MaxValue(), bar->BevelWidth()),
-                  std::tuple(position, max, bevel));
+    // {size, rings asked, rings kept}
+    for (const auto& [size, asked, kept] :
+         {std::tuple{QSize(169, 16), 6, 6}, std::tuple{QSize(169, 16), 7, 1},
+          std::tuple{QSize(16, 100), 6, 6}, std::tuple{QSize(16, 100), 7, 1},
+          std::tuple{QSize(169, 40), 25, 10}}) {
+        const auto bar = makeBar({.width = size.width(), .height = size.height(), .rings = asked});
+        EXPECT_EQ(bar->BevelWidth(), kept) << size.width() << "x" << size.height() << ", " << asked;
     }
+    const auto bar = makeBar({.position = 40});
+    bar->setPosition(-5);
+    EXPECT_EQ(bar->Position(), 40) << "a negative position is ignored";
+    bar->setStep(INT_MAX);
+    bar->Stepit();
+    EXPECT_EQ(bar->Position(), 100) << "a step is clamped like any position";
 }
 
 } // namespace
