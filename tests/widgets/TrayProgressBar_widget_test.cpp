@@ -138,9 +138,8 @@ TEST(TrayProgressBar, ShowsAFramedBarWhenActiveAndTheMaxIconForAFullOne)
 
 TEST(TrayProgressBar, ADoubleClickIsClickDoubleClickClickAndUnhandledEventsAreDropped)
 {
-    TTrayProgressBar bar;
-    for (const auto reason :
-         {QSystemTrayIcon::Trigger, QSystemTrayIcon::DoubleClick, QSystemTrayIcon::Context}) {
+    TTrayProgressBar bar; // a double click first, so no click came before it
+    for (const auto reason : {QSystemTrayIcon::DoubleClick, QSystemTrayIcon::Context}) {
         EXPECT_NO_THROW(Q_EMIT bar.trayIcon()->activated(reason));
     }
     std::string got;
