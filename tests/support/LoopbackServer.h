@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QPointer>
 #include <QTcpServer>
 #include <QTcpSocket>
 
@@ -14,13 +13,12 @@ class LoopbackServer : public QObject
 {
 public:
     enum class Behaviour {
-        ReplyToRequest, // answers once the request (requestSize bytes) is in
+        ReplyToRequest, // answers once the 8-byte request is in
         Silent,         // accepts and reads, never answers
         CloseAtOnce,    // closes each connection as soon as it is accepted
     };
 
-    explicit LoopbackServer(Behaviour behaviour = Behaviour::ReplyToRequest, QByteArray reply = {},
-                            qsizetype requestSize = 8)
+    explicit LoopbackServer(Behaviour behaviour = Behaviour::ReplyToRequest, QByteArray reply = {})
     {
         if (!server_.listen(QHostAddress::LocalHost, 0)) {
             throw std::runtime_error("loopback server cannot listen");
@@ -29,56 +27,34 @@ public:
             while (QTcpSocket* socket = server_.nextPendingConnection()) {
                 socket->setParent(this);
                 ++connections_;
-                received_.clear();
-                written_ = 0;
-                peer_ = socket;
-                if (behaviour == Behaviour::CloseAtOnce) {
-                    socket->close();
-                    continue;
-                }
-                connect(socket, &QTcpSocket::bytesWritten, this,
-                        [this](qint64 n) { written_ += n; });
+                connect(socket, &QTcpSocket::disconnected, this, [this] { ++ended_; });
                 connect(socket, &QTcpSocket::readyRead, this, [=, this] {
-                    const bool waiting = received_.size() < requestSize;
+                    const bool waiting = received_.size() < 8;
                     received_ += socket->readAll();
                     if (behaviour == Behaviour::ReplyToRequest && waiting &&
-                        received_.size() >= requestSize) {
+                        received_.size() >= 8) {
                         socket->write(reply);
                     }
                 });
+                if (behaviour == Behaviour::CloseAtOnce) {
+                    socket->close();
+                }
             }
         });
     }
 
     [[nodiscard]] quint16 port() const { return server_.serverPort(); }
     [[nodiscard]] int connections() const { return connections_; }
-    // What the latest connection sent, and how much of the replies the system has taken.
+    // Connections the client has ended.
+    [[nodiscard]] int ended() const { return ended_; }
+    // What the clients sent.
     [[nodiscard]] const QByteArray& received() const { return received_; }
-    [[nodiscard]] qint64 written() const { return written_; }
-    // Sends more on the latest connection.
-    void send(const QByteArray& data)
-    {
-        if (peer_ != nullptr) {
-            peer_->write(data);
-        }
-    }
 
 private:
     QTcpServer server_;
     int connections_ = 0;
+    int ended_ = 0;
     QByteArray received_;
-    qint64 written_ = 0;
-    QPointer<QTcpSocket> peer_;
 };
-
-// A loopback port nobody listens on (taken from the system and given back).
-inline quint16 unusedLoopbackPort()
-{
-    QTcpServer probe;
-    if (!probe.listen(QHostAddress::LocalHost, 0)) {
-        throw std::runtime_error("no free loopback port");
-    }
-    return probe.serverPort();
-}
 
 } // namespace zarvello::test
