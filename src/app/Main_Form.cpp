@@ -586,10 +586,13 @@ QRect TForm_Main::closeBoxRect() const
 
 QImage TForm_Main::renderFrame() const
 {
-    QImage image(size(), QImage::Format_RGB32);
+    // At the screen's device pixels: a doubled screen gets a sharp caption, not a blown-up one.
+    const qreal ratio = devicePixelRatioF();
+    QImage image(size() * ratio, QImage::Format_RGB32);
+    image.setDevicePixelRatio(ratio);
     QPainter p(&image);
     const QPalette& pal = palette();
-    const QRect outer = image.rect();
+    const QRect outer = rect();
     p.fillRect(outer, toQColor(clBtnFace, pal));
     // A raised three-pixel border.
     p.setPen(pal.color(QPalette::Light));

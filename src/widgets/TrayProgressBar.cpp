@@ -1,12 +1,15 @@
 #include "widgets/TrayProgressBar.h"
 
 #include <QCursor>
+#include <QFontInfo>
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QPainter>
 #include <QPixmap>
+#include <QScreen>
 #include <QStyleHints>
 #include <QTimer>
+#include <QtMath>
 
 #include <algorithm>
 #include <cstdint>
@@ -52,19 +55,19 @@ QString leftChars(const QString& text, qsizetype count)
 
 } // namespace
 
-int trayFilledColumns(int min, int max, int position)
+int trayFilledColumns(int min, int max, int position, int columns)
 {
     const auto [offset, width] = spanOf(min, max, position);
     if (width == 0) {
         return 1;
     }
-    const std::int64_t scaled = offset * kTrayIconSize;
-    std::int64_t columns = scaled / width;
+    const std::int64_t scaled = offset * columns;
+    std::int64_t filled = scaled / width;
     const std::int64_t twiceRest = 2 * (scaled % width);
-    if (twiceRest > width || (twiceRest == width && (columns & 1) != 0)) {
-        ++columns;
+    if (twiceRest > width || (twiceRest == width && (filled & 1) != 0)) {
+        ++filled;
     }
-    return static_cast<int>(columns);
+    return static_cast<int>(filled);
 }
 
 int trayPercent(int min, int max, int position)
@@ -85,18 +88,24 @@ QFont trayDrawingFont(const QFont& font)
 
 QImage drawTrayProgress(const TrayProgressLook& look)
 {
-    const int filled = trayFilledColumns(look.min, look.max, look.position);
+    const int scale = std::max(look.scale, 1);
+    const int side = kTrayIconSize * scale;
+    const int filled = trayFilledColumns(look.min, look.max, look.position, side);
     const QColor fontColour = toQColor(look.fontColor);
     // The marker only has to differ from the figure's colour.
     const QRgb marker = fontColour.rgb() == kYellow ? kLime : kYellow;
 
-    QImage image(kTrayIconSize, kTrayIconSize, QImage::Format_RGB32);
+    QImage image(side, side, QImage::Format_RGB32);
     image.fill(marker);
     if (look.showText) {
         QPainter painter(&image);
-        painter.setFont(look.font);
+        QFont font = look.font;
+        if (scale > 1) {
+            font.setPixelSize(QFontInfo(look.font).pixelSize() * scale);
+        }
+        painter.setFont(font);
         painter.setPen(fontColour);
-        painter.drawText(QRect(0, 0, kTrayIconSize, kTrayIconSize),
+        painter.drawText(QRect(0, 0, side, side),
                          Qt::AlignCenter | Qt::TextSingleLine | Qt::TextDontClip,
                          QString::number(trayPercent(look.min, look.max, look.position)));
     }
@@ -106,9 +115,9 @@ QImage drawTrayProgress(const TrayProgressLook& look)
     const QRgb fore = toQColor(look.foreColor).rgb();
     const QRgb back = toQColor(look.backColor).rgb();
     const bool vertical = look.kind == TPBKind::pkVertical;
-    constexpr int last = kTrayIconSize - 1;
-    for (int c = 0; c < kTrayIconSize; ++c) {
-        for (int r = 0; r < kTrayIconSize; ++r) {
+    const int last = side - 1;
+    for (int c = 0; c < side; ++c) {
+        for (int r = 0; r < side; ++r) {
             const int x = vertical ? last - r : c;
             const int y = vertical ? last - c : r;
             auto* pixel = reinterpret_cast<QRgb*>(image.scanLine(y)) + x;
@@ -122,13 +131,16 @@ QImage drawTrayProgress(const TrayProgressLook& look)
 
     if (look.borderStyle == TBorderStyle::bsSingle) {
         const QRgb border = toQColor(look.borderColor).rgb();
-        for (int i = 0; i < kTrayIconSize; ++i) {
-            image.setPixel(i, 0, border);
-            image.setPixel(i, last, border);
-            image.setPixel(0, i, border);
-            image.setPixel(last, i, border);
+        for (int ring = 0; ring < scale; ++ring) {
+            for (int i = 0; i < side; ++i) {
+                image.setPixel(i, ring, border);
+                image.setPixel(i, last - ring, border);
+                image.setPixel(ring, i, border);
+                image.setPixel(last - ring, i, border);
+            }
         }
     }
+    image.setDevicePixelRatio(scale);
     return image;
 }
 
@@ -331,6 +343,9 @@ void TTrayProgressBar::refresh()
     if (look_.position == look_.max && !maxIcon_.isNull()) {
         tray_.setIcon(maxIcon_);
     } else {
+        // Drawn at the tray's device pixels, so a doubled screen gets a sharp icon.
+        const QScreen* screen = QGuiApplication::primaryScreen();
+        look_.scale = screen != nullptr ? qCeil(screen->devicePixelRatio()) : 1;
         image_ = drawTrayProgress(look_);
         percent = trayPercent(look_.min, look_.max, look_.position);
         tray_.setIcon(QIcon(QPixmap::fromImage(image_)));

@@ -35,21 +35,23 @@ struct TrayProgressLook
     TColor borderColor = clBlack;
     QFont font; // used as given: pass it through trayDrawingFont()
     TColor fontColor = clBlack;
+    int scale = 1; // device pixels per icon pixel: 2 on a doubled screen
 };
 
 inline constexpr int kTrayIconSize = 16;
 inline constexpr int kTrayToolTipLength = 62; // what the component keeps of ToolTip
 inline constexpr int kTrayTipLength = 63;     // what the tray is given after formatting
 
-// Filled columns 0..16: round half to even of (position - min) * 16 / (max - min); 1 when
-// min == max. Exact integer arithmetic, so ties are ties and the full int range works.
-[[nodiscard]] int trayFilledColumns(int min, int max, int position);
+// Filled columns 0..columns: round half to even of (position - min) * columns / (max - min);
+// 1 when min == max. Exact integer arithmetic, so ties are ties and the full int range works.
+[[nodiscard]] int trayFilledColumns(int min, int max, int position, int columns = kTrayIconSize);
 // Percent 0..100, truncated; 100 when min == max.
 [[nodiscard]] int trayPercent(int min, int max, int position);
 // The font the figure is drawn with: glyph pixels must come out in exactly the pen colour,
 // because the fill tells figure from background by exact colour.
 [[nodiscard]] QFont trayDrawingFont(const QFont& font);
-// The 16 x 16 progress image, Format_RGB32.
+// The 16 x 16 progress image, Format_RGB32; at a scale of 2, the same rules drawn on
+// 32 x 32 device pixels (a two-pixel border, a figure twice the size).
 [[nodiscard]] QImage drawTrayProgress(const TrayProgressLook& look);
 // The tip: with progressInHint, each "%s" (either case) becomes "<percent>%" and "%%" a "%";
 // otherwise the text unchanged. At most kTrayTipLength characters.

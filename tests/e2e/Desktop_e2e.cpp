@@ -33,5 +33,30 @@ TEST_F(Desktop, UnderWaylandItChoosesXWayland)
     EXPECT_NE(windowOf(app), 0UL);
 }
 
+// On a doubled screen everything is twice the size, in the same corner, and the caption is
+// drawn at device pixels: its text has edges no blown-up 1x drawing could have.
+TEST_F(Desktop, AtTwiceTheScaleTheWindowDoublesAndStaysSharp)
+{
+    Child& app = start(ZARVELLO_PROGRAM, {}, {{"QT_SCALE_FACTOR", "2"}});
+    const Win main = windowOf(app);
+    ASSERT_NE(main, 0UL);
+    const QRect area = x().workArea();
+    EXPECT_TRUE(waitUntil([&] {
+        return x().frame(main) == QRect(area.right() + 1 - 360, area.top(), 360, 206);
+    })) << "at "
+        << x().frame(main).x() << "," << x().frame(main).y() << " " << x().frame(main).width()
+        << "x" << x().frame(main).height();
+    // In a 1x drawing scaled up, every pixel equals its right neighbour at even columns.
+    const QByteArray caption = x().pixels(main, "200x26+6+6");
+    ASSERT_EQ(caption.size(), 200 * 26 * 3);
+    int oddEdges = 0;
+    for (int y = 0; y < 26; ++y)
+        for (int x0 = 0; x0 + 2 < 200; x0 += 2)
+            oddEdges +=
+                caption.mid((y * 200 + x0) * 3, 3) != caption.mid((y * 200 + x0 + 1) * 3, 3);
+    EXPECT_GT(oddEdges, 0);
+    EXPECT_NE(x().trayIcon(app.pid()), 0UL) << "no tray icon";
+}
+
 } // namespace
 } // namespace zarvello::e2e

@@ -50,6 +50,50 @@ TEST(TrayProgressDrawing, FillsRoundedColumnsFromTheStartEdge)
     }
 }
 
+// On a doubled screen the same rules are drawn on 32 x 32 device pixels, not blown up.
+TEST(TrayProgressDrawing, AtTwiceTheScaleTheRulesUseEveryDevicePixel)
+{
+    TrayProgressLook look; // horizontal, framed, black figure
+    look.position = 47;
+    look.showText = false;
+    look.foreColor = clBlue;
+    look.borderColor = clRed;
+    look.font = trayDrawingFont(QFont("Arial", 8));
+    look.scale = 2;
+    const QImage image = drawTrayProgress(look);
+    ASSERT_EQ(image.size(), QSize(32, 32));
+    EXPECT_EQ(image.devicePixelRatio(), 2.0);
+    QString rows;
+    for (const int y : {0, 1, 2, 29, 30, 31}) {
+        for (const int x : {0, 1, 2, 14, 15, 16, 29, 30, 31}) {
+            const QRgb p = image.pixel(x, y);
+            rows += p == toQColor(clRed).rgb() ? 'B' : p == toQColor(clBlue).rgb() ? 'f' : '.';
+        }
+        rows += ' ';
+    }
+    // A two-pixel border; 47 % fills columns 0-14 of 32 (16 columns would give 8, doubled 16).
+    EXPECT_EQ(rows.toStdString(), "BBBBBBBBB BBBBBBBBB BBff...BB BBff...BB BBBBBBBBB BBBBBBBBB ");
+
+    // The figure is drawn twice the size, in the font colour on the empty part.
+    const auto figurePixels = [&](int scale) {
+        look.position = 0;
+        look.showText = true;
+        look.borderStyle = TBorderStyle::bsNone;
+        look.scale = scale;
+        const QImage drawn = drawTrayProgress(look);
+        int count = 0;
+        for (int y = 0; y < drawn.height(); ++y) {
+            for (int x = 0; x < drawn.width(); ++x) {
+                count += drawn.pixel(x, y) == toQColor(clBlack).rgb();
+            }
+        }
+        return count;
+    };
+    const int single = figurePixels(1);
+    EXPECT_GT(single, 0);
+    EXPECT_GE(figurePixels(2), 3 * single);
+}
+
 TEST(TrayProgressDrawing, TipFillsInThePercentAndIsCut)
 {
     for (const auto& [toolTip, inHint, tip] :
