@@ -121,7 +121,7 @@ TEST(MeterTick, WritesLabelsAndBarsFromTheLiveFixedPeak)
     EXPECT_EQ(m.form.InBar()->Position(), 32000);
 }
 
-TEST(MeterCommands, SettingsDropsAlwaysOnTopAndALabelOpensTheMenu)
+TEST(MeterCommands, SettingsDropsAlwaysOnTopAndALabelOrTheCaptionOpensTheMenu)
 {
     Meter m;
     m.form.show();
@@ -136,6 +136,9 @@ TEST(MeterCommands, SettingsDropsAlwaysOnTopAndALabelOpensTheMenu)
     EXPECT_FALSE(m.form.PopupMenu1()->isVisible());
     QTest::mouseClick(label, Qt::RightButton);
     EXPECT_TRUE(m.form.PopupMenu1()->isVisible());
+    m.form.PopupMenu1()->hide();
+    QTest::mouseClick(&m.form, Qt::RightButton, {}, m.form.captionRect().center());
+    EXPECT_TRUE(m.form.PopupMenu1()->isVisible()) << "the caption's menu";
     m.form.PopupMenu1()->hide();
 }
 
@@ -212,10 +215,11 @@ TEST(MeterWindow, FrameIsRaisedAndTheCaptionShadesInTwentyBands)
             << band;
     }
     const int r = frame.width() - 1, b = frame.height() - 1;
-    EXPECT_EQ((std::vector{frame.pixel(0, 0), frame.pixel(r, b), frame.pixel(1, b - 1),
-                           frame.pixel(r - 1, 1)}),
-              (std::vector{pal.color(QPalette::Light).rgb(), pal.color(QPalette::Shadow).rgb(),
-                           pal.color(QPalette::Dark).rgb(), pal.color(QPalette::Dark).rgb()}));
+    EXPECT_EQ((std::vector{frame.pixel(0, 0), frame.pixel(0, b - 1), frame.pixel(r, b),
+                           frame.pixel(1, b - 1), frame.pixel(r - 1, 1)}),
+              (std::vector{pal.color(QPalette::Light).rgb(), pal.color(QPalette::Light).rgb(),
+                           pal.color(QPalette::Shadow).rgb(), pal.color(QPalette::Dark).rgb(),
+                           pal.color(QPalette::Dark).rgb()}));
 }
 
 } // namespace

@@ -19,6 +19,7 @@ TEST(Figures, CaptionsScalesAndTrayPosition)
         {"bytes", {true, 12345, 0, 12345, 0, 0}, {}, "12.3 KBs", "12 KBs", 12345, 12, 12},
         {"bits; the tray still counts bytes", {true, 12345, 0, 12345, 0, 0}, {.kiloBytes = false}, "98.8 Kbs", "98 Kbs", 12345, 12, 12},
         {"no peak yet", {true, 500, 0, 0, 0, 0}, {}, "0.5 KBs", "0 KBs", 1, 1, 1},
+        {"a peak of one byte is a peak", {true, 0, 0, 1, 0, 0}, {}, "0.0 KBs", "0 KBs", 1, 0, 0},
         {"peak under a thousand", {true, -40, 0, 500, 0, 0}, {}, "0.0 KBs", "0 KBs", 500, 0, 0},
         {"negative peak", {true, -4000, 0, -5000, 0, 0}, {}, "-4.0 KBs", "-5 KBs", 1, 1, 0},
         {"peak × 8 beyond 32 bits", {true, 0, 0, 300000000, 0, 0}, {.kiloBytes = false}, "0.0 Kbs", "2400000 Kbs", 300000000, 300000, 0},
@@ -34,6 +35,8 @@ TEST(Figures, CaptionsScalesAndTrayPosition)
         EXPECT_EQ(w.trayMax, row.trayMax);
         EXPECT_EQ(w.trayPosition, row.trayPosition);
     }
+    const FigureOptions bits{.kiloBytes = false};
+    EXPECT_EQ(computeFigures({true, 0, 1000, 1000, 0, 0}, bits, QLocale::c()).outSpeed, "8.0 Kbs");
 }
 
 } // namespace

@@ -176,6 +176,10 @@ TEST(RegFormat, RefusesBadTextNamingTheLine)
                             '\\' + QByteArray(RegLimits::KeyPathBytes - 18 - 256 * 63 - 1, 'k');
     EXPECT_TRUE(parseRegFile("REGEDIT4\n[" + path + "]\n").ok());
     cases.push_back({"REGEDIT4\n[" + path + "k]\n", 2, "key path longer than 16384 bytes"});
+    const QByteArray data = "REGEDIT4\n[HKEY_USERS]\n\"v\"=hex:" +
+                            QByteArray("00,").repeated(RegLimits::ValueBytes - 1) + "00";
+    EXPECT_TRUE(parseRegFile(data + "\n").ok());
+    cases.push_back({data + ",00\n", 3, "value data longer than 16384 bytes"});
     for (const auto& [text, line, message] : cases) {
         SCOPED_TRACE(message);
         const RegParseResult r = parseRegFile(text);

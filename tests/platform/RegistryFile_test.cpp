@@ -102,6 +102,19 @@ TEST_F(RegistryFileTest, SavesAtCloseUnderTheLockAndKeepsOtherProgramsChanges)
     EXPECT_TRUE(setAndClose(b, u"In"_s, 5).contains(u"not a regular file (a FIFO), so it is not"));
 }
 
+TEST_F(RegistryFileTest, AFileOfExactlyTheSizeLimitReadsAndOneByteMoreDoesNot)
+{
+    ASSERT_TRUE(QDir().mkpath(folder));
+    QByteArray text = "REGEDIT4\n";
+    text += QByteArray(RegLimits::FileBytes - text.size(), '\n');
+    for (const bool over : {false, true}) {
+        QFile out(file);
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly) && out.write(text + (over ? "\n" : "")) > 0);
+        out.close();
+        EXPECT_EQ(RegistryFile(file).loadError().isEmpty(), !over) << "one byte over: " << over;
+    }
+}
+
 // A file that cannot be used is copied aside whole (past the size cap too) and
 // replaced only once that copy exists.
 TEST_F(RegistryFileTest, AnUnusableFileIsReplacedOnlyOnceItIsCopiedAside)

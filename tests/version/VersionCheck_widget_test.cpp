@@ -32,6 +32,7 @@ TEST(VersionCheck, AsksOnceAndShowsTheNoticeWhenTheFirstReplyNamesAnotherVersion
              {":www.example.org", true, "", "www.example.org"},
              {"2.1\r\n\x7f\x85", true, "2.1\u240D\u240A\u2421\uFFFD", ""}, // control characters shown visibly
              {B("2.1\0:evil.example.org", 21), false, "2.1", ""}, // the text ends at a zero
+             {B("\0" "2.1:evil.example.org", 21), true, "", ""},   // even a zero at the start
              {huge, true, "2.2", huge.mid(4, TVersionCheck::kMaxReplyBytes - 4)}}) {
         // clang-format on
         SCOPED_TRACE(reply.left(30).toStdString());
