@@ -134,7 +134,9 @@ TEST(MeterCommands, SettingsDropsAlwaysOnTopAndALabelOrTheCaptionOpensTheMenu)
     QLabel* label = m.form.label(MeterControl::InSpeed);
     QTest::mouseClick(label, Qt::LeftButton);
     EXPECT_FALSE(m.form.PopupMenu1()->isVisible());
-    QTest::mouseClick(label, Qt::RightButton);
+    QTest::mousePress(label, Qt::RightButton);
+    EXPECT_FALSE(m.form.PopupMenu1()->isVisible()) << "the menu waits for the release";
+    QTest::mouseRelease(label, Qt::RightButton);
     EXPECT_TRUE(m.form.PopupMenu1()->isVisible());
     m.form.PopupMenu1()->hide();
     QTest::mouseClick(&m.form, Qt::RightButton, {}, m.form.captionRect().center());

@@ -75,7 +75,8 @@ TEST(GradProgress, DrawsFillAndBevelToTheExactPixel)
           {2, 13, kShadow}, {166, 13, kShadow}, {168, 15, kShadow}, {3, 3, kBack}, {165, 12, kBack}}},
         {"no frame shows the parent", {.bevel = TBevelStyleExt::bsNone},
          {{0, 0, Qt::transparent}, {168, 15, Qt::transparent}, {1, 1, kBack}, {167, 14, kBack}}},
-        {"vertical, position 0 is empty to the bottom", {.width = 20, .height = 100, .style = vertical}, {{1, 98, kBack}, {18, 97, kBack}}},
+        {"vertical, position 0 is empty to the bottom", {.width = 20, .height = 100, .style = vertical, .bevel = TBevelStyleExt::bsNone},
+         {{1, 98, kBack}, {18, 97, kBack}, {1, 99, Qt::transparent}}},
         {"vertical grows up to the end colour", {.width = 20, .height = 100, .style = vertical, .position = 50},
          {{1, 1, kBack}, {18, 49, kBack}, {1, 50, {255, 0, 0}}, {18, 51, {250, 0, 5}}, {1, 98, {10, 0, 245}}, {18, 99, kLight}}},
     };
