@@ -8,7 +8,8 @@
 namespace zarvello {
 namespace {
 
-struct Ident {
+struct Ident
+{
     TColor colour;
     std::string_view name;
 };
@@ -65,35 +66,63 @@ std::pair<QPalette::ColorGroup, QPalette::ColorRole> systemRole(std::uint32_t in
 {
     using P = QPalette;
     switch (index) {
-    case 0: return {P::Active, P::Button};                // scroll bar
-    case 1: return {P::Active, P::Dark};                  // desktop
-    case 2: return {P::Active, P::Highlight};             // active caption
-    case 3: return {P::Inactive, P::Mid};                 // inactive caption
-    case 4: return {P::Active, P::Window};                // menu
-    case 5: return {P::Active, P::Base};                  // window
-    case 6: return {P::Active, P::Shadow};                // window frame
-    case 7: return {P::Active, P::WindowText};            // menu text
-    case 8: return {P::Active, P::WindowText};            // window text
-    case 9: return {P::Active, P::HighlightedText};       // caption text
+    case 0:
+        return {P::Active, P::Button}; // scroll bar
+    case 1:
+        return {P::Active, P::Dark}; // desktop
+    case 2:
+        return {P::Active, P::Highlight}; // active caption
+    case 3:
+        return {P::Inactive, P::Mid}; // inactive caption
+    case 4:
+        return {P::Active, P::Window}; // menu
+    case 5:
+        return {P::Active, P::Base}; // window
+    case 6:
+        return {P::Active, P::Shadow}; // window frame
+    case 7:
+        return {P::Active, P::WindowText}; // menu text
+    case 8:
+        return {P::Active, P::WindowText}; // window text
+    case 9:
+        return {P::Active, P::HighlightedText}; // caption text
     case 10:
-    case 11: return {P::Active, P::Window};               // borders
-    case 12: return {P::Active, P::Dark};                 // application workspace
-    case 13: return {P::Active, P::Highlight};
-    case 14: return {P::Active, P::HighlightedText};
-    case 15: return {P::Active, P::Button};               // button face
-    case 16: return {P::Active, P::Dark};                 // button shadow
-    case 17: return {P::Disabled, P::Text};               // grey text
-    case 18: return {P::Active, P::ButtonText};
-    case 19: return {P::Inactive, P::HighlightedText};    // inactive caption text
-    case 20: return {P::Active, P::Light};                // button highlight
-    case 21: return {P::Active, P::Shadow};               // 3-D dark shadow
-    case 22: return {P::Active, P::Midlight};             // 3-D light
-    case 23: return {P::Active, P::ToolTipText};
-    case 24: return {P::Active, P::ToolTipBase};
-    case 26: return {P::Active, P::Link};                 // hot light
-    case 27: return {P::Active, P::Highlight};            // gradient active caption
-    case 28: return {P::Inactive, P::Highlight};          // gradient inactive caption
-    default: return {P::Active, P::Window};
+    case 11:
+        return {P::Active, P::Window}; // borders
+    case 12:
+        return {P::Active, P::Dark}; // application workspace
+    case 13:
+        return {P::Active, P::Highlight};
+    case 14:
+        return {P::Active, P::HighlightedText};
+    case 15:
+        return {P::Active, P::Button}; // button face
+    case 16:
+        return {P::Active, P::Dark}; // button shadow
+    case 17:
+        return {P::Disabled, P::Text}; // grey text
+    case 18:
+        return {P::Active, P::ButtonText};
+    case 19:
+        return {P::Inactive, P::HighlightedText}; // inactive caption text
+    case 20:
+        return {P::Active, P::Light}; // button highlight
+    case 21:
+        return {P::Active, P::Shadow}; // 3-D dark shadow
+    case 22:
+        return {P::Active, P::Midlight}; // 3-D light
+    case 23:
+        return {P::Active, P::ToolTipText};
+    case 24:
+        return {P::Active, P::ToolTipBase};
+    case 26:
+        return {P::Active, P::Link}; // hot light
+    case 27:
+        return {P::Active, P::Highlight}; // gradient active caption
+    case 28:
+        return {P::Inactive, P::Highlight}; // gradient inactive caption
+    default:
+        return {P::Active, P::Window};
     }
 }
 

@@ -11,7 +11,8 @@ namespace zarvello {
 
 // A colour as the program stores it: 0x00BBGGRR, a system colour
 // (0x80000000 + index, resolved through the palette when drawn), or clNone.
-struct TColor {
+struct TColor
+{
     std::uint32_t value = 0;
 
     [[nodiscard]] constexpr bool isSystem() const { return (value & 0xFF000000u) == 0x80000000u; }

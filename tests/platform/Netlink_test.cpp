@@ -137,7 +137,10 @@ TEST(LinkDumpParser, SumsTheLowWordsOfCompleteDumpsAndRefusesAnythingElse)
     const std::vector<Case> cases = {
         {"no links", {end}, Done},
         {"two links", {concat({link, link, end})}, Done, {2000, 1000}},
-        {"header-only no-op skipped", {concat({message(NLMSG_NOOP, kSeq, {}), link, end})}, Done, {1000, 500}},
+        {"header-only no-op skipped",
+         {concat({message(NLMSG_NOOP, kSeq, {}), link, end})},
+         Done,
+         {1000, 500}},
         {"64-bit counters enter as their low word",
          {concat({statsLink(kSeq, 0x1'0000'0005ULL, 0xAB'1234'5678ULL), end})},
          Done,
