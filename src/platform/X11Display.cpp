@@ -1,5 +1,6 @@
 #include "platform/X11Display.h"
 
+#include <QByteArray>
 #include <QtGlobal>
 #include <X11/Xlib.h>
 
@@ -15,7 +16,7 @@ bool chooseX11Platform()
         return false;
     }
     XCloseDisplay(display);
-    qputenv("QT_QPA_PLATFORM", "xcb");
+    qputenv("QT_QPA_PLATFORM", QByteArrayLiteral("xcb"));
     return true;
 }
 
