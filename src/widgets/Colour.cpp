@@ -80,10 +80,9 @@ std::pair<QPalette::ColorGroup, QPalette::ColorRole> systemRole(std::uint32_t in
         return {P::Active, P::Base}; // window
     case 6:
         return {P::Active, P::Shadow}; // window frame
-    case 7:
-        return {P::Active, P::WindowText}; // menu text
-    case 8:
-        return {P::Active, P::WindowText}; // window text
+    case 7:                            // menu text
+    case 8:                            // window text
+        return {P::Active, P::WindowText};
     case 9:
         return {P::Active, P::HighlightedText}; // caption text
     case 10:
