@@ -33,6 +33,24 @@ TEST_F(Desktop, UnderWaylandItChoosesXWayland)
     EXPECT_NE(windowOf(app), 0UL);
 }
 
+// Off X11 it says once what will not work, and runs on without it until told to close.
+TEST_F(Desktop, OffX11ItSaysOnceWhatWillNotWorkAndRunsOn)
+{
+    const QString log = path("output.txt");
+    Child& app = start(ZARVELLO_PROGRAM, {}, {{"QT_QPA_PLATFORM", "offscreen"}}, log);
+    const auto output = [&] {
+        QFile file(log);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    };
+    const QByteArray notice = "Zarvello: the Qt platform is \"offscreen\", not X11 (xcb): staying "
+                              "on top, hiding from the task bar and the Ctrl+M key will not work\n";
+    ASSERT_TRUE(waitUntil([&] { return output().contains(notice) || !app.running(); }));
+    ASSERT_TRUE(app.running()) << output().toStdString();
+    app.signal(SIGTERM);
+    EXPECT_TRUE(app.endsCleanly());
+    EXPECT_EQ(output().count(notice), 1) << output().toStdString();
+}
+
 // On a doubled screen everything is twice the size, in the same corner, and the caption is
 // drawn at device pixels: its text has edges no blown-up 1x drawing could have.
 TEST_F(Desktop, AtTwiceTheScaleTheWindowDoublesAndStaysSharp)
