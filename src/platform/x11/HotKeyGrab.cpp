@@ -120,6 +120,17 @@ unsigned long keysymOfVirtualKey(int virtualKey)
     return named != kNamedKeys.end() ? named->keysym : 0;
 }
 
+// A shortcut code's modifier flags, as X grabs them and as Qt reports them.
+struct ModifierFlag
+{
+    int shortCut;
+    unsigned int x;
+    Qt::KeyboardModifier qt;
+};
+constexpr std::array kModifierFlags{ModifierFlag{kShortCutShift, ShiftMask, Qt::ShiftModifier},
+                                    ModifierFlag{kShortCutCtrl, ControlMask, Qt::ControlModifier},
+                                    ModifierFlag{kShortCutAlt, Mod1Mask, Qt::AltModifier}};
+
 // Empty for 0 and for codes whose key has no keysym.
 std::optional<XKeyChord> decodeShortCut(int shortCut)
 {
@@ -128,14 +139,8 @@ std::optional<XKeyChord> decodeShortCut(int shortCut)
         return std::nullopt;
     }
     XKeyChord chord{keysym, 0};
-    if ((shortCut & kShortCutShift) != 0) {
-        chord.modifiers |= ShiftMask;
-    }
-    if ((shortCut & kShortCutCtrl) != 0) {
-        chord.modifiers |= ControlMask;
-    }
-    if ((shortCut & kShortCutAlt) != 0) {
-        chord.modifiers |= Mod1Mask;
+    for (const ModifierFlag& flag : kModifierFlags) {
+        chord.modifiers |= (shortCut & flag.shortCut) != 0 ? flag.x : 0U;
     }
     return chord;
 }
@@ -143,14 +148,8 @@ std::optional<XKeyChord> decodeShortCut(int shortCut)
 Qt::KeyboardModifiers qtModifiersOfShortCut(int shortCut)
 {
     Qt::KeyboardModifiers modifiers;
-    if ((shortCut & kShortCutShift) != 0) {
-        modifiers |= Qt::ShiftModifier;
-    }
-    if ((shortCut & kShortCutCtrl) != 0) {
-        modifiers |= Qt::ControlModifier;
-    }
-    if ((shortCut & kShortCutAlt) != 0) {
-        modifiers |= Qt::AltModifier;
+    for (const ModifierFlag& flag : kModifierFlags) {
+        modifiers.setFlag(flag.qt, (shortCut & flag.shortCut) != 0);
     }
     return modifiers;
 }
@@ -212,24 +211,25 @@ TGlobalHotKey::~TGlobalHotKey()
     ungrab();
 }
 
-void TGlobalHotKey::setHotKey(int value)
+// What is held on the server follows every change of the key or the switch.
+template <typename T> void TGlobalHotKey::regrabWith(T& field, T value)
 {
-    if (value == hotKey_) {
+    if (value == field) {
         return;
     }
     ungrab();
-    hotKey_ = value;
+    field = value;
     grab();
+}
+
+void TGlobalHotKey::setHotKey(int value)
+{
+    regrabWith(hotKey_, value);
 }
 
 void TGlobalHotKey::setActive(bool value)
 {
-    if (value == active_) {
-        return;
-    }
-    ungrab();
-    active_ = value;
-    grab();
+    regrabWith(active_, value);
 }
 
 void TGlobalHotKey::grab()

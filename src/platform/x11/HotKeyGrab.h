@@ -43,6 +43,7 @@ private:
     class KeyFilter;
     friend class KeyFilter;
 
+    template <typename T> void regrabWith(T& field, T value);
     void grab();
     void ungrab();
     bool handleKeyPress(unsigned int keycode, unsigned int state, unsigned long root,
