@@ -9,7 +9,7 @@
 #include "platform/RestartRequest.h"
 #include "platform/SingleInstance.h"
 #include "platform/TerminationSignals.h"
-#include "platform/X11Display.h"
+#include "platform/x11/Display.h"
 #include "settings/RegistryHive.h"
 #include "settings/Setting_Form.h"
 #include "settings/SettingsStore.h"

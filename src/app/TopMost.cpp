@@ -1,6 +1,6 @@
 #include "app/TopMost.h"
 
-#include "platform/X11Window.h"
+#include "platform/x11/WindowStates.h"
 
 #include <QWidget>
 

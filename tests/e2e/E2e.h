@@ -324,9 +324,11 @@ protected:
     }
 
     // Starts the built program (or `program`) seeing only the test's display, folders and locale,
-    // with `changes` to that environment made last (an empty value removes the variable).
+    // with `changes` to that environment made last (an empty value removes the variable); its
+    // output goes to the file `output`, or with the test's own if that is empty.
     Child& start(const QString& program = ZARVELLO_PROGRAM, const QStringList& args = {},
-                 const std::vector<std::pair<QString, QString>>& changes = {})
+                 const std::vector<std::pair<QString, QString>>& changes = {},
+                 const QString& output = QString())
     {
         auto env = x().env();
         env.insert("HOME", root_.path());
@@ -341,7 +343,7 @@ protected:
             else
                 env.insert(name, value);
         }
-        return *apps_.emplace_back(std::make_unique<Child>(program, args, env, QString()));
+        return *apps_.emplace_back(std::make_unique<Child>(program, args, env, output));
     }
     // The viewable window of `app` titled `title`; 0 if it does not come in time.
     Win windowOf(Child& app, const QString& title = kMainTitle, Ms timeout = kStartTimeout)

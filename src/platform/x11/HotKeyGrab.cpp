@@ -1,20 +1,20 @@
-#include "platform/GlobalHotKey.h"
+#include "platform/x11/HotKeyGrab.h"
 
 #include <QAbstractNativeEventFilter>
 #include <QByteArray>
 #include <QCoreApplication>
-#include <QGuiApplication>
 
 #include <xcb/xproto.h>
 
+#include "platform/x11/Connection.h"
+
 #include <X11/XKBlib.h>
-#include <X11/Xlib.h>
 #include <X11/keysym.h>
 
 #include <algorithm>
 #include <array>
-#include <cstddef>
-#include <utility>
+#include <optional>
+#include <vector>
 
 namespace zarvello {
 namespace {
@@ -43,13 +43,13 @@ constexpr std::array kNamedKeys{
     VirtualKeysym{0x2E, XK_Delete},
 };
 
-Display* x11Display()
+// What to grab on the X server for a shortcut code: a keysym and the X modifier mask
+// (ShiftMask, ControlMask, Mod1Mask) that must be held with it.
+struct XKeyChord
 {
-    // A plain QCoreApplication (or none) has no display connection at all.
-    auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance());
-    auto* x11 = app ? app->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-    return x11 ? x11->display() : nullptr;
-}
+    unsigned long keysym = 0;
+    unsigned int modifiers = 0;
+};
 
 // X reports errors asynchronously and the handler is process-wide. While this lives, errors
 // of our own requests are dropped instead of reaching whoever else set a handler: a key that
@@ -78,23 +78,27 @@ private:
     XErrorHandler previous_ = nullptr;
 };
 
+// The modifier mask whose row of the modifier map holds a NumLock key; 0 when none does.
 unsigned int findNumLockMask(Display* display)
 {
     XModifierKeymap* map = XGetModifierMapping(display);
     if (map == nullptr) {
         return 0;
     }
+    unsigned int mask = 0;
     const int perModifier = map->max_keypermod;
-    const std::vector<unsigned char> keycodes(map->modifiermap,
-                                              map->modifiermap + std::ptrdiff_t{8} * perModifier);
+    for (int index = 0; index < 8 * perModifier && mask == 0; ++index) {
+        const KeyCode keycode = map->modifiermap[index];
+        if (keycode != 0 && XkbKeycodeToKeysym(display, keycode, 0, 0) == XK_Num_Lock) {
+            mask = 1U << (index / perModifier);
+        }
+    }
     XFreeModifiermap(map);
-    return numLockMaskOf(keycodes, perModifier, [display](unsigned char keycode) {
-        return XkbKeycodeToKeysym(display, keycode, 0, 0) == XK_Num_Lock;
-    });
+    return mask;
 }
 
-} // namespace
-
+// The keysym of a virtual-key code: letters, digits, the keypad digits, F1 to F24 and the
+// common editing and cursor keys. 0 for any other code.
 unsigned long keysymOfVirtualKey(int virtualKey)
 {
     if (virtualKey >= '0' && virtualKey <= '9') {
@@ -116,6 +120,18 @@ unsigned long keysymOfVirtualKey(int virtualKey)
     return named != kNamedKeys.end() ? named->keysym : 0;
 }
 
+// A shortcut code's modifier flags, as X grabs them and as Qt reports them.
+struct ModifierFlag
+{
+    int shortCut;
+    unsigned int x;
+    Qt::KeyboardModifier qt;
+};
+constexpr std::array kModifierFlags{ModifierFlag{kShortCutShift, ShiftMask, Qt::ShiftModifier},
+                                    ModifierFlag{kShortCutCtrl, ControlMask, Qt::ControlModifier},
+                                    ModifierFlag{kShortCutAlt, Mod1Mask, Qt::AltModifier}};
+
+// Empty for 0 and for codes whose key has no keysym.
 std::optional<XKeyChord> decodeShortCut(int shortCut)
 {
     const unsigned long keysym = keysymOfVirtualKey(shortCut & kVirtualKeyMask);
@@ -123,14 +139,8 @@ std::optional<XKeyChord> decodeShortCut(int shortCut)
         return std::nullopt;
     }
     XKeyChord chord{keysym, 0};
-    if ((shortCut & kShortCutShift) != 0) {
-        chord.modifiers |= ShiftMask;
-    }
-    if ((shortCut & kShortCutCtrl) != 0) {
-        chord.modifiers |= ControlMask;
-    }
-    if ((shortCut & kShortCutAlt) != 0) {
-        chord.modifiers |= Mod1Mask;
+    for (const ModifierFlag& flag : kModifierFlags) {
+        chord.modifiers |= (shortCut & flag.shortCut) != 0 ? flag.x : 0U;
     }
     return chord;
 }
@@ -138,18 +148,13 @@ std::optional<XKeyChord> decodeShortCut(int shortCut)
 Qt::KeyboardModifiers qtModifiersOfShortCut(int shortCut)
 {
     Qt::KeyboardModifiers modifiers;
-    if ((shortCut & kShortCutShift) != 0) {
-        modifiers |= Qt::ShiftModifier;
-    }
-    if ((shortCut & kShortCutCtrl) != 0) {
-        modifiers |= Qt::ControlModifier;
-    }
-    if ((shortCut & kShortCutAlt) != 0) {
-        modifiers |= Qt::AltModifier;
+    for (const ModifierFlag& flag : kModifierFlags) {
+        modifiers.setFlag(flag.qt, (shortCut & flag.shortCut) != 0);
     }
     return modifiers;
 }
 
+// The masks to grab so the chord works whatever the state of NumLock and CapsLock.
 std::vector<unsigned int> grabModifierCombinations(unsigned int modifiers, unsigned int numLockMask)
 {
     std::vector<unsigned int> combinations;
@@ -164,34 +169,15 @@ std::vector<unsigned int> grabModifierCombinations(unsigned int modifiers, unsig
     return combinations;
 }
 
-unsigned int numLockMaskOf(const std::vector<unsigned char>& modifierMap, int keysPerModifier,
-                           const std::function<bool(unsigned char)>& isNumLock)
-{
-    if (keysPerModifier <= 0) {
-        return 0;
-    }
-    const auto perModifier = static_cast<std::size_t>(keysPerModifier);
-    for (std::size_t modifier = 0; modifier < 8; ++modifier) {
-        for (std::size_t slot = 0; slot < perModifier; ++slot) {
-            const std::size_t index = modifier * perModifier + slot;
-            if (index >= modifierMap.size()) {
-                return 0;
-            }
-            const unsigned char keycode = modifierMap[index];
-            if (keycode != 0 && isNumLock(keycode)) {
-                return 1U << modifier;
-            }
-        }
-    }
-    return 0;
-}
-
+// Whether a key press is the grabbed chord, NumLock and CapsLock aside.
 bool isChordPress(unsigned int keycode, unsigned int state, unsigned int chordKeycode,
                   unsigned int chordModifiers, unsigned int numLockMask)
 {
     const unsigned int locks = numLockMask | LockMask;
     return keycode == chordKeycode && (state & kKeyModifierBits & ~locks) == chordModifiers;
 }
+
+} // namespace
 
 // Qt reads the X connection; key presses delivered to the root window under our grab come
 // through here before Qt looks for a window of its own to give them to.
@@ -225,24 +211,25 @@ TGlobalHotKey::~TGlobalHotKey()
     ungrab();
 }
 
-void TGlobalHotKey::setHotKey(int value)
+// What is held on the server follows every change of the key or the switch.
+template <typename T> void TGlobalHotKey::regrabWith(T& field, T value)
 {
-    if (value == hotKey_) {
+    if (value == field) {
         return;
     }
     ungrab();
-    hotKey_ = value;
+    field = value;
     grab();
+}
+
+void TGlobalHotKey::setHotKey(int value)
+{
+    regrabWith(hotKey_, value);
 }
 
 void TGlobalHotKey::setActive(bool value)
 {
-    if (value == active_) {
-        return;
-    }
-    ungrab();
-    active_ = value;
-    grab();
+    regrabWith(active_, value);
 }
 
 void TGlobalHotKey::grab()
@@ -254,7 +241,7 @@ void TGlobalHotKey::grab()
     if (!chord) {
         return;
     }
-    Display* display = x11Display();
+    Display* display = x11Connection();
     if (display == nullptr) {
         return;
     }
@@ -289,7 +276,7 @@ void TGlobalHotKey::ungrab()
         QCoreApplication::instance()->removeNativeEventFilter(filter_.get());
     }
     filter_.reset();
-    Display* display = x11Display();
+    Display* display = x11Connection();
     if (display == nullptr) {
         return; // the connection is gone, and the server dropped our grabs with it
     }

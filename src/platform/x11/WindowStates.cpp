@@ -1,7 +1,6 @@
-#include "platform/X11Window.h"
+#include "platform/x11/WindowStates.h"
 
 #include <QEvent>
-#include <QGuiApplication>
 #include <QPointer>
 #include <QWidget>
 #include <QWindow>
@@ -11,21 +10,15 @@ namespace {
 constexpr QEvent::Type kExposeEvent = QEvent::Expose;
 } // namespace
 
-#include <X11/Xatom.h>
-#include <X11/Xlib.h>
+#include "platform/x11/Connection.h"
 
-#include <algorithm>
+#include <X11/Xatom.h>
+
 #include <map>
 #include <vector>
 
 namespace zarvello {
 namespace {
-
-Display* x11Display()
-{
-    auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-    return x11 ? x11->display() : nullptr;
-}
 
 std::vector<Atom> currentStates(Display* display, Window window)
 {
@@ -123,7 +116,7 @@ protected:
         } else if (watched == handle_ && event->type() == kExposeEvent && resend_ &&
                    handle_->isExposed()) {
             resend_ = false;
-            if (Display* display = x11Display()) {
+            if (Display* display = x11Connection()) {
                 const auto id = static_cast<Window>(widget_->internalWinId());
                 for (const auto& [state, on] : states_) {
                     requestState(display, id, state, on);
@@ -151,11 +144,10 @@ private:
     bool resend_ = false;
 };
 
-} // namespace
-
+// Adds or removes one of the _NET_WM_STATE_* states.
 void setNetWmState(QWidget* window, const char* stateName, bool on)
 {
-    Display* display = x11Display();
+    Display* display = x11Connection();
     if (display == nullptr || window == nullptr) {
         return;
     }
@@ -163,15 +155,16 @@ void setNetWmState(QWidget* window, const char* stateName, bool on)
     XFlush(display);
 }
 
-bool hasNetWmState(QWidget* window, const char* stateName)
+} // namespace
+
+void setSkipTaskbar(QWidget* window, bool skip)
 {
-    Display* display = x11Display();
-    if (display == nullptr || window == nullptr) {
-        return false;
-    }
-    const Atom state = XInternAtom(display, stateName, False);
-    const auto atoms = currentStates(display, static_cast<Window>(window->winId()));
-    return std::find(atoms.begin(), atoms.end(), state) != atoms.end();
+    setNetWmState(window, "_NET_WM_STATE_SKIP_TASKBAR", skip);
+}
+
+void setKeepAbove(QWidget* window, bool above)
+{
+    setNetWmState(window, "_NET_WM_STATE_ABOVE", above);
 }
 
 } // namespace zarvello
