@@ -1,12 +1,14 @@
 #include "version/VersionCheck.h"
 
-#include "net/AsyncSocket.h"
 #include "version/Piece.h"
 #include "version/Version_Form.h"
 #include "widgets/URLLabel.h"
 
 #include <QLabel>
+#include <QTcpSocket>
 #include <QThread>
+
+#include <sys/socket.h>
 
 #include <limits>
 
@@ -41,23 +43,14 @@ QString versionServerHost()
 
 TVersionCheck::TVersionCheck(TForm_Version* notice, const QString& host, std::uint16_t port,
                              QObject* owner)
-    : QObject(owner), notice_(notice), socket1_(new TAsyncSocket(this)),
+    : QObject(owner), notice_(notice), socket_(new QTcpSocket(this)), host_(host), port_(port),
       pause_([] { QThread::msleep(10); })
 {
-    socket1_->setAddr(host);
-    socket1_->setPort(QString::number(port));
-    socket1_->setProto(QStringLiteral("tcp"));
-    // Closing resets the connection instead of a graceful shutdown.
-    socket1_->setLingerOnOff(true);
-    socket1_->setLingerTimeout(0);
     // Whatever the server sends beyond the reply stays with it.
-    socket1_->setReadBufferSize(kMaxReplyBytes);
-    socket1_->setOnSessionConnected([this](TAsyncSocket* sender, std::uint16_t error) {
-        Socket1SessionConnected(sender, error);
-    });
-    socket1_->setOnDataAvailable(
-        [this](TAsyncSocket* sender, std::uint16_t error) { Socket1DataAvailable(sender, error); });
-    socket1_->setOnError([this](TAsyncSocket* sender) { Socket1Error(sender); });
+    socket_->setReadBufferSize(kMaxReplyBytes);
+    connect(socket_, &QAbstractSocket::connected, this, &TVersionCheck::connected);
+    connect(socket_, &QIODevice::readyRead, this, &TVersionCheck::dataArrived);
+    connect(socket_, &QAbstractSocket::errorOccurred, this, &TVersionCheck::failed);
 }
 
 void TVersionCheck::start()
@@ -66,17 +59,23 @@ void TVersionCheck::start()
         return;
     }
     started_ = true;
-    socket1_->Connect();
+    // The name is resolved on a worker thread, and each address it yields is
+    // tried in turn, so "localhost" reaches a server on either ::1 or 127.0.0.1.
+    socket_->connectToHost(host_, port_);
 }
 
-void TVersionCheck::Socket1SessionConnected(TAsyncSocket* /*sender*/, std::uint16_t /*error*/)
+void TVersionCheck::connected()
 {
-    // Sent whatever the outcome: after a failed attempt the send fails and
-    // ends in the error handler.
-    socket1_->SendStr(QByteArray(kProductId.data(), kProductId.size()));
+    // Closing, at the latest when the program ends, resets the connection
+    // instead of shutting it down gracefully. A refusal leaves the system's
+    // usual close, which is no reason to give up the check.
+    const linger reset{1, 0};
+    (void)::setsockopt(static_cast<int>(socket_->socketDescriptor()), SOL_SOCKET, SO_LINGER, &reset,
+                       sizeof reset);
+    socket_->write(kProductId.data(), kProductId.size());
 }
 
-void TVersionCheck::Socket1DataAvailable(TAsyncSocket* /*sender*/, std::uint16_t /*error*/)
+void TVersionCheck::dataArrived()
 {
     // Only the first data event counts. Held at its maximum, the count can
     // never wrap round to 1 again.
@@ -87,13 +86,13 @@ void TVersionCheck::Socket1DataAvailable(TAsyncSocket* /*sender*/, std::uint16_t
         return;
     }
     // Bytes as they are: Latin-1 maps every byte to one character and never fails.
-    reply_ = QString::fromLatin1(socket1_->ReceiveStr(kMaxReplyBytes));
+    const QString reply = QString::fromLatin1(socket_->read(kMaxReplyBytes));
 
-    const QString version = Piece(reply_, u":", 1);
+    const QString version = Piece(reply, u":", 1);
     QLabel* ver = notice_->Ver();
     ver->setText(visibleText(version));
     ver->adjustSize();
-    notice_->URLLabel1()->setURL(Piece(reply_, u":", 2));
+    notice_->URLLabel1()->setURL(Piece(reply, u":", 2));
 
     // Any other text, older or empty versions included, is news.
     if (version != kCurrentVersion) {
@@ -101,9 +100,13 @@ void TVersionCheck::Socket1DataAvailable(TAsyncSocket* /*sender*/, std::uint16_t
     }
 }
 
-void TVersionCheck::Socket1Error(TAsyncSocket* /*sender*/)
+void TVersionCheck::failed(QAbstractSocket::SocketError error)
 {
-    pause_();
+    // The server ending the session is no failure. A failed connect counts
+    // once: the product identifier is never sent into it.
+    if (error != QAbstractSocket::RemoteHostClosedError) {
+        pause_();
+    }
 }
 
 } // namespace zarvello

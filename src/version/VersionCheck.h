@@ -1,14 +1,16 @@
 #pragma once
 
+#include <QAbstractSocket>
 #include <QObject>
 #include <QString>
 
 #include <cstdint>
 #include <functional>
 
+class QTcpSocket;
+
 namespace zarvello {
 
-class TAsyncSocket;
 class TForm_Version;
 
 // The version server named at build time (ZARVELLO_VERSION_HOST).
@@ -20,7 +22,8 @@ class TForm_Version;
 // The exchange: connect, send "Zarvello", take what the first data event
 // brings (at most kMaxReplyBytes), "<version>:<address without scheme>".
 // Every failure is silent and nothing is retried; there is no time-out, and
-// the connection is left to the server to close.
+// the connection is left to the server to close. When the program ends the
+// connection is reset, not shut down gracefully.
 class TVersionCheck : public QObject
 {
     Q_OBJECT
@@ -37,26 +40,25 @@ public:
 
     // Starts the check; only the first call in a run does anything. Call it
     // once the settings have loaded, and not at all when the load stopped.
+    // Returns before the name is resolved.
     void start();
-    [[nodiscard]] bool started() const { return started_; }
 
-    // What the error handler does: a 10 ms sleep unless replaced.
+    // What a failure does: a 10 ms sleep unless replaced.
     void setPause(std::function<void()> pause) { pause_ = std::move(pause); }
 
-    void Socket1SessionConnected(TAsyncSocket* sender, std::uint16_t error);
-    void Socket1DataAvailable(TAsyncSocket* sender, std::uint16_t error);
-    void Socket1Error(TAsyncSocket* sender);
-
-    [[nodiscard]] TAsyncSocket* Socket1() const { return socket1_; }
-    // The server's reply as received by the first data event.
-    [[nodiscard]] const QString& reply() const { return reply_; }
+    // Data events seen so far; only the first one is read.
     [[nodiscard]] std::uint32_t dataEventCount() const { return dataEventCount_; }
 
 private:
+    void connected();
+    void dataArrived();
+    void failed(QAbstractSocket::SocketError error);
+
     TForm_Version* notice_;
-    TAsyncSocket* socket1_;
+    QTcpSocket* socket_;
+    QString host_;
+    std::uint16_t port_;
     std::function<void()> pause_;
-    QString reply_;
     std::uint32_t dataEventCount_ = 0;
     bool started_ = false;
 };

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QPointer>
 #include <QTcpServer>
 #include <QTcpSocket>
 
@@ -14,8 +15,7 @@ class LoopbackServer : public QObject
 public:
     enum class Behaviour {
         ReplyToRequest, // answers once the 8-byte request is in
-        Silent,         // accepts and reads, never answers
-        CloseAtOnce,    // closes each connection as soon as it is accepted
+        ReplyAndClose,  // answers the request, then closes the connection
     };
 
     explicit LoopbackServer(Behaviour behaviour = Behaviour::ReplyToRequest, QByteArray reply = {})
@@ -26,35 +26,34 @@ public:
         connect(&server_, &QTcpServer::newConnection, this, [=, this] {
             while (QTcpSocket* socket = server_.nextPendingConnection()) {
                 socket->setParent(this);
+                last_ = socket;
                 ++connections_;
-                connect(socket, &QTcpSocket::disconnected, this, [this] { ++ended_; });
                 connect(socket, &QTcpSocket::readyRead, this, [=, this] {
                     const bool waiting = received_.size() < 8;
                     received_ += socket->readAll();
-                    if (behaviour == Behaviour::ReplyToRequest && waiting &&
-                        received_.size() >= 8) {
+                    if (waiting && received_.size() >= 8) {
                         socket->write(reply);
+                        if (behaviour == Behaviour::ReplyAndClose) {
+                            socket->disconnectFromHost();
+                        }
                     }
                 });
-                if (behaviour == Behaviour::CloseAtOnce) {
-                    socket->close();
-                }
             }
         });
     }
 
     [[nodiscard]] quint16 port() const { return server_.serverPort(); }
     [[nodiscard]] int connections() const { return connections_; }
-    // Connections the client has ended.
-    [[nodiscard]] int ended() const { return ended_; }
     // What the clients sent.
     [[nodiscard]] const QByteArray& received() const { return received_; }
+    // The server's end of the latest connection, while it is open.
+    [[nodiscard]] QTcpSocket* last() const { return last_; }
 
 private:
     QTcpServer server_;
     int connections_ = 0;
-    int ended_ = 0;
     QByteArray received_;
+    QPointer<QTcpSocket> last_;
 };
 
 } // namespace zarvello::test
