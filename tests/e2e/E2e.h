@@ -4,9 +4,7 @@
 // test's own, and the X tools a desktop user's actions and looks go through.
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QProcess>
-#include <QProcessEnvironment>
 #include <QRect>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -124,20 +122,24 @@ public:
                                         QStringList{"-displayfd", "1", "-screen", "0",
                                                     "1280x800x24", "-nolisten", "tcp", "-noreset"},
                                         env(), xvfbOut);
-        ready("Xvfb", [&] {
+        const auto xvfbReady = [&] {
             QFile out(xvfbOut);
             const auto number = QRegularExpression("^(\\d+)$", QRegularExpression::MultilineOption)
                                     .match(out.open(QIODevice::ReadOnly) ? out.readAll() : "");
             display_ = ":" + number.captured(1);
             return number.hasMatch() && run("xprop", {"-root"});
-        });
+        };
+        if (!waitUntil(xvfbReady, kStartTimeout))
+            throw std::runtime_error("Xvfb did not come up");
         openbox_ = std::make_unique<Child>("openbox", QStringList{"--sm-disable"}, env());
         // A dock that starts before openbox has set up its desktops is never managed.
-        ready("openbox", [&] {
+        const auto wmReady = [&] {
             const auto root = prop(0, "_NET_SUPPORTING_WM_CHECK");
             return !root.isEmpty() && !root.contains("not found") &&
                    !prop(0, "_NET_CURRENT_DESKTOP").contains("not found") && workArea().isValid();
-        });
+        };
+        if (!waitUntil(wmReady, kStartTimeout))
+            throw std::runtime_error("openbox did not come up");
         // Now and then trayer's panel is never mapped; a fresh trayer then comes up normally.
         for (int attempt = 1;; ++attempt) {
             trayer_ = std::make_unique<Child>(
@@ -184,7 +186,7 @@ public:
     // As a click on a task-bar entry; whether the window then has the focus.
     bool activate(Win w) const
     {
-        return run("xdotool", {"windowactivate", "--sync", QString::number(w)}) &&
+        return run("xdotool", {"windowactivate", "--sync", id(w)}) &&
                run("xdotool", {"getactivewindow"}).value_or("").trimmed().toULong() == w;
     }
     // The window manager's close (Alt+F4); whether the window went.
@@ -196,8 +198,7 @@ public:
     // A property of window `w` (0: the root) as xprop prints it.
     QByteArray prop(Win w, const QString& name) const
     {
-        return run("xprop", (w ? QStringList{"-id", QString::number(w)} : QStringList{"-root"})
-                                << name)
+        return run("xprop", (w ? QStringList{"-id", id(w)} : QStringList{"-root"}) << name)
             .value_or("");
     }
     QRect workArea() const
@@ -237,10 +238,8 @@ public:
         const auto v = numbers(text.mid(text.indexOf("Absolute")));
         return v.size() < 6 ? QRect() : QRect(int(v[0]), int(v[1]), int(v[4]), int(v[5]));
     }
-    QByteArray info(Win w) const
-    {
-        return run("xwininfo", {"-id", QString::number(w)}).value_or("");
-    }
+    QByteArray info(Win w) const { return run("xwininfo", {"-id", id(w)}).value_or(""); }
+    static QString id(Win w) { return QString::number(w); }
     bool viewable(Win w) const { return info(w).contains("IsViewable"); }
     bool hasState(Win w, const char* state) const
     {
@@ -248,12 +247,6 @@ public:
     }
     bool minimised(Win w) const { return prop(w, "WM_STATE").contains("Iconic"); }
     bool shown(Win w) const { return prop(w, "WM_STATE").contains("Normal") && viewable(w); }
-    bool stackedAbove(Win upper, Win lower) const
-    {
-        const auto stack = numbers(prop(0, "_NET_CLIENT_LIST_STACKING"));
-        const auto up = std::find(stack.begin(), stack.end(), upper); // bottom first
-        return up != stack.end() && std::find(stack.begin(), up, lower) != up;
-    }
     // The window of `pid` docked in the tray bar below the work area; 0 if none.
     Win trayIcon(long pid) const
     {
@@ -275,18 +268,11 @@ public:
     // Raw RGB of the window's part `crop` (an X geometry); empty if it is not viewable.
     QByteArray pixels(Win w, const QString& crop = "100%x100%") const
     {
-        return run("import", {"-silent", "-window", QString::number(w), "-crop", crop, "-depth",
-                              "8", "rgb:-"})
+        return run("import", {"-silent", "-window", id(w), "-crop", crop, "-depth", "8", "rgb:-"})
             .value_or("");
     }
 
 private:
-    template <class Condition> static void ready(const char* what, Condition&& condition)
-    {
-        if (!waitUntil(condition, kStartTimeout))
-            throw std::runtime_error(std::string(what) + " did not come up");
-    }
-
     QTemporaryDir home_; // of openbox and trayer
     QString display_;
     std::unique_ptr<Child> xvfb_, openbox_, trayer_;
@@ -337,12 +323,8 @@ protected:
         env.insert("LC_ALL", "C.UTF-8");
         // No session bus: the icon goes to the X tray, and no bus daemon outlives the test.
         env.insert("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + root_.filePath("no-bus"));
-        for (const auto& [name, value] : changes) {
-            if (value.isEmpty())
-                env.remove(name);
-            else
-                env.insert(name, value);
-        }
+        for (const auto& [name, value] : changes)
+            value.isEmpty() ? env.remove(name) : env.insert(name, value);
         return *apps_.emplace_back(std::make_unique<Child>(program, args, env, output));
     }
     // The viewable window of `app` titled `title`; 0 if it does not come in time.
@@ -364,13 +346,6 @@ protected:
         return found;
     }
     // A copy of the built program at <test folder>/`name`.
-    QString copyProgram(const QString& name)
-    {
-        const QString target = root_.filePath(name);
-        QDir().mkpath(QFileInfo(target).path());
-        return QFile::copy(ZARVELLO_PROGRAM, target) ? target : QString();
-    }
-
     QString path(const QString& name) const { return root_.filePath(name); }
     QString optionsPath() const { return root_.filePath(".config/zarvello/registry.reg"); }
     void writeOptions(const QByteArray& content)
@@ -379,34 +354,23 @@ protected:
         ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
         ASSERT_EQ(file.write(content), content.size());
     }
-    // All values as the program writes them: In, Out and Peak side by side, no docking, not on
-    // top, a task-bar entry.
+    static QByteArray dword(const char* name, int value)
+    {
+        return "\"" + QByteArray(name) +
+               "\"=dword:" + QByteArray::number(value, 16).rightJustified(8, '0');
+    }
+    // A place, no docking, not on top.
     static QByteArray storedValues(int left, int top)
     {
-        const auto names = QByteArray("Left Top Dock OnTop In Out MaxSpeed Percent Horiz Shrink "
-                                      "TaskBar KiloBytes KiloBits TrayIcon TrayIconIn TrayIconOut "
-                                      "TrayPercent TrayActual SmallFont LargeFont InColor1 "
-                                      "InColor2 OutColor1 OutColor2 TrayBakColor TrayForColor "
-                                      "PeakSpeed")
-                               .split(' ');
-        const int values[] = {left, top, 0, 0, 1, 1, 1, 1,    1, 0,   1,    0, 1,   1,
-                              0,    1,   0, 1, 0, 1, 9, 0x11, 2, 0xb, 0x11, 0, 0x40};
-        QByteArray text;
-        for (qsizetype i = 0; i < names.size(); ++i)
-            text += "\"" + names[i] +
-                    "\"=dword:" + QByteArray::number(values[i], 16).rightJustified(8, '0') + "\n";
-        return text;
+        return kHeader + dword("Left", left) + "\n" + dword("Top", top) + "\n" + dword("Dock", 0) +
+               "\n" + dword("OnTop", 0) + "\n";
     }
-    // The value lines of the options file (its line ends are the writer's business).
-    QByteArray savedValues() const
+    // Whether the options file holds that place.
+    bool savedAt(int left, int top) const
     {
         QFile file(optionsPath());
-        QByteArray values;
-        if (file.open(QIODevice::ReadOnly))
-            for (const QByteArray& line : file.readAll().split('\n'))
-                if (line.startsWith('"'))
-                    values += line.trimmed() + "\n";
-        return values;
+        const QByteArray text = file.open(QIODevice::ReadOnly) ? file.readAll() : "";
+        return text.contains(dword("Left", left)) && text.contains(dword("Top", top));
     }
 
 private:

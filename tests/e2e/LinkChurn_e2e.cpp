@@ -3,16 +3,14 @@
 // traffic; its tray icon must show that traffic throughout.
 #include "E2e.h"
 
-namespace zarvello::e2e {
-namespace {
+using namespace zarvello::e2e;
 
 class LinkChurn : public E2eTest
 {
 protected:
     void TearDown() override
     {
-        traffic_.reset();
-        E2eTest::TearDown(); // the program leaves the namespaces first
+        E2eTest::TearDown(); // the program and the traffic leave the namespaces first
         bash("for ns in \"$@\"; do ip netns del $ns 2>/dev/null || true; done");
     }
     // Runs `script` with the names of the meter's, the left and the right namespace as $1..$3.
@@ -36,23 +34,18 @@ protected:
         QByteArray shown;
         int rewrites = -1;
         bool emptied = false;
-        EXPECT_TRUE(waitUntil(
-            [&] {
-                auto total = x().pixels(window_, "66x13+29+21");
-                rewrites += total != shown ? 1 : 0;
-                shown.swap(total);
-                emptied = emptied || !trayShowsSpeed();
-                return rewrites >= ticks;
-            },
-            Ms(4000 * ticks)))
-            << "the in total was rewritten only " << rewrites << " times " << after;
-        EXPECT_FALSE(emptied) << "the in speed fell to nothing or below, or the peak jumped, "
-                              << after;
+        const auto ticked = [&] {
+            const auto total = x().pixels(window_, "66x13+29+21");
+            rewrites += total != std::exchange(shown, total);
+            emptied = emptied || !trayShowsSpeed();
+            return rewrites >= ticks;
+        };
+        EXPECT_TRUE(waitUntil(ticked, Ms(4000 * ticks))) << after;
+        EXPECT_FALSE(emptied) << "the speed fell to nothing or the peak jumped " << after;
     }
 
     const QString tag_ = QString::number(::getpid());
     const QStringList namespaces_{"zv-meter-" + tag_, "zv-left-" + tag_, "zv-right-" + tag_};
-    std::unique_ptr<Child> traffic_;
     Win window_ = 0;
     Win tray_ = 0;
 };
@@ -64,12 +57,9 @@ TEST_F(LinkChurn, ALinkArrivingWithCountersAndLeavingMovesNeitherSpeedNorPeak)
     ASSERT_TRUE(bash("for ns in \"$@\"; do ip netns add $ns; done; ip -n $1 link set lo up"));
     // About 500 KB a second over the meter's loopback, to port 9 where nothing listens: the
     // counters count the datagrams all the same.
-    traffic_ = std::make_unique<Child>(
-        "ip",
-        QStringList{"netns", "exec", namespaces_[0], "bash", "-c",
-                    "exec 3>/dev/udp/127.0.0.1/9; while :; do for i in {1..20}; do "
-                    "printf %1000s >&3; done 2>/dev/null; sleep 0.04; done"},
-        x().env());
+    start("ip", {"netns", "exec", namespaces_[0], "bash", "-c",
+                 "exec 3>/dev/udp/127.0.0.1/9; while :; do for i in {1..20}; do "
+                 "printf %1000s >&3; done 2>/dev/null; sleep 0.04; done"});
 
     // The tray icon shows the in speed as a lime share of the peak: a jump of the peak empties
     // it under steady traffic, and so does a speed at or below nothing.
@@ -83,8 +73,7 @@ TEST_F(LinkChurn, ALinkArrivingWithCountersAndLeavingMovesNeitherSpeedNorPeak)
     Child& app = start("ip", {"netns", "exec", namespaces_[0], ZARVELLO_PROGRAM});
     ASSERT_NE(window_ = windowOf(app), 0UL);
     ASSERT_TRUE(waitUntil([&] { return (tray_ = x().trayIcon(app.pid())) != 0; }, kStartTimeout));
-    ASSERT_TRUE(waitUntil([&] { return trayShowsSpeed(); }, kStartTimeout))
-        << "the steady traffic did not show";
+    ASSERT_TRUE(waitUntil([&] { return trayShowsSpeed(); }, kStartTimeout));
 
     // A veth pair between the two other namespaces gets 40 MB on its counters, then moves in.
     ASSERT_TRUE(bash(R"(
@@ -102,6 +91,3 @@ TEST_F(LinkChurn, ALinkArrivingWithCountersAndLeavingMovesNeitherSpeedNorPeak)
     ASSERT_TRUE(bash("ip -n $1 link del zv1"));
     watch(5, "after the link went");
 }
-
-} // namespace
-} // namespace zarvello::e2e
