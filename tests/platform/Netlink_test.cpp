@@ -209,13 +209,19 @@ TEST(NetlinkCounterSource, FallsBackToTheLinkDumpWhenTheStatsDumpIsRefused)
     {
         nlmsghdr request{};
         Bytes reply;
+        int sends = 0;
+        bool truncating = false; // every datagram too big for the buffer
         bool send(std::span<const std::byte> bytes) override
         {
             std::memcpy(&request, bytes.data(), sizeof request);
+            ++sends;
             return true;
         }
         Received receive() override
         {
+            if (truncating) {
+                return {ReceiveStatus::Truncated, reply};
+            }
             const auto seq = request.nlmsg_seq;
             reply = request.nlmsg_type == RTM_GETSTATS
                         ? error(seq, -EOPNOTSUPP)
@@ -231,6 +237,13 @@ TEST(NetlinkCounterSource, FallsBackToTheLinkDumpWhenTheStatsDumpIsRefused)
         EXPECT_EQ(Links(sample->links.begin(), sample->links.end()), (Links{{1, 1000, 500, true}}));
         EXPECT_EQ(source.dumpKind(), LinkDumpKind::Links);
     }
+    // A datagram that never fits is tried three times in the tick, then there is no sample.
+    auto kernel = std::make_unique<OldKernel>();
+    kernel->truncating = true;
+    const OldKernel& seen = *kernel;
+    NetlinkCounterSource truncated(std::move(kernel), LinkDumpKind::Links);
+    EXPECT_FALSE(truncated.takeSample());
+    EXPECT_EQ(seen.sends, 3);
 }
 
 // Real kernel: traffic over loopback raises both sums

@@ -42,6 +42,7 @@ TEST(Registry, ReadsTypedValuesAndRefusesWhatTheFileCouldNotHold)
     EXPECT_EQ(key.value(u"Text"_s), (RegData{RegType::Sz, QByteArray("Dial-Up Adapter", 16)}));
     EXPECT_EQ(key.value(u"Short"_s)->toDword(), 0U) << "a REG_DWORD needs 4 bytes";
     EXPECT_EQ(key.value(u"Bin"_s)->toText(), u"ab"_s) << "up to the 0";
+    EXPECT_EQ(RegData::string(QString()).toText(), QString()) << "a 0 first is an empty text";
 
     EXPECT_FALSE(key.setString(u"two\nlines"_s, QString()));
     const QByteArray big(RegLimits::ValueBytes, 'x');

@@ -3,6 +3,7 @@
 #include "support/FakeLinkOpener.h"
 #include "support/LoopbackServer.h"
 #include "support/Wait.h"
+#include "version/Mem_Form.h"
 #include "version/Version_Form.h"
 #include "widgets/URLLabel.h"
 
@@ -101,6 +102,14 @@ TEST(VersionCheck, FailsSilentlyWithOnePauseForEachFailure)
                   std::tuple(pauses, 0U, true, QString("Ver")));
         EXPECT_EQ(server.connections(), serve ? 1 : 0);
     }
+}
+
+// Without statistics of its own, the memory window reads the program's allocator.
+TEST(MemoryWindow, ReadsTheProgramsOwnAllocatorByDefault)
+{
+    TForm_Mem memory;
+    memory.TimerTimer();
+    EXPECT_TRUE(memory.findChild<QLabel*>()->text().startsWith(u"Mem Allocated: "));
 }
 
 TEST(VersionCheck, EndingTheProgramResetsTheConnection)

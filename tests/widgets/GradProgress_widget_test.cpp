@@ -120,6 +120,7 @@ TEST(GradProgress, PercentFigureComesFromTheFillLengthCentredAcrossTheBar)
         SCOPED_TRACE(text);
         const auto bar = makeBar(look);
         bar->setFontColor(clYellow);
+        ASSERT_EQ(bar->FontColor(), clYellow);
         const QImage expected = withText(*bar, bar->font(), [&](QPainter& painter, QRect inner) {
             painter.drawText(inner, Qt::AlignCenter | Qt::TextSingleLine, text);
         });
