@@ -217,11 +217,11 @@ TEST(MeterWindow, FrameIsRaisedAndTheCaptionShadesInTwentyBands)
             << band;
     }
     const int r = frame.width() - 1, b = frame.height() - 1;
+    const QRgb light = pal.color(QPalette::Light).rgb(), shadow = pal.color(QPalette::Shadow).rgb(),
+               dark = pal.color(QPalette::Dark).rgb();
     EXPECT_EQ((std::vector{frame.pixel(0, 0), frame.pixel(0, b - 1), frame.pixel(r, b),
-                           frame.pixel(1, b - 1), frame.pixel(r - 1, 1)}),
-              (std::vector{pal.color(QPalette::Light).rgb(), pal.color(QPalette::Light).rgb(),
-                           pal.color(QPalette::Shadow).rgb(), pal.color(QPalette::Dark).rgb(),
-                           pal.color(QPalette::Dark).rgb()}));
+                           frame.pixel(r, b - 1), frame.pixel(1, b - 1), frame.pixel(r - 1, 1)}),
+              (std::vector{light, light, shadow, shadow, dark, dark}));
 }
 
 } // namespace
