@@ -64,7 +64,8 @@ QStringList misfits(const QWidget& root)
 
 TEST(TextFit, EveryDialogTextFitsItsControl)
 {
-    TForm_Settings dialog;
+    SettingsModel model;
+    TForm_Settings dialog(model);
     dialog.show();
     EXPECT_EQ(misfits(dialog).join("; ").toStdString(), "");
 }
@@ -92,7 +93,7 @@ TEST(TextFit, TheWidestFiguresFitEveryLayout)
             settings.Horiz = (bits & 8) != 0;
             settings.Shrink = (bits & 16) != 0;
             settings.LargeFont = largeFont;
-            form.setSettingsSource([&settings] { return settings; }, [] {});
+            form.settingsModel()->setValues(settings);
             form.ArrangeForm();
             form.show();
             for (const auto& [control, text] : widest) {
