@@ -20,6 +20,8 @@
 #include <QMouseEvent>
 #include <QPainter>
 
+#include <algorithm>
+
 namespace zarvello {
 namespace {
 
@@ -216,31 +218,17 @@ const TSettings& TForm_Main::settings() const
     return model_->values();
 }
 
-// What a change of an option does at once, whether a user or the load made it.
+// What a change of an option does at once, whether a user or the load made it;
+// the rest take effect at the next tick or arrangement.
 void TForm_Main::optionChanged(Option option)
 {
-    switch (option) {
-    case Option::In:
-    case Option::Out:
-    case Option::MaxSpeed:
-    case Option::Percent:
-    case Option::Horiz:
-    case Option::Shrink:
-    case Option::Dock:
-    case Option::TaskBar:
+    using enum Option;
+    constexpr std::array kArranging{In, Out, MaxSpeed, Percent, Horiz, Shrink, Dock, TaskBar};
+    const bool fontChosen = (option == SmallFont || option == LargeFont) && model_->flag(option);
+    if (fontChosen || std::find(kArranging.begin(), kArranging.end(), option) != kArranging.end()) {
         ArrangeForm();
-        break;
-    case Option::SmallFont:
-    case Option::LargeFont:
-        if (model_->flag(option)) {
-            ArrangeForm();
-        }
-        break;
-    case Option::TrayIcon:
+    } else if (option == TrayIcon) {
         trayProgress_->setActive(model_->flag(option));
-        break;
-    default: // the rest take effect at the next tick or arrangement
-        break;
     }
 }
 

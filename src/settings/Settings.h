@@ -63,47 +63,57 @@ constexpr OptionInfo choice(Option o, const char* name, int firstRun, int step, 
 {
     return {o, name, OptionKind::Choice, 0, firstRun, step, partner, field, nullptr};
 }
-constexpr OptionInfo number(Option o, const char* name, OptionKind kind, int formDefault,
-                            int firstRun, int step, int TSettings::*field)
+constexpr OptionInfo colour(Option o, const char* name, int firstRun, int step,
+                            int TSettings::*field)
 {
-    return {o, name, kind, formDefault, firstRun, step, o, nullptr, field};
+    return {o, name, OptionKind::Colour, -1, firstRun, step, o, nullptr, field};
+}
+constexpr OptionInfo number(Option o, const char* name, int formDefault, int step,
+                            int TSettings::*field)
+{
+    return {o, name, OptionKind::Number, formDefault, 0, step, o, nullptr, field};
 }
 } // namespace detail
 
-// Every option once. Left and Top load as the top right corner of the work
-// area when missing (see loadPosition); their form defaults are the window's
-// design place, below the screen.
-inline constexpr std::array<OptionInfo, kOptionCount> kOptions{{
-    // clang-format off
-    detail::number(Option::Left, "Left", OptionKind::Number, 614, 0, 25, &TSettings::Left),
-    detail::number(Option::Top, "Top", OptionKind::Number, 5000, 0, 26, &TSettings::Top),
-    detail::flag(Option::Dock, "Dock", 0, 1, 3, &TSettings::Dock),
-    detail::flag(Option::OnTop, "OnTop", 0, 1, 4, &TSettings::OnTop),
-    detail::flag(Option::In, "In", 0, 1, 0, &TSettings::In),
-    detail::flag(Option::Out, "Out", 0, 1, 1, &TSettings::Out),
-    detail::flag(Option::MaxSpeed, "MaxSpeed", 0, 1, 2, &TSettings::MaxSpeed),
-    detail::flag(Option::Percent, "Percent", 0, 0, 5, &TSettings::Percent),
-    detail::flag(Option::Horiz, "Horiz", 0, 0, 6, &TSettings::Horiz),
-    detail::flag(Option::Shrink, "Shrink", 0, 0, 7, &TSettings::Shrink),
-    detail::flag(Option::TaskBar, "TaskBar", 0, 0, 16, &TSettings::TaskBar),
-    detail::choice(Option::KiloBytes, "KiloBytes", 1, 17, Option::KiloBits, &TSettings::KiloBytes),
-    detail::choice(Option::KiloBits, "KiloBits", 0, 18, Option::KiloBytes, &TSettings::KiloBits),
-    detail::flag(Option::TrayIcon, "TrayIcon", 1, 1, 19, &TSettings::TrayIcon),
-    detail::choice(Option::TrayIconIn, "TrayIconIn", 1, 20, Option::TrayIconOut, &TSettings::TrayIconIn),
-    detail::choice(Option::TrayIconOut, "TrayIconOut", 0, 21, Option::TrayIconIn, &TSettings::TrayIconOut),
-    detail::choice(Option::TrayPercent, "TrayPercent", 1, 8, Option::TrayActual, &TSettings::TrayPercent),
-    detail::choice(Option::TrayActual, "TrayActual", 0, 9, Option::TrayPercent, &TSettings::TrayActual),
-    detail::choice(Option::SmallFont, "SmallFont", 1, 22, Option::LargeFont, &TSettings::SmallFont),
-    detail::choice(Option::LargeFont, "LargeFont", 0, 23, Option::SmallFont, &TSettings::LargeFont),
-    detail::number(Option::InColor1, "InColor1", OptionKind::Colour, -1, 12, 10, &TSettings::InColor1),         // clBlue
-    detail::number(Option::InColor2, "InColor2", OptionKind::Colour, -1, 14, 11, &TSettings::InColor2),         // clAqua
-    detail::number(Option::OutColor1, "OutColor1", OptionKind::Colour, -1, 12, 12, &TSettings::OutColor1),      // clBlue
-    detail::number(Option::OutColor2, "OutColor2", OptionKind::Colour, -1, 9, 13, &TSettings::OutColor2),       // clRed
-    detail::number(Option::TrayBakColor, "TrayBakColor", OptionKind::Colour, -1, 8, 14, &TSettings::TrayBakColor), // clSilver
-    detail::number(Option::TrayForColor, "TrayForColor", OptionKind::Colour, -1, 12, 15, &TSettings::TrayForColor), // clBlue
-    detail::number(Option::PeakSpeed, "PeakSpeed", OptionKind::Number, 0, 0, 24, &TSettings::PeakSpeed),
-    // clang-format on
-}};
+// Every option once: name, form default, first-run value, load step. Left and
+// Top load as the top right corner of the work area when missing (see
+// loadPosition); their form defaults are the window's design place, below the screen.
+inline constexpr std::array<OptionInfo, kOptionCount> kOptions = [] {
+    using namespace detail;
+    using enum Option;
+    using S = TSettings;
+    return std::array<OptionInfo, kOptionCount>{{
+        // clang-format off
+        number(Left, "Left", 614, 25, &S::Left),
+        number(Top, "Top", 5000, 26, &S::Top),
+        flag(Dock, "Dock", 0, 1, 3, &S::Dock),
+        flag(OnTop, "OnTop", 0, 1, 4, &S::OnTop),
+        flag(In, "In", 0, 1, 0, &S::In),
+        flag(Out, "Out", 0, 1, 1, &S::Out),
+        flag(MaxSpeed, "MaxSpeed", 0, 1, 2, &S::MaxSpeed),
+        flag(Percent, "Percent", 0, 0, 5, &S::Percent),
+        flag(Horiz, "Horiz", 0, 0, 6, &S::Horiz),
+        flag(Shrink, "Shrink", 0, 0, 7, &S::Shrink),
+        flag(TaskBar, "TaskBar", 0, 0, 16, &S::TaskBar),
+        choice(KiloBytes, "KiloBytes", 1, 17, KiloBits, &S::KiloBytes),
+        choice(KiloBits, "KiloBits", 0, 18, KiloBytes, &S::KiloBits),
+        flag(TrayIcon, "TrayIcon", 1, 1, 19, &S::TrayIcon),
+        choice(TrayIconIn, "TrayIconIn", 1, 20, TrayIconOut, &S::TrayIconIn),
+        choice(TrayIconOut, "TrayIconOut", 0, 21, TrayIconIn, &S::TrayIconOut),
+        choice(TrayPercent, "TrayPercent", 1, 8, TrayActual, &S::TrayPercent),
+        choice(TrayActual, "TrayActual", 0, 9, TrayPercent, &S::TrayActual),
+        choice(SmallFont, "SmallFont", 1, 22, LargeFont, &S::SmallFont),
+        choice(LargeFont, "LargeFont", 0, 23, SmallFont, &S::LargeFont),
+        colour(InColor1, "InColor1", 12, 10, &S::InColor1),             // clBlue
+        colour(InColor2, "InColor2", 14, 11, &S::InColor2),             // clAqua
+        colour(OutColor1, "OutColor1", 12, 12, &S::OutColor1),          // clBlue
+        colour(OutColor2, "OutColor2", 9, 13, &S::OutColor2),           // clRed
+        colour(TrayBakColor, "TrayBakColor", 8, 14, &S::TrayBakColor),  // clSilver
+        colour(TrayForColor, "TrayForColor", 12, 15, &S::TrayForColor), // clBlue
+        number(PeakSpeed, "PeakSpeed", 0, 24, &S::PeakSpeed),
+        // clang-format on
+    }};
+}();
 
 [[nodiscard]] constexpr const OptionInfo& optionInfo(Option o)
 {
@@ -144,22 +154,6 @@ constexpr TSettings recordOf(int OptionInfo::*column)
     }
     return s;
 }
-constexpr bool tableIsConsistent()
-{
-    std::array<bool, kOptionCount> stepTaken{};
-    for (std::size_t i = 0; i < kOptions.size(); ++i) {
-        const OptionInfo& info = kOptions[i];
-        const auto step = static_cast<std::size_t>(info.loadStep);
-        if (static_cast<std::size_t>(info.option) != i || step >= kOptionCount || stepTaken[step] ||
-            (info.flag == nullptr) == (info.number == nullptr) ||
-            optionInfo(info.partner).partner != info.option) {
-            return false;
-        }
-        stepTaken[step] = true;
-    }
-    return true;
-}
-static_assert(tableIsConsistent());
 } // namespace detail
 
 // What the dialog shows when it is created, before the load.

@@ -3,7 +3,6 @@
 #include "app/ScreenDocker.h"
 #include "app/TopMost.h"
 #include "meter/ThdTimer.h"
-#include "settings/SettingsStore.h"
 #include "support/ScriptedCounterSource.h"
 #include "support/Wait.h"
 #include "widgets/Colour.h"
@@ -85,71 +84,7 @@ TEST(MeterArrangement, EveryCombinationTakesItsPresetFromAnyStart)
     }
 }
 
-// A box or a font choice re-arranges at once, "Enabled" switches the tray icon;
-// a colour waits for the next arrangement.
-TEST(MeterArrangement, ChangedOptionsTakeEffectAtOnceOrAtTheNextArrangement)
-{
-    Meter m;
-    m.arrange(firstRunSettings());
-    QFont comboFont;
-    QObject::connect(&m.form, &TForm_Main::comboFontChanged,
-                     [&](const QFont& f) { comboFont = f; });
-    m.model().set(Option::Horiz, 1);
-    const LayoutPreset* horizontal = presetFor({true, true, true, true, false});
-    EXPECT_EQ(m.form.size(), QSize(horizontal->width, horizontal->height));
-    m.model().set(Option::InColor1, 9);
-    EXPECT_EQ(m.form.InBar()->StartColor(), clBlue);
-    m.model().set(Option::LargeFont, 1);
-    EXPECT_EQ(m.form.InBar()->StartColor(), clRed);
-    EXPECT_EQ(comboFont.pixelSize(), 8);
-    m.model().set(Option::SmallFont, 1);
-    EXPECT_EQ(m.form.label(MeterControl::InSpeed)->font().pixelSize(), 11);
-    m.model().set(Option::TaskBar, 1);
-    EXPECT_TRUE(m.form.taskbarShown());
-    m.model().set(Option::TrayIcon, 0);
-    EXPECT_FALSE(m.form.TrayProgress()->Active());
-    m.model().set(Option::TrayIcon, 1);
-    EXPECT_TRUE(m.form.TrayProgress()->Active());
-
-    // The guard, when the last of the three groups goes.
-    m.model().set(Option::In, 0);
-    m.model().set(Option::Out, 0);
-    EXPECT_TRUE(m.messages.empty());
-    m.model().set(Option::MaxSpeed, 0);
-    EXPECT_EQ(m.messages, std::vector<QString>{"You must pick at least one component!"});
-    EXPECT_TRUE(m.model().flag(Option::In));
-    EXPECT_TRUE(m.form.label(MeterControl::InSpeed)->isVisibleTo(&m.form));
-}
-
-// The load changes options as a user would, so stored In, Out and Peak Speed
-// all off meet the guard at the docking box, before later values are read.
-TEST(MeterArrangement, TheLoadArrangesWithTheValuesReadSoFar)
-{
-    struct : SettingsHive
-    {
-        StoredValue read(const QString& name) override
-        {
-            if (name == "Dock") {
-                return {StoredValue::Dword, 1};
-            }
-            return {QStringList{"In", "Out", "MaxSpeed"}.contains(name) ? StoredValue::Dword
-                                                                        : StoredValue::Missing,
-                    0};
-        }
-        bool write(const QString&, std::int32_t) override { return false; }
-        bool commit(QString*) override { return false; }
-    } hive;
-    Meter m;
-    m.model().setValues(formDefaultSettings());
-    m.form.setMessageBox([&](const QString& text) {
-        m.messages.push_back(text + (m.model().flag(Option::OnTop) ? " (after OnTop)" : ""));
-    });
-    loadOptions(hive, m.model(), {});
-    EXPECT_EQ(m.messages, std::vector<QString>{"You must pick at least one component!"});
-    EXPECT_TRUE(m.model().flag(Option::In) && m.model().flag(Option::OnTop));
-}
-
-TEST(MeterArrangement, FontsPercentDockingColoursAndTaskBarFollowTheOptions)
+TEST(MeterArrangement, FontsPercentDockingColoursAndTaskBarFollowTheOptionsAndTheirChanges)
 {
     Meter m;
     const auto pixels = [&](MeterControl c) { return m.form.label(c)->font().pixelSize(); };
@@ -173,6 +108,27 @@ TEST(MeterArrangement, FontsPercentDockingColoursAndTaskBarFollowTheOptions)
     EXPECT_FALSE(m.form.InBar()->ShowPercent() || m.form.OutBar()->ShowPercent());
     EXPECT_TRUE(m.form.Docker1()->Active());
     EXPECT_TRUE(m.form.taskbarShown());
+
+    // A box or a font choice re-arranges at once, "Enabled" switches the tray
+    // icon; a colour waits for the next arrangement.
+    m.model().set(Option::Horiz, 1);
+    const LayoutPreset* horizontal = presetFor({true, true, true, true, false});
+    EXPECT_EQ(m.form.size(), QSize(horizontal->width, horizontal->height));
+    m.model().set(Option::InColor1, 12);
+    EXPECT_EQ(m.form.InBar()->StartColor(), clRed);
+    m.model().set(Option::LargeFont, 1);
+    EXPECT_EQ(m.form.InBar()->StartColor(), clBlue);
+    m.model().set(Option::SmallFont, 1);
+    EXPECT_EQ(pixels(MeterControl::InSpeed), 11);
+    m.model().set(Option::TaskBar, 0);
+    m.model().set(Option::TrayIcon, 0);
+    EXPECT_FALSE(m.form.taskbarShown() || m.form.TrayProgress()->Active());
+    // The last of the three groups to go meets the guard.
+    for (const Option group : {Option::In, Option::Out, Option::MaxSpeed}) {
+        m.model().set(group, 0);
+    }
+    EXPECT_EQ(m.messages, std::vector<QString>{"You must pick at least one component!"});
+    EXPECT_TRUE(m.model().flag(Option::In) && m.form.InBar()->isVisibleTo(&m.form));
 }
 
 TEST(MeterTick, WritesLabelsAndBarsFromTheLiveFixedPeak)
