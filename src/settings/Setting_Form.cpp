@@ -229,14 +229,14 @@ TForm_Settings::TForm_Settings(SettingsModel& model, QWidget* parent)
 
     // Only a user's pick counts as a change; the "End:" combos have no handler.
     for (TColorCombo* combo : {InColor1, OutColor1, TrayIconBakColor, TrayIconForColor}) {
-        connect(combo, &QComboBox::activated, this, [this] { InColor1Change(); });
+        connect(combo, &QComboBox::activated, this, &TForm_Settings::arrangeRequested);
     }
     connect(&model_, &SettingsModel::changed, this, &TForm_Settings::reflect);
     for (const OptionInfo& info : kOptions) {
         reflect(info.option);
     }
-    connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
-    connect(ImproveSpeed, &QPushButton::clicked, this, [this] { ImproveSpeedClick(); });
+    connect(Button1, &QPushButton::clicked, this, &TForm_Settings::aboutRequested);
+    connect(ImproveSpeed, &QPushButton::clicked, this, &TForm_Settings::improveSpeedRequested);
 
     Timer1 = new QTimer(this);
     Timer1->setInterval(100);
@@ -293,26 +293,11 @@ void TForm_Settings::setComboFont(const QFont& font)
     }
 }
 
-void TForm_Settings::InColor1Change()
-{
-    Q_EMIT arrangeRequested();
-}
-
 void TForm_Settings::PeakSpeedChange()
 {
     if (PeakSpeed->Value() == 0) {
         Q_EMIT peakResetRequested();
     }
-}
-
-void TForm_Settings::Button1Click()
-{
-    Q_EMIT aboutRequested();
-}
-
-void TForm_Settings::ImproveSpeedClick()
-{
-    Q_EMIT improveSpeedRequested();
 }
 
 void TForm_Settings::FormClose()

@@ -67,10 +67,7 @@ public:
     void setComboFont(const QFont& font);
 
     // Handlers.
-    void InColor1Change();
     void PeakSpeedChange();
-    void Button1Click();
-    void ImproveSpeedClick();
     void FormClose();
     void Timer1Timer();
     // Whether the stored options have been loaded; until then the model holds
@@ -110,8 +107,8 @@ public:
     QTimer* Timer1 = nullptr;
 
 Q_SIGNALS:
-    void arrangeRequested();
-    void onTopRequested(bool on);
+    void arrangeRequested();      // a "Start:" or tray colour picked, or the dialog closing
+    void onTopRequested(bool on); // the dialog closing, before it arranges
     void peakResetRequested();
     void aboutRequested();
     void improveSpeedRequested();

@@ -90,7 +90,7 @@ TEST(MeterArrangement, FontsPercentDockingColoursAndTaskBarFollowTheOptionsAndTh
     const auto pixels = [&](MeterControl c) { return m.form.label(c)->font().pixelSize(); };
     TSettings s = firstRunSettings();
     s.LargeFont = s.Percent = true;
-    s.Dock = false;
+    s.SmallFont = s.Dock = false;
     s.InColor1 = 9;      // clRed
     s.InColor2 = 18;     // clNone, the last in the list
     s.OutColor1 = 19;    // beyond the list: black
@@ -100,29 +100,24 @@ TEST(MeterArrangement, FontsPercentDockingColoursAndTaskBarFollowTheOptionsAndTh
                            m.form.OutBar()->StartColor(), m.form.TrayProgress()->BackColor()}),
               (std::vector{clRed, clNone, TColor{0}, TColor{0}}));
 
-    s.LargeFont = s.Percent = false;
-    s.Dock = s.TaskBar = true;
-    m.arrange(s);
+    // Boxes and a font choice re-arrange at once, "Enabled" switches the tray
+    // icon; a colour waits for the next arrangement.
+    for (const Option box : {Option::Percent, Option::Dock, Option::TaskBar}) {
+        m.model().set(box, box == Option::Percent ? 0 : 1);
+    }
+    EXPECT_FALSE(m.form.InBar()->ShowPercent() || m.form.OutBar()->ShowPercent());
+    EXPECT_TRUE(m.form.Docker1()->Active() && m.form.taskbarShown());
+    m.model().set(Option::InColor1, 12);
+    EXPECT_EQ(m.form.InBar()->StartColor(), clRed);
+    m.model().set(Option::SmallFont, 1);
+    EXPECT_EQ(m.form.InBar()->StartColor(), clBlue);
     EXPECT_EQ(pixels(MeterControl::InSpeed), 11);
     EXPECT_EQ(pixels(MeterControl::MaxSpeed), 9) << "the peak keeps the smaller face";
-    EXPECT_FALSE(m.form.InBar()->ShowPercent() || m.form.OutBar()->ShowPercent());
-    EXPECT_TRUE(m.form.Docker1()->Active());
-    EXPECT_TRUE(m.form.taskbarShown());
-
-    // A box or a font choice re-arranges at once, "Enabled" switches the tray
-    // icon; a colour waits for the next arrangement.
     m.model().set(Option::Horiz, 1);
     const LayoutPreset* horizontal = presetFor({true, true, true, true, false});
     EXPECT_EQ(m.form.size(), QSize(horizontal->width, horizontal->height));
-    m.model().set(Option::InColor1, 12);
-    EXPECT_EQ(m.form.InBar()->StartColor(), clRed);
-    m.model().set(Option::LargeFont, 1);
-    EXPECT_EQ(m.form.InBar()->StartColor(), clBlue);
-    m.model().set(Option::SmallFont, 1);
-    EXPECT_EQ(pixels(MeterControl::InSpeed), 11);
-    m.model().set(Option::TaskBar, 0);
     m.model().set(Option::TrayIcon, 0);
-    EXPECT_FALSE(m.form.taskbarShown() || m.form.TrayProgress()->Active());
+    EXPECT_FALSE(m.form.TrayProgress()->Active());
     // The last of the three groups to go meets the guard.
     for (const Option group : {Option::In, Option::Out, Option::MaxSpeed}) {
         m.model().set(group, 0);

@@ -142,13 +142,9 @@ TEST(SettingsModel, SettingAnOptionKeepsPairsAndColoursSound)
     } rows[] = {
         {Option::SmallFont, 1, 1, "SmallFont"},
         {Option::LargeFont, 1, 1, "SmallFont LargeFont"},
-        {Option::LargeFont, 0, 0, "LargeFont"},
-        {Option::SmallFont, 0, 0, ""},
         {Option::In, 5, 1, "In"},
-        {Option::InColor1, 18, 18, "InColor1"},
-        {Option::InColor1, 19, -1, "InColor1"},
+        {Option::In, 1, 1, ""},
         {Option::InColor1, -7, -1, ""},
-        {Option::PeakSpeed, -5, -5, "PeakSpeed"},
     };
     SettingsModel model;
     QStringList announced;
