@@ -14,8 +14,8 @@ namespace {
 const ScreenLayout kScreens{QRect(0, 0, 1280, 776), {QRect(0, 0, 1280, 800)}};
 const QSize kWindow(180, 103);
 
-// The key in `registry`, with every write and every change the model announces noted.
-struct Harness : SettingsHive
+// The key in `registry`, with each change the model announces noted.
+struct Harness
 {
     explicit Harness(MemoryRegistry& registry) : hive(registry)
     {
@@ -23,29 +23,17 @@ struct Harness : SettingsHive
             announced.push_back(QString::fromLatin1(optionInfo(o).name));
         });
     }
-    StoredValue read(const QString& name) override { return hive.read(name); }
-    bool write(const QString& name, std::int32_t value) override
-    {
-        written.push_back(name);
-        return hive.write(name, value);
-    }
-    bool commit(QString* reason) override { return hive.commit(reason); }
-
     QPoint load()
     {
-        const auto note = [this](const QString& text) { errors.push_back(text); };
-        loadOptions(*this, model, note);
-        return loadPosition(*this, model, kWindow, kScreens, note);
+        loadOptions(hive, model, note);
+        return loadPosition(hive, model, kWindow, kScreens, note);
     }
-    bool save()
-    {
-        return saveSettings(*this, model.values(),
-                            [this](const QString& e) { errors.push_back(e); });
-    }
+    bool save() { return saveSettings(hive, model.values(), note); }
 
     RegistryHive hive;
     SettingsModel model;
-    QStringList announced, written, errors;
+    QStringList announced, errors;
+    std::function<void(const QString&)> note = [this](const QString& e) { errors.push_back(e); };
 };
 
 TEST(SettingsStore, FirstRunLoadsTheFirstRunRecordThenASaveRoundTripsInTheFilesOrder)
@@ -68,10 +56,11 @@ TEST(SettingsStore, FirstRunLoadsTheFirstRunRecordThenASaveRoundTripsInTheFilesO
     h.model.set(Option::PeakSpeed, -5);
     h.model.set(Option::Left, 40);
     ASSERT_TRUE(h.save());
-    EXPECT_EQ(h.written.join(' '), "Left Top Dock OnTop In Out MaxSpeed Percent Horiz Shrink "
-                                   "TaskBar KiloBytes KiloBits TrayIcon TrayIconIn TrayIconOut "
-                                   "TrayPercent TrayActual SmallFont LargeFont InColor1 InColor2 "
-                                   "OutColor1 OutColor2 TrayBakColor TrayForColor PeakSpeed");
+    EXPECT_EQ(registry.open(RegRoot::LocalMachine, "Software\\Zarvello").valueNames().join(' '),
+              "Left Top Dock OnTop In Out MaxSpeed Percent Horiz Shrink "
+              "TaskBar KiloBytes KiloBits TrayIcon TrayIconIn TrayIconOut "
+              "TrayPercent TrayActual SmallFont LargeFont InColor1 InColor2 "
+              "OutColor1 OutColor2 TrayBakColor TrayForColor PeakSpeed");
     Harness again(registry);
     EXPECT_EQ(again.load(), QPoint(40, 0));
     EXPECT_EQ(again.model.values(), h.model.values());
