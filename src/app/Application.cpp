@@ -52,8 +52,9 @@ void showError(const QString& text)
     QMessageBox::critical(nullptr, QStringLiteral("Zarvello"), text);
 }
 
-// The dialog's own handlers and the start-up load, with the message that a
-// damaged options file was set aside.
+// The start-up load: the options (each with its effects), the window's parts,
+// one arrangement, the stored place, the version check, and then the message
+// that a damaged options file was set aside.
 void loadAll(TForm_Main& main, SettingsModel& model, SettingsHive& hive, RegistryFile& registry,
              TVersionCheck& versionCheck)
 {
