@@ -110,13 +110,22 @@ TEST(SettingsStore, StoredPositionIsKeptWhileAPixelOfTheWindowIsOnAScreen)
     }
 }
 
-TEST(SettingsStore, AFailedSaveIsReportedByTheFirstValueWithTheReason)
+TEST(SettingsStore, AFailedSaveIsReportedByTheValueThatFailedOrTheFirstWithTheReason)
 {
     MemoryRegistry registry;
     registry.failSavesWith = QStringLiteral("Permission denied");
     Harness h(registry);
     EXPECT_FALSE(h.save());
-    EXPECT_EQ(h.errors, QStringList({"Failed to set data for 'Left'\nPermission denied"}));
+    // A value that cannot be written stops the save there, before the commit.
+    struct : SettingsHive
+    {
+        StoredValue read(const QString&) override { return {}; }
+        bool write(const QString& name, std::int32_t) override { return name != "OnTop"; }
+        bool commit(QString*) override { return false; }
+    } refusing;
+    EXPECT_FALSE(saveSettings(refusing, h.model.values(), h.note));
+    EXPECT_EQ(h.errors, QStringList({"Failed to set data for 'Left'\nPermission denied",
+                                     "Failed to set data for 'OnTop'"}));
 }
 
 // Set as a user would: a chosen radio clears its partner (announced first), a
