@@ -140,8 +140,8 @@ TEST(SettingsModel, SettingAnOptionKeepsPairsAndColoursSound)
     } rows[] = {
         {Option::SmallFont, 1, 1, "SmallFont"},
         {Option::LargeFont, 1, 1, "SmallFont LargeFont"},
-        {Option::In, 5, 1, "In"},
-        {Option::In, 1, 1, ""},
+        {Option::In, 1, 1, "In"},
+        {Option::In, 5, 1, ""},
         {Option::InColor1, -7, -1, ""},
     };
     SettingsModel model;
