@@ -47,72 +47,50 @@ struct OptionInfo
     // The load reads the options in this order, each with the effects of a
     // user's change; Left and Top come last, once the window is arranged.
     int loadStep;
-    Option partner; // a Choice's other radio; the option itself otherwise
-    bool TSettings::*flag;
-    int TSettings::*number;
+    bool TSettings::*flag = nullptr; // where the record keeps it: one of these two
+    int TSettings::*number = nullptr;
+    Option partner{}; // a Choice's other radio
 };
 
-namespace detail {
-constexpr OptionInfo flag(Option o, const char* name, int formDefault, int firstRun, int step,
-                          bool TSettings::*field)
-{
-    return {o, name, OptionKind::Flag, formDefault, firstRun, step, o, field, nullptr};
-}
-constexpr OptionInfo choice(Option o, const char* name, int firstRun, int step, Option partner,
-                            bool TSettings::*field)
-{
-    return {o, name, OptionKind::Choice, 0, firstRun, step, partner, field, nullptr};
-}
-constexpr OptionInfo colour(Option o, const char* name, int firstRun, int step,
-                            int TSettings::*field)
-{
-    return {o, name, OptionKind::Colour, -1, firstRun, step, o, nullptr, field};
-}
-constexpr OptionInfo number(Option o, const char* name, int formDefault, int step,
-                            int TSettings::*field)
-{
-    return {o, name, OptionKind::Number, formDefault, 0, step, o, nullptr, field};
-}
-} // namespace detail
-
-// Every option once: name, form default, first-run value, load step. Left and
-// Top load as the top right corner of the work area when missing (see
-// loadPosition); their form defaults are the window's design place, below the screen.
+// Every option once. Left and Top load as the top right corner of the work
+// area when missing (see loadPosition); their form defaults are the window's
+// design place, below the screen.
 inline constexpr std::array<OptionInfo, kOptionCount> kOptions = [] {
-    using namespace detail;
     using enum Option;
+    using enum OptionKind;
     using S = TSettings;
+    // clang-format off
     return std::array<OptionInfo, kOptionCount>{{
-        // clang-format off
-        number(Left, "Left", 614, 25, &S::Left),
-        number(Top, "Top", 5000, 26, &S::Top),
-        flag(Dock, "Dock", 0, 1, 3, &S::Dock),
-        flag(OnTop, "OnTop", 0, 1, 4, &S::OnTop),
-        flag(In, "In", 0, 1, 0, &S::In),
-        flag(Out, "Out", 0, 1, 1, &S::Out),
-        flag(MaxSpeed, "MaxSpeed", 0, 1, 2, &S::MaxSpeed),
-        flag(Percent, "Percent", 0, 0, 5, &S::Percent),
-        flag(Horiz, "Horiz", 0, 0, 6, &S::Horiz),
-        flag(Shrink, "Shrink", 0, 0, 7, &S::Shrink),
-        flag(TaskBar, "TaskBar", 0, 0, 16, &S::TaskBar),
-        choice(KiloBytes, "KiloBytes", 1, 17, KiloBits, &S::KiloBytes),
-        choice(KiloBits, "KiloBits", 0, 18, KiloBytes, &S::KiloBits),
-        flag(TrayIcon, "TrayIcon", 1, 1, 19, &S::TrayIcon),
-        choice(TrayIconIn, "TrayIconIn", 1, 20, TrayIconOut, &S::TrayIconIn),
-        choice(TrayIconOut, "TrayIconOut", 0, 21, TrayIconIn, &S::TrayIconOut),
-        choice(TrayPercent, "TrayPercent", 1, 8, TrayActual, &S::TrayPercent),
-        choice(TrayActual, "TrayActual", 0, 9, TrayPercent, &S::TrayActual),
-        choice(SmallFont, "SmallFont", 1, 22, LargeFont, &S::SmallFont),
-        choice(LargeFont, "LargeFont", 0, 23, SmallFont, &S::LargeFont),
-        colour(InColor1, "InColor1", 12, 10, &S::InColor1),             // clBlue
-        colour(InColor2, "InColor2", 14, 11, &S::InColor2),             // clAqua
-        colour(OutColor1, "OutColor1", 12, 12, &S::OutColor1),          // clBlue
-        colour(OutColor2, "OutColor2", 9, 13, &S::OutColor2),           // clRed
-        colour(TrayBakColor, "TrayBakColor", 8, 14, &S::TrayBakColor),  // clSilver
-        colour(TrayForColor, "TrayForColor", 12, 15, &S::TrayForColor), // clBlue
-        number(PeakSpeed, "PeakSpeed", 0, 24, &S::PeakSpeed),
-        // clang-format on
+        // option, name, kind, form default, first run, load step, field, partner
+        {Left, "Left", Number, 614, 0, 25, nullptr, &S::Left},
+        {Top, "Top", Number, 5000, 0, 26, nullptr, &S::Top},
+        {Dock, "Dock", Flag, 0, 1, 3, &S::Dock},
+        {OnTop, "OnTop", Flag, 0, 1, 4, &S::OnTop},
+        {In, "In", Flag, 0, 1, 0, &S::In},
+        {Out, "Out", Flag, 0, 1, 1, &S::Out},
+        {MaxSpeed, "MaxSpeed", Flag, 0, 1, 2, &S::MaxSpeed},
+        {Percent, "Percent", Flag, 0, 0, 5, &S::Percent},
+        {Horiz, "Horiz", Flag, 0, 0, 6, &S::Horiz},
+        {Shrink, "Shrink", Flag, 0, 0, 7, &S::Shrink},
+        {TaskBar, "TaskBar", Flag, 0, 0, 16, &S::TaskBar},
+        {KiloBytes, "KiloBytes", Choice, 0, 1, 17, &S::KiloBytes, nullptr, KiloBits},
+        {KiloBits, "KiloBits", Choice, 0, 0, 18, &S::KiloBits, nullptr, KiloBytes},
+        {TrayIcon, "TrayIcon", Flag, 1, 1, 19, &S::TrayIcon},
+        {TrayIconIn, "TrayIconIn", Choice, 0, 1, 20, &S::TrayIconIn, nullptr, TrayIconOut},
+        {TrayIconOut, "TrayIconOut", Choice, 0, 0, 21, &S::TrayIconOut, nullptr, TrayIconIn},
+        {TrayPercent, "TrayPercent", Choice, 0, 1, 8, &S::TrayPercent, nullptr, TrayActual},
+        {TrayActual, "TrayActual", Choice, 0, 0, 9, &S::TrayActual, nullptr, TrayPercent},
+        {SmallFont, "SmallFont", Choice, 0, 1, 22, &S::SmallFont, nullptr, LargeFont},
+        {LargeFont, "LargeFont", Choice, 0, 0, 23, &S::LargeFont, nullptr, SmallFont},
+        {InColor1, "InColor1", Colour, -1, 12, 10, nullptr, &S::InColor1},             // clBlue
+        {InColor2, "InColor2", Colour, -1, 14, 11, nullptr, &S::InColor2},             // clAqua
+        {OutColor1, "OutColor1", Colour, -1, 12, 12, nullptr, &S::OutColor1},          // clBlue
+        {OutColor2, "OutColor2", Colour, -1, 9, 13, nullptr, &S::OutColor2},           // clRed
+        {TrayBakColor, "TrayBakColor", Colour, -1, 8, 14, nullptr, &S::TrayBakColor},  // clSilver
+        {TrayForColor, "TrayForColor", Colour, -1, 12, 15, nullptr, &S::TrayForColor}, // clBlue
+        {PeakSpeed, "PeakSpeed", Number, 0, 0, 24, nullptr, &S::PeakSpeed},
     }};
+    // clang-format on
 }();
 
 [[nodiscard]] constexpr const OptionInfo& optionInfo(Option o)
