@@ -53,7 +53,7 @@ void BM_MeterTick(benchmark::State& state)
     form.FormCreate();
     TSettings settings = firstRunSettings();
     settings.Percent = true;
-    form.setOwnSettings(settings);
+    form.settingsModel()->setValues(settings);
     form.ArrangeForm();
     form.Button1Click(); // priming
 

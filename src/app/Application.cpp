@@ -12,6 +12,7 @@
 #include "platform/x11/Display.h"
 #include "settings/RegistryHive.h"
 #include "settings/Setting_Form.h"
+#include "settings/SettingsModel.h"
 #include "settings/SettingsStore.h"
 #include "settings/TcpTuning.h"
 #include "version/Mem_Form.h"
@@ -21,7 +22,6 @@
 #include "widgets/TrayProgressBar.h"
 
 #include <QApplication>
-#include <QCheckBox>
 #include <QDir>
 #include <QFileInfo>
 #include <QIcon>
@@ -52,79 +52,84 @@ void showError(const QString& text)
     QMessageBox::critical(nullptr, QStringLiteral("Zarvello"), text);
 }
 
-// The dialog's controls become the live settings of the meter window.
-void wireSettings(TForm_Main& main, TForm_Settings& settings, SettingsHive& hive,
-                  RegistryFile& registry, TVersionCheck& versionCheck)
+// The start-up load: the options (each with its effects), the window's parts,
+// one arrangement, the stored place, the version check, and then the message
+// that a damaged options file was set aside.
+void loadAll(TForm_Main& main, SettingsModel& model, SettingsHive& hive, RegistryFile& registry,
+             TVersionCheck& versionCheck)
 {
-    main.setSettingsSource([&settings] { return settings.current(); },
-                           [&settings] { settings.In1->setChecked(true); });
-    main.setComboFontTarget([&settings](const QFont& font) { settings.setComboFont(font); });
-    main.setSettingsWindow([&settings] {
+    loadOptions(hive, model, showError);
+    main.TrayProgress()->setActive(model.flag(Option::TrayIcon));
+    main.Docker1()->setActive(model.flag(Option::Dock));
+    main.Top1()->setOnTop(model.flag(Option::OnTop));
+    main.ArrangeForm();
+    main.move(loadPosition(hive, model, main.size(), currentScreens(), showError));
+    versionCheck.start();
+    // The defaults were used: say so, and whether a copy of the file exists.
+    if (!registry.loadError().isEmpty()) {
+        QString text = registry.loadError();
+        if (!registry.keptCopyPath().isEmpty()) {
+            text += QStringLiteral("\nThe file was kept as %1.").arg(registry.keptCopyPath());
+        } else {
+            text += QStringLiteral("\nNo copy of it was made: %1.").arg(registry.copyError());
+        }
+        showError(text);
+    }
+}
+
+void improveSpeedFrom(TForm_Settings& settings, RegistryFile& registry)
+{
+    LogindRestartRequest restart;
+    const TuningDialogs dialogs{
+        .confirm =
+            [&settings](const QString& text) {
+                return QMessageBox::question(&settings, QStringLiteral("Confirm"), text,
+                                             QMessageBox::Ok | QMessageBox::Cancel,
+                                             QMessageBox::Cancel) == QMessageBox::Ok;
+            },
+        .error = showError,
+        .message =
+            [&settings](const QString& text) {
+                QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Zarvello"), text,
+                                QMessageBox::Ok, &settings);
+                box.exec();
+            },
+    };
+    improveSpeed(registry, dialogs, restart, &settings);
+}
+
+// The model becomes the live settings of the meter window and the dialog.
+void wireSettings(TForm_Main& main, TForm_Settings& settings, SettingsModel& model,
+                  SettingsHive& hive, RegistryFile& registry, TVersionCheck& versionCheck)
+{
+    main.setSettingsModel(&model);
+    QObject::connect(&main, &TForm_Main::comboFontChanged, &settings,
+                     &TForm_Settings::setComboFont);
+    QObject::connect(&main, &TForm_Main::settingsRequested, &settings, [&settings] {
         settings.show();
         settings.raise();
     });
-    main.setCloseHandler([&main, &settings, &hive] {
-        // Closed before the load (a SIGTERM at start-up): the controls hold only the
+    QObject::connect(&main, &TForm_Main::closing, &settings, [&main, &settings, &model, &hive] {
+        // Closed before the load (a SIGTERM at start-up): the model holds only the
         // defaults, and saving them would overwrite the stored options.
         if (settings.loaded()) {
-            saveSettings(hive, settings, main.pos(), showError);
+            model.set(Option::Left, main.x());
+            model.set(Option::Top, main.y());
+            saveSettings(hive, model.values(), showError);
         }
     });
-    settings.setActions({
-        .arrange = [&main] { main.ArrangeForm(); },
-        .setTrayActive = [&main](bool on) { main.TrayProgress()->setActive(on); },
-        .resetPeak = [&main] { main.PeakReset1Click(); },
-        .setOnTop = [&main](bool on) { main.Top1()->setOnTop(on); },
-        .about = [&main] { main.About1Click(); },
-        .improveSpeed =
-            [&settings, &registry] {
-                LogindRestartRequest restart;
-                const TuningDialogs dialogs{
-                    .confirm =
-                        [&settings](const QString& text) {
-                            return QMessageBox::question(&settings, QStringLiteral("Confirm"), text,
-                                                         QMessageBox::Ok | QMessageBox::Cancel,
-                                                         QMessageBox::Cancel) == QMessageBox::Ok;
-                        },
-                    .error = showError,
-                    .message =
-                        [&settings](const QString& text) {
-                            QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Zarvello"), text,
-                                            QMessageBox::Ok, &settings);
-                            box.exec();
-                        },
-                };
-                improveSpeed(registry, dialogs, restart, &settings);
-            },
-        .load =
-            [&main, &settings, &hive, &registry, &versionCheck] {
-                LoadTargets targets{
-                    .setTrayActive = [&main](bool on) { main.TrayProgress()->setActive(on); },
-                    .setDockActive = [&main](bool on) { main.Docker1()->setActive(on); },
-                    .setOnTop = [&main](bool on) { main.Top1()->setOnTop(on); },
-                    .arrange = [&main] { main.ArrangeForm(); },
-                    .windowSize = [&main] { return main.size(); },
-                    .moveWindow = [&main](QPoint to) { main.move(to); },
-                    .startVersionCheck = [&versionCheck] { versionCheck.start(); },
-                    .error = showError,
-                };
-                loadSettings(hive, settings, targets, currentScreens());
-                // A damaged options file was set aside and the defaults used: say so,
-                // and whether a copy of it exists.
-                if (!registry.loadError().isEmpty()) {
-                    QString text = registry.loadError();
-                    if (!registry.keptCopyPath().isEmpty()) {
-                        text += QStringLiteral("\nThe file was kept as %1.")
-                                    .arg(registry.keptCopyPath());
-                    } else {
-                        text += QStringLiteral("\nNo copy of it was made: %1.")
-                                    .arg(registry.copyError());
-                    }
-                    showError(text);
-                }
-            },
-        .mainWindowPosition = [&main] { return main.pos(); },
-    });
+    QObject::connect(&settings, &TForm_Settings::arrangeRequested, &main, &TForm_Main::ArrangeForm);
+    QObject::connect(&settings, &TForm_Settings::onTopRequested, &main,
+                     [&main](bool on) { main.Top1()->setOnTop(on); });
+    QObject::connect(&settings, &TForm_Settings::peakResetRequested, &main,
+                     &TForm_Main::PeakReset1Click);
+    QObject::connect(&settings, &TForm_Settings::aboutRequested, &main, &TForm_Main::About1Click);
+    QObject::connect(&settings, &TForm_Settings::improveSpeedRequested, &settings,
+                     [&settings, &registry] { improveSpeedFrom(settings, registry); });
+    QObject::connect(&settings, &TForm_Settings::loadRequested, &main,
+                     [&main, &model, &hive, &registry, &versionCheck] {
+                         loadAll(main, model, hive, registry, versionCheck);
+                     });
 }
 
 QIcon applicationIcon()
@@ -170,19 +175,20 @@ int runApplication(int argc, char** argv)
     TerminationSignals termination;
     RegistryFile registry(RegistryFile::defaultFilePath());
     RegistryHive hive(registry);
+    SettingsModel settingsModel; // outlives the windows that use it
     auto formMain = std::make_unique<TForm_Main>(makeSystemCounterSource());
     instance.listen();
     QObject::connect(&instance, &SingleInstance::activationRequested, formMain.get(),
                      &TForm_Main::bringForward);
     formMain->FormCreate();
-    auto formSettings = std::make_unique<TForm_Settings>();
+    auto formSettings = std::make_unique<TForm_Settings>(settingsModel);
     auto formVersion = std::make_unique<TForm_Version>();
     auto formMem = std::make_unique<TForm_Mem>();
     formMain->setCompanionWindows({formSettings.get(), formVersion.get(), formMem.get()});
     // The notice owns the check, so nothing of it outlives the window it writes to.
     auto* versionCheck = new TVersionCheck(formVersion.get(), versionServerHost(),
                                            TVersionCheck::kVersionPort, formVersion.get());
-    wireSettings(*formMain, *formSettings, hive, registry, *versionCheck);
+    wireSettings(*formMain, *formSettings, settingsModel, hive, registry, *versionCheck);
     formMain->setMemoryWindow([memory = formMem.get()] { memory->Open(); });
 
     QObject::connect(&termination, &TerminationSignals::terminationRequested, formMain.get(),

@@ -20,6 +20,8 @@
 #include <QMouseEvent>
 #include <QPainter>
 
+#include <algorithm>
+
 namespace zarvello {
 namespace {
 
@@ -125,10 +127,8 @@ TForm_Main::TForm_Main(std::unique_ptr<CounterSource> counters, QWidget* parent)
     globalHotKey1_->setHotKey(16461); // Ctrl+M
     globalHotKey1_->setActive(true);
 
-    switchInOn_ = [this] {
-        ownSettings_.In = true;
-        ArrangeForm();
-    };
+    setSettingsModel(new SettingsModel(this));
+    model_->setValues(firstRunSettings());
     messageBox_ = [](const QString& text) {
         QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Zarvello"), text, QMessageBox::Ok);
         box.exec();
@@ -201,21 +201,35 @@ void TForm_Main::createMenu()
     add("Close1", QStringLiteral("Close"), &TForm_Main::Close1Click);
 }
 
-void TForm_Main::setSettingsSource(std::function<TSettings()> source,
-                                   std::function<void()> switchInOn)
+void TForm_Main::setSettingsModel(SettingsModel* model)
 {
-    settingsSource_ = std::move(source);
-    switchInOn_ = std::move(switchInOn);
+    if (model_ != nullptr) {
+        disconnect(model_, nullptr, this, nullptr);
+        if (model_->parent() == this) {
+            delete model_;
+        }
+    }
+    model_ = model;
+    connect(model_, &SettingsModel::changed, this, &TForm_Main::optionChanged);
 }
 
-TSettings TForm_Main::settings() const
+const TSettings& TForm_Main::settings() const
 {
-    return settingsSource_ ? settingsSource_() : ownSettings_;
+    return model_->values();
 }
 
-void TForm_Main::setOwnSettings(const TSettings& settings)
+// What a change of an option does at once, whether a user or the load made it;
+// the rest take effect at the next tick or arrangement.
+void TForm_Main::optionChanged(Option option)
 {
-    ownSettings_ = settings;
+    using enum Option;
+    constexpr std::array kArranging{In, Out, MaxSpeed, Percent, Horiz, Shrink, Dock, TaskBar};
+    const bool fontChosen = (option == SmallFont || option == LargeFont) && model_->flag(option);
+    if (fontChosen || std::find(kArranging.begin(), kArranging.end(), option) != kArranging.end()) {
+        ArrangeForm();
+    } else if (option == TrayIcon) {
+        trayProgress_->setActive(model_->flag(option));
+    }
 }
 
 void TForm_Main::setMessageBox(std::function<void(const QString&)> show)
@@ -228,16 +242,6 @@ void TForm_Main::setCompanionWindows(std::vector<QWidget*> windows)
     companions_.assign(windows.begin(), windows.end());
 }
 
-void TForm_Main::setSettingsWindow(std::function<void()> show)
-{
-    showSettings_ = std::move(show);
-}
-
-void TForm_Main::setComboFontTarget(std::function<void(const QFont&)> apply)
-{
-    comboFont_ = std::move(apply);
-}
-
 void TForm_Main::setMemoryWindow(std::function<void()> show)
 {
     showMemory_ = std::move(show);
@@ -248,11 +252,6 @@ void TForm_Main::GlobalHotKey1KeyDown()
     if (showMemory_) {
         showMemory_();
     }
-}
-
-void TForm_Main::setCloseHandler(std::function<void()> handler)
-{
-    closeHandler_ = std::move(handler);
 }
 
 QLabel* TForm_Main::label(MeterControl control) const
@@ -378,10 +377,8 @@ void TForm_Main::MaxInOut_False()
     if (s.In || s.Out || s.MaxSpeed) {
         return;
     }
-    // Like ticking In: its handler re-arranges, nested, before the message shows.
-    if (switchInOn_) {
-        switchInOn_();
-    }
+    // Like ticking In: that re-arranges, nested, before the message shows.
+    model_->set(Option::In, 1);
     if (messageBox_) {
         messageBox_(QStringLiteral("You must pick at least one component!"));
     }
@@ -404,9 +401,7 @@ void TForm_Main::applyFonts(bool largeFont)
     }
     const QFont small = largeFont ? pixelFont("Arial", k6pt) : pixelFont("MS Sans Serif", k8pt);
     trayProgress_->setFont(small);
-    if (comboFont_) {
-        comboFont_(small);
-    }
+    Q_EMIT comboFontChanged(small);
 }
 
 void TForm_Main::applyTaskbarRule()
@@ -425,9 +420,7 @@ void TForm_Main::About1Click()
 void TForm_Main::Settings1Click()
 {
     top1_->setOnTop(false);
-    if (showSettings_) {
-        showSettings_();
-    }
+    Q_EMIT settingsRequested();
 }
 
 void TForm_Main::PeakReset1Click()
@@ -547,9 +540,7 @@ void TForm_Main::changeEvent(QEvent* event)
 
 void TForm_Main::FormClose()
 {
-    if (closeHandler_) {
-        closeHandler_();
-    }
+    Q_EMIT closing();
 }
 
 void TForm_Main::closeEvent(QCloseEvent* event)

@@ -3,7 +3,7 @@
 #include "app/Layout.h"
 #include "meter/Statistics.h"
 #include "platform/CounterSource.h"
-#include "settings/Settings.h"
+#include "settings/SettingsModel.h"
 
 #include <QPoint>
 #include <QPointer>
@@ -44,27 +44,19 @@ public:
     explicit TForm_Main(std::unique_ptr<CounterSource> counters, QWidget* parent = nullptr);
     ~TForm_Main() override;
 
-    // Where the tick and the arrangement read the options, at the moment they
-    // need them, and how the guard switches In back on (like ticking its box,
-    // which re-arranges). Until the settings dialog takes over, the window
-    // keeps a record of its own.
-    void setSettingsSource(std::function<TSettings()> source, std::function<void()> switchInOn);
-    [[nodiscard]] TSettings settings() const;
-    // The window's own record (used while no settings dialog is attached).
-    void setOwnSettings(const TSettings& settings);
+    // The options the tick and the arrangement read and whose changes the
+    // window follows. Until one is given, the window keeps its own, holding
+    // the first-run values.
+    void setSettingsModel(SettingsModel* model);
+    [[nodiscard]] SettingsModel* settingsModel() const { return model_; }
+    [[nodiscard]] const TSettings& settings() const;
 
     // Plain message boxes ("You must pick at least one component!"); tests replace them.
     void setMessageBox(std::function<void(const QString&)> show);
     // The other windows that minimise and restore with this one.
     void setCompanionWindows(std::vector<QWidget*> windows);
-    // What the "Settings" command opens.
-    void setSettingsWindow(std::function<void()> show);
-    // The settings dialog's colour combos follow the meter's font set.
-    void setComboFontTarget(std::function<void(const QFont&)> apply);
     // What Ctrl+M opens (the memory window, with its timer running).
     void setMemoryWindow(std::function<void()> show);
-    // Runs when the window closes, before the program ends (the settings save).
-    void setCloseHandler(std::function<void()> handler);
 
     void FormCreate();
     void Button1Click(); // the sampling tick
@@ -113,6 +105,12 @@ public:
     [[nodiscard]] QImage renderFrame() const;
 
 Q_SIGNALS:
+    // The "Settings" command, once always-on-top is off.
+    void settingsRequested();
+    // The font set's small face, which the settings dialog's colour combos follow.
+    void comboFontChanged(const QFont& font);
+    // The window is closing, before the program ends (the settings save).
+    void closing();
     // The window has closed for good; the program ends.
     void closed();
     // A tick has been processed (with or without a sample).
@@ -130,6 +128,7 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
+    void optionChanged(Option option);
     void FormActivate();
     void FormClose();
     void FormMouseDown(const QPoint& clientPos);
@@ -144,13 +143,8 @@ private:
     void createMenu();
 
     std::unique_ptr<CounterSource> counters_;
-    std::function<TSettings()> settingsSource_;
-    std::function<void()> switchInOn_;
-    TSettings ownSettings_ = firstRunSettings();
+    SettingsModel* model_ = nullptr;
     std::function<void(const QString&)> messageBox_;
-    std::function<void()> showSettings_;
-    std::function<void(const QFont&)> comboFont_;
-    std::function<void()> closeHandler_;
     std::vector<QPointer<QWidget>> companions_;
     std::vector<QPointer<QWidget>> hiddenByMinimize_;
     MeasurementState measurement_;

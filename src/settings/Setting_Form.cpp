@@ -12,10 +12,12 @@
 #include <QLocale>
 #include <QPushButton>
 #include <QScreen>
+#include <QSignalBlocker>
 #include <QTimer>
 
 #include <algorithm>
 #include <limits>
+#include <type_traits>
 
 namespace zarvello {
 namespace {
@@ -52,12 +54,6 @@ TPairedRadio* radio(QWidget* parent, const char* caption, QPoint at)
     return button;
 }
 
-void pair(TPairedRadio* a, TPairedRadio* b)
-{
-    a->setPartner(b);
-    b->setPartner(a);
-}
-
 TColorCombo* colourCombo(QWidget* parent, QPoint at)
 {
     auto* combo = new TColorCombo(parent);
@@ -83,16 +79,6 @@ QLabel* label(QWidget* parent, const char* caption, QPoint at)
 TPairedRadio::TPairedRadio(const QString& text, QWidget* parent) : QRadioButton(text, parent)
 {
     setAutoExclusive(false);
-    connect(this, &QRadioButton::toggled, this, [this](bool checked) {
-        if (checked && partner_ != nullptr) {
-            partner_->setChecked(false);
-        }
-    });
-}
-
-void TPairedRadio::setPartner(TPairedRadio* partner)
-{
-    partner_ = partner;
 }
 
 void TPairedRadio::nextCheckState()
@@ -157,7 +143,8 @@ QAbstractSpinBox::StepEnabled TSpinEdit::stepEnabled() const
 
 // ---- TForm_Settings ----------------------------------------------------------------------
 
-TForm_Settings::TForm_Settings(QWidget* parent) : QWidget(parent, Qt::Tool)
+TForm_Settings::TForm_Settings(SettingsModel& model, QWidget* parent)
+    : QWidget(parent, Qt::Tool), model_(model)
 {
     setWindowTitle(QStringLiteral("Settings"));
     setFont(dialogFont());
@@ -165,60 +152,55 @@ TForm_Settings::TForm_Settings(QWidget* parent) : QWidget(parent, Qt::Tool)
     setAutoFillBackground(true);
 
     QGroupBox* display = group(this, "Display Settings", {2, 2, 110, 114});
-    In1 = checkBox(display, "In", {4, 14}, {80, 17});
-    Out1 = checkBox(display, "Out", {4, 30}, {80, 17});
-    MaxSpeed1 = checkBox(display, "Peak Speed", {4, 46}, {80, 17});
-    Percent1 = checkBox(display, "Percents", {4, 62}, {80, 17});
-    Horiz1 = checkBox(display, "Horizontal", {4, 79}, {80, 17});
-    Shrink1 = checkBox(display, "Less Info", {4, 95}, {80, 17});
+    In1 = bind(Option::In, checkBox(display, "In", {4, 14}, {80, 17}));
+    Out1 = bind(Option::Out, checkBox(display, "Out", {4, 30}, {80, 17}));
+    MaxSpeed1 = bind(Option::MaxSpeed, checkBox(display, "Peak Speed", {4, 46}, {80, 17}));
+    Percent1 = bind(Option::Percent, checkBox(display, "Percents", {4, 62}, {80, 17}));
+    Horiz1 = bind(Option::Horiz, checkBox(display, "Horizontal", {4, 79}, {80, 17}));
+    Shrink1 = bind(Option::Shrink, checkBox(display, "Less Info", {4, 95}, {80, 17}));
 
     QGroupBox* other = group(this, "Other", {2, 116, 110, 62});
-    OnTop1 = checkBox(other, "Always On Top", {3, 11}, {97, 17});
-    Dock1 = checkBox(other, "Docking", {3, 27}, {97, 17});
-    TaskBar1 = checkBox(other, "Task Bar", {3, 43}, {97, 17});
+    OnTop1 = bind(Option::OnTop, checkBox(other, "Always On Top", {3, 11}, {97, 17}));
+    Dock1 = bind(Option::Dock, checkBox(other, "Docking", {3, 27}, {97, 17}));
+    TaskBar1 = bind(Option::TaskBar, checkBox(other, "Task Bar", {3, 43}, {97, 17}));
 
     QGroupBox* units = group(this, "Bytes/Bits", {2, 179, 110, 50});
-    KiloBytes1 = radio(units, "Kilo-Bytes", {4, 13});
-    KiloBits1 = radio(units, "Kilo-Bits", {4, 30});
-    pair(KiloBytes1, KiloBits1);
+    KiloBytes1 = bind(Option::KiloBytes, radio(units, "Kilo-Bytes", {4, 13}));
+    KiloBits1 = bind(Option::KiloBits, radio(units, "Kilo-Bits", {4, 30}));
 
     QGroupBox* tray = group(this, "Tray Icon", {2, 230, 110, 68});
-    TrayIconIn = radio(tray, "In Speed", {3, 13});
-    TrayIconOut = radio(tray, "Out Speed", {3, 30});
-    pair(TrayIconIn, TrayIconOut);
-    TrayIconEnabled = checkBox(tray, "Enabled", {3, 46}, {97, 17});
-    TrayIconEnabled->setChecked(true);
+    TrayIconIn = bind(Option::TrayIconIn, radio(tray, "In Speed", {3, 13}));
+    TrayIconOut = bind(Option::TrayIconOut, radio(tray, "Out Speed", {3, 30}));
+    TrayIconEnabled = bind(Option::TrayIcon, checkBox(tray, "Enabled", {3, 46}, {97, 17}));
 
     QGroupBox* inColours = group(this, "In Bar Colors", {122, 2, 103, 88});
     label(inColours, "Start:", {6, 14});
-    InColor1 = colourCombo(inColours, {6, 30});
+    InColor1 = bind(Option::InColor1, colourCombo(inColours, {6, 30}));
     label(inColours, "End:", {6, 47});
-    InColor2 = colourCombo(inColours, {6, 63});
+    InColor2 = bind(Option::InColor2, colourCombo(inColours, {6, 63}));
 
     QGroupBox* outColours = group(this, "Out Bar Colors", {122, 90, 103, 88});
     label(outColours, "Start:", {6, 14});
-    OutColor1 = colourCombo(outColours, {6, 30});
+    OutColor1 = bind(Option::OutColor1, colourCombo(outColours, {6, 30}));
     label(outColours, "End:", {6, 47});
-    OutColor2 = colourCombo(outColours, {6, 63});
+    OutColor2 = bind(Option::OutColor2, colourCombo(outColours, {6, 63}));
 
     QGroupBox* trayColours = group(this, "Tray Icon Colors", {122, 179, 103, 86});
     label(trayColours, "Background:", {6, 12});
-    TrayIconBakColor = colourCombo(trayColours, {6, 28});
+    TrayIconBakColor = bind(Option::TrayBakColor, colourCombo(trayColours, {6, 28}));
     label(trayColours, "Foreground:", {6, 46});
-    TrayIconForColor = colourCombo(trayColours, {6, 62});
+    TrayIconForColor = bind(Option::TrayForColor, colourCombo(trayColours, {6, 62}));
 
     QGroupBox* trayDisplay = group(this, "Tray Display", {122, 268, 103, 49});
-    TrayPercent = radio(trayDisplay, "Percentage", {3, 13});
-    TrayActual = radio(trayDisplay, "Actual Speed", {3, 29});
-    pair(TrayPercent, TrayActual);
+    TrayPercent = bind(Option::TrayPercent, radio(trayDisplay, "Percentage", {3, 13}));
+    TrayActual = bind(Option::TrayActual, radio(trayDisplay, "Actual Speed", {3, 29}));
 
     QGroupBox* fontSize = group(this, "Font Size", {122, 320, 103, 49});
-    SmallFont = radio(fontSize, "Small", {3, 12});
-    LargeFont = radio(fontSize, "Large", {3, 28});
-    pair(SmallFont, LargeFont);
+    SmallFont = bind(Option::SmallFont, radio(fontSize, "Small", {3, 12}));
+    LargeFont = bind(Option::LargeFont, radio(fontSize, "Large", {3, 28}));
 
     QGroupBox* peak = group(this, "Peak Speed", {122, 374, 103, 43});
-    PeakSpeed = new TSpinEdit(peak);
+    PeakSpeed = bind(Option::PeakSpeed, new TSpinEdit(peak));
     PeakSpeed->setGeometry(7, 15, 54, 22);
     label(peak, "KBs", {67, 20});
 
@@ -245,25 +227,16 @@ TForm_Settings::TForm_Settings(QWidget* parent) : QWidget(parent, Qt::Tool)
         link->adjustSize();
     }
 
-    // Every box that re-arranges the meter, also when the program sets it.
-    for (QCheckBox* box : {In1, Out1, MaxSpeed1, Percent1, Horiz1, Shrink1, Dock1, TaskBar1}) {
-        connect(box, &QCheckBox::toggled, this, [this] { In1Click(); });
-    }
-    connect(TrayIconEnabled, &QCheckBox::toggled, this, [this] { TrayIconEnabledClick(); });
     // Only a user's pick counts as a change; the "End:" combos have no handler.
     for (TColorCombo* combo : {InColor1, OutColor1, TrayIconBakColor, TrayIconForColor}) {
-        connect(combo, &QComboBox::activated, this, [this] { InColor1Change(); });
+        connect(combo, &QComboBox::activated, this, &TForm_Settings::arrangeRequested);
     }
-    for (TPairedRadio* button : {SmallFont, LargeFont}) {
-        connect(button, &QRadioButton::toggled, this, [this](bool checked) {
-            if (checked) {
-                InColor1Change();
-            }
-        });
+    connect(&model_, &SettingsModel::changed, this, &TForm_Settings::reflect);
+    for (const OptionInfo& info : kOptions) {
+        reflect(info.option);
     }
-    connect(PeakSpeed, &TSpinEdit::changed, this, [this] { PeakSpeedChange(); });
-    connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
-    connect(ImproveSpeed, &QPushButton::clicked, this, [this] { ImproveSpeedClick(); });
+    connect(Button1, &QPushButton::clicked, this, &TForm_Settings::aboutRequested);
+    connect(ImproveSpeed, &QPushButton::clicked, this, &TForm_Settings::improveSpeedRequested);
 
     Timer1 = new QTimer(this);
     Timer1->setInterval(100);
@@ -271,43 +244,45 @@ TForm_Settings::TForm_Settings(QWidget* parent) : QWidget(parent, Qt::Tool)
     Timer1->start();
 }
 
-void TForm_Settings::setActions(SettingsActions actions)
+template <typename Control> Control* TForm_Settings::bind(Option option, Control* control)
 {
-    actions_ = std::move(actions);
+    controls_[static_cast<size_t>(option)] = control;
+    if constexpr (std::is_same_v<Control, TSpinEdit>) {
+        connect(control, &TSpinEdit::changed, this, [this, option] {
+            model_.set(option, PeakSpeed->Value());
+            PeakSpeedChange();
+        });
+    } else if constexpr (std::is_same_v<Control, TColorCombo>) {
+        connect(control, &QComboBox::currentIndexChanged, this,
+                [this, option](int index) { model_.set(option, index); });
+    } else {
+        connect(control, &QAbstractButton::toggled, this,
+                [this, option](bool on) { model_.set(option, on ? 1 : 0); });
+    }
+    return control;
 }
 
-TSettings TForm_Settings::current() const
+void TForm_Settings::reflect(Option option)
 {
-    TSettings s;
-    s.In = In1->isChecked();
-    s.Out = Out1->isChecked();
-    s.MaxSpeed = MaxSpeed1->isChecked();
-    s.Percent = Percent1->isChecked();
-    s.Horiz = Horiz1->isChecked();
-    s.Shrink = Shrink1->isChecked();
-    s.OnTop = OnTop1->isChecked();
-    s.Dock = Dock1->isChecked();
-    s.TaskBar = TaskBar1->isChecked();
-    s.KiloBytes = KiloBytes1->isChecked();
-    s.KiloBits = KiloBits1->isChecked();
-    s.TrayIcon = TrayIconEnabled->isChecked();
-    s.TrayIconIn = TrayIconIn->isChecked();
-    s.TrayIconOut = TrayIconOut->isChecked();
-    s.TrayPercent = TrayPercent->isChecked();
-    s.TrayActual = TrayActual->isChecked();
-    s.SmallFont = SmallFont->isChecked();
-    s.LargeFont = LargeFont->isChecked();
-    s.InColor1 = InColor1->currentIndex();
-    s.InColor2 = InColor2->currentIndex();
-    s.OutColor1 = OutColor1->currentIndex();
-    s.OutColor2 = OutColor2->currentIndex();
-    s.TrayBakColor = TrayIconBakColor->currentIndex();
-    s.TrayForColor = TrayIconForColor->currentIndex();
-    s.PeakSpeed = PeakSpeed->Value();
-    const QPoint position = actions_.mainWindowPosition ? actions_.mainWindowPosition() : QPoint();
-    s.Left = position.x();
-    s.Top = position.y();
-    return s;
+    QWidget* control = controls_[static_cast<size_t>(option)];
+    const int value = model_.value(option);
+    // Blocked, so showing a value is not taken for a user's change of it; the
+    // peak's text alone changes as typing would, for the reset that follows a 0.
+    const QSignalBlocker blocker(option == Option::PeakSpeed ? nullptr : control);
+    switch (optionInfo(option).kind) {
+    case OptionKind::Flag:
+    case OptionKind::Choice:
+        static_cast<QAbstractButton*>(control)->setChecked(value != 0);
+        break;
+    case OptionKind::Colour:
+        static_cast<TColorCombo*>(control)->setCurrentIndex(value);
+        break;
+    case OptionKind::Number:
+        if (control == PeakSpeed && PeakSpeed->Value() != value) {
+            PeakSpeed->setValue(value);
+        }
+        break;
+    }
 }
 
 void TForm_Settings::setComboFont(const QFont& font)
@@ -318,65 +293,24 @@ void TForm_Settings::setComboFont(const QFont& font)
     }
 }
 
-void TForm_Settings::In1Click()
-{
-    if (actions_.arrange) {
-        actions_.arrange();
-    }
-}
-
-void TForm_Settings::InColor1Change()
-{
-    if (actions_.arrange) {
-        actions_.arrange();
-    }
-}
-
-void TForm_Settings::TrayIconEnabledClick()
-{
-    if (actions_.setTrayActive) {
-        actions_.setTrayActive(TrayIconEnabled->isChecked());
-    }
-}
-
 void TForm_Settings::PeakSpeedChange()
 {
-    if (PeakSpeed->Value() == 0 && actions_.resetPeak) {
-        actions_.resetPeak();
-    }
-}
-
-void TForm_Settings::Button1Click()
-{
-    if (actions_.about) {
-        actions_.about();
-    }
-}
-
-void TForm_Settings::ImproveSpeedClick()
-{
-    if (actions_.improveSpeed) {
-        actions_.improveSpeed();
+    if (PeakSpeed->Value() == 0) {
+        Q_EMIT peakResetRequested();
     }
 }
 
 void TForm_Settings::FormClose()
 {
-    if (actions_.setOnTop) {
-        actions_.setOnTop(OnTop1->isChecked());
-    }
-    if (actions_.arrange) {
-        actions_.arrange();
-    }
+    Q_EMIT onTopRequested(model_.flag(Option::OnTop));
+    Q_EMIT arrangeRequested();
 }
 
 void TForm_Settings::Timer1Timer()
 {
     Timer1->stop();
     loaded_ = true;
-    if (actions_.load) {
-        actions_.load();
-    }
+    Q_EMIT loadRequested();
 }
 
 void TForm_Settings::closeEvent(QCloseEvent* event)

@@ -1,12 +1,12 @@
 #pragma once
 
-#include "settings/Settings.h"
+#include "settings/SettingsModel.h"
 
 #include <QAbstractSpinBox>
 #include <QRadioButton>
 #include <QWidget>
 
-#include <functional>
+#include <array>
 
 class QCheckBox;
 class QGroupBox;
@@ -19,20 +19,16 @@ namespace zarvello {
 class TColorCombo;
 class TURLLabel;
 
-// A radio button of a pair that the program keeps exclusive itself, so that
-// both may be off (as before the first load) and either may be set from code.
+// A radio button of a pair that the settings keep exclusive, so that both may
+// be off (as before the first load) and either may be set from code.
 class TPairedRadio : public QRadioButton
 {
     Q_OBJECT
 public:
     TPairedRadio(const QString& text, QWidget* parent);
-    void setPartner(TPairedRadio* partner);
 
 protected:
     void nextCheckState() override; // a click on a chosen button keeps it chosen
-
-private:
-    TPairedRadio* partner_ = nullptr;
 };
 
 // A spin edit without bounds: typing takes digits, signs and the decimal
@@ -58,44 +54,24 @@ protected:
     [[nodiscard]] StepEnabled stepEnabled() const override;
 };
 
-// What the dialog needs from the rest of the program.
-struct SettingsActions
-{
-    std::function<void()> arrange;              // the main window's ArrangeForm
-    std::function<void(bool)> setTrayActive;    // TrayProgress.Active
-    std::function<void()> resetPeak;            // the peak rate back to 0
-    std::function<void(bool)> setOnTop;         // Top1.OnTop
-    std::function<void()> about;                // the about box
-    std::function<void()> improveSpeed;         // the dial-up tuning
-    std::function<void()> load;                 // the settings load, once after start-up
-    std::function<QPoint()> mainWindowPosition; // for Left and Top
-};
-
-// The settings dialog. Its controls are the live settings: everything else
-// reads them through current() when it needs them.
+// The settings dialog: it always shows the model, and a change of a control
+// is a change of the model. What only a user's action does (picking a colour,
+// editing the peak, the buttons, closing) it announces by its signals.
 class TForm_Settings : public QWidget
 {
     Q_OBJECT
 public:
-    explicit TForm_Settings(QWidget* parent = nullptr);
+    explicit TForm_Settings(SettingsModel& model, QWidget* parent = nullptr);
 
-    void setActions(SettingsActions actions);
-    // The plain value record of what the controls show now.
-    [[nodiscard]] TSettings current() const;
     // The font of the six colour combos, which follows the meter's font set.
     void setComboFont(const QFont& font);
 
     // Handlers.
-    void In1Click();
-    void InColor1Change();
-    void TrayIconEnabledClick();
     void PeakSpeedChange();
-    void Button1Click();
-    void ImproveSpeedClick();
     void FormClose();
     void Timer1Timer();
-    // Whether the stored options have been loaded into the controls; until
-    // then they hold only the form's defaults.
+    // Whether the stored options have been loaded; until then the model holds
+    // only the form's defaults.
     [[nodiscard]] bool loaded() const { return loaded_; }
 
     // Controls, named as stored.
@@ -130,13 +106,25 @@ public:
     TURLLabel* URLLabel2 = nullptr;
     QTimer* Timer1 = nullptr;
 
+Q_SIGNALS:
+    void arrangeRequested();      // a "Start:" or tray colour picked, or the dialog closing
+    void onTopRequested(bool on); // the dialog closing, before it arranges
+    void peakResetRequested();
+    void aboutRequested();
+    void improveSpeedRequested();
+    void loadRequested(); // once, shortly after start-up
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
 
 private:
+    void reflect(Option option); // the control of `option` shows the model
+    template <typename Control> Control* bind(Option option, Control* control);
+
+    SettingsModel& model_;
+    std::array<QWidget*, kOptionCount> controls_{}; // none for Left and Top
     bool loaded_ = false;
-    SettingsActions actions_;
     bool placed_ = false;
 };
 

@@ -12,7 +12,8 @@
 
 namespace zarvello {
 
-class TForm_Settings;
+class SettingsModel;
+struct TSettings;
 
 // One stored setting as the store found it.
 struct StoredValue
@@ -40,19 +41,6 @@ public:
     [[nodiscard]] virtual bool commit(QString* reason) = 0;
 };
 
-// What the load does outside the dialog.
-struct LoadTargets
-{
-    std::function<void(bool)> setTrayActive;
-    std::function<void(bool)> setDockActive;
-    std::function<void(bool)> setOnTop;
-    std::function<void()> arrange;
-    std::function<QSize()> windowSize;
-    std::function<void(QPoint)> moveWindow;
-    std::function<void()> startVersionCheck;
-    std::function<void(const QString&)> error; // a stop-icon message box
-};
-
 // The screens' work areas, for placing the window.
 struct ScreenLayout
 {
@@ -65,21 +53,25 @@ struct ScreenLayout
 // The stored position, unless it would leave the window off every screen.
 [[nodiscard]] QPoint placeOnScreen(QPoint stored, QSize window, const ScreenLayout& screens);
 
-// Fills the dialog's controls from the hive in the stored order, as if the
-// user made each change, then applies the window's parts, arranges, places the
-// window and starts the version check. A missing value takes its first-run
-// value silently; a value of the wrong type is reported once and then takes it too.
-void loadSettings(SettingsHive& hive, TForm_Settings& dialog, const LoadTargets& targets,
-                  const ScreenLayout& screens);
+// Reads the options the dialog shows into the model, in the load's order and
+// each as a user's change, so with its effects. A missing value takes its
+// first-run value silently; a value of the wrong type is reported once and
+// then takes it too.
+void loadOptions(SettingsHive& hive, SettingsModel& model,
+                 const std::function<void(const QString&)>& error);
+// Reads Left and Top (the first-run place when missing) for a window of
+// `window`'s size, keeps the place it gets on screen in the model and returns it.
+QPoint loadPosition(SettingsHive& hive, SettingsModel& model, QSize window,
+                    const ScreenLayout& screens, const std::function<void(const QString&)>& error);
 
 // "Failed to set data for '<name>'", with the system's reason, when there is
 // one, on a line of its own.
 [[nodiscard]] QString failedToSetText(const QString& name, const QString& reason = {});
 
-// Writes what the controls show. Stops at the first failure and reports it
-// (a failed commit as the first value it would have written, with the reason
-// on a line of its own); returns whether everything was written.
-bool saveSettings(SettingsHive& hive, const TForm_Settings& dialog, QPoint windowPosition,
+// Writes every option. Stops at the first failure and reports it (a failed
+// commit as the first value it would have written, with the reason on a line
+// of its own); returns whether everything was written.
+bool saveSettings(SettingsHive& hive, const TSettings& settings,
                   const std::function<void(const QString&)>& error);
 
 } // namespace zarvello

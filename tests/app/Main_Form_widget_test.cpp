@@ -21,7 +21,7 @@
 namespace zarvello {
 namespace {
 
-// A meter window driven by hand: no timer, settings from a local record.
+// A meter window driven by hand: no timer, the window's own options.
 struct Meter
 {
     explicit Meter(ScriptedCounterSource::Script script = {})
@@ -29,16 +29,17 @@ struct Meter
     {
         form.stopSampling();
         form.FormCreate();
-        form.setSettingsSource([this] { return settings; },
-                               [this] {
-                                   settings.In = true;
-                                   form.ArrangeForm();
-                               });
         form.setMessageBox([this](const QString& text) { messages.push_back(text); });
+    }
+    SettingsModel& model() { return *form.settingsModel(); }
+    // Takes `s` whole and arranges, as the load's last arrangement does.
+    void arrange(const TSettings& s)
+    {
+        model().setValues(s);
+        form.ArrangeForm();
     }
 
     TForm_Main form;
-    TSettings settings = firstRunSettings();
     std::vector<QString> messages;
 };
 
@@ -47,28 +48,30 @@ TEST(MeterArrangement, EveryCombinationTakesItsPresetFromAnyStart)
     for (int bits = 0; bits < 64; ++bits) {
         const bool largeFont = bits >= 32;
         Meter m;
-        m.settings.LargeFont = largeFont;
+        TSettings s = firstRunSettings();
+        s.LargeFont = largeFont;
         // Start from everything on show, so stale controls would be caught.
-        m.settings.In = m.settings.Out = m.settings.MaxSpeed = m.settings.Horiz = true;
-        m.form.ArrangeForm();
-        std::tie(m.settings.In, m.settings.Out, m.settings.MaxSpeed, m.settings.Horiz,
-                 m.settings.Shrink) = std::tuple(bits & 1, bits & 2, bits & 4, bits & 8, bits & 16);
-        m.form.ArrangeForm();
+        s.In = s.Out = s.MaxSpeed = s.Horiz = true;
+        m.arrange(s);
+        std::tie(s.In, s.Out, s.MaxSpeed, s.Horiz, s.Shrink) =
+            std::tuple(bits & 1, bits & 2, bits & 4, bits & 8, bits & 16);
+        m.arrange(s);
+        const TSettings& now = m.model().values();
         const bool noGroup = (bits & 7) == 0;
-        const LayoutPreset* preset = presetFor({m.settings.In, m.settings.Out, m.settings.MaxSpeed,
-                                                m.settings.Horiz, m.settings.Shrink});
+        const LayoutPreset* preset =
+            presetFor({now.In, now.Out, now.MaxSpeed, now.Horiz, now.Shrink});
         ASSERT_NE(preset, nullptr) << bits;
         SCOPED_TRACE(preset->name);
-        EXPECT_TRUE(m.settings.In || !noGroup) << "the guard switched In on";
+        EXPECT_TRUE(now.In || !noGroup) << "the guard switched In on";
         EXPECT_EQ(m.messages.size(), noGroup ? 1U : 0U);
         EXPECT_EQ(m.form.size(), QSize(preset->width, preset->height));
         EXPECT_EQ(m.form.clientArea()->size(), QSize(preset->width - 6, preset->height - 22));
         // Whatever preset was chosen shows exactly the groups switched on.
         const auto shown = [&](MeterControl c) { return m.form.control(c)->isVisibleTo(&m.form); };
-        EXPECT_EQ(shown(MeterControl::InSpeed), m.settings.In);
-        EXPECT_EQ(shown(MeterControl::OutBar), m.settings.Out);
-        EXPECT_EQ(shown(MeterControl::MaxSpeed), m.settings.MaxSpeed);
-        EXPECT_EQ(shown(MeterControl::OutTotal), m.settings.Out && !m.settings.Shrink);
+        EXPECT_EQ(shown(MeterControl::InSpeed), now.In);
+        EXPECT_EQ(shown(MeterControl::OutBar), now.Out);
+        EXPECT_EQ(shown(MeterControl::MaxSpeed), now.MaxSpeed);
+        EXPECT_EQ(shown(MeterControl::OutTotal), now.Out && !now.Shrink);
         for (int c = 0; c < kMeterControls; ++c) {
             const Placement& place = preset->controls[c];
             QWidget* w = m.form.control(static_cast<MeterControl>(c));
@@ -81,36 +84,53 @@ TEST(MeterArrangement, EveryCombinationTakesItsPresetFromAnyStart)
     }
 }
 
-TEST(MeterArrangement, FontsPercentDockingColoursAndTaskBarFollowTheOptions)
+TEST(MeterArrangement, FontsPercentDockingColoursAndTaskBarFollowTheOptionsAndTheirChanges)
 {
     Meter m;
     const auto pixels = [&](MeterControl c) { return m.form.label(c)->font().pixelSize(); };
-    m.settings.LargeFont = m.settings.Percent = true;
-    m.settings.Dock = false;
-    m.settings.InColor1 = 9;      // clRed
-    m.settings.InColor2 = 18;     // clNone, the last in the list
-    m.settings.OutColor1 = 19;    // beyond the list: black
-    m.settings.TrayBakColor = -1; // none: black
-    m.form.ArrangeForm();
+    TSettings s = firstRunSettings();
+    s.LargeFont = s.Percent = true;
+    s.SmallFont = s.Dock = false;
+    s.InColor1 = 9;      // clRed
+    s.InColor2 = 18;     // clNone, the last in the list
+    s.OutColor1 = 19;    // beyond the list: black
+    s.TrayBakColor = -1; // none: black
+    m.arrange(s);
     EXPECT_EQ((std::vector{m.form.InBar()->StartColor(), m.form.InBar()->EndColor(),
                            m.form.OutBar()->StartColor(), m.form.TrayProgress()->BackColor()}),
               (std::vector{clRed, clNone, TColor{0}, TColor{0}}));
 
-    m.settings.LargeFont = m.settings.Percent = false;
-    m.settings.Dock = m.settings.TaskBar = true;
-    m.form.ArrangeForm();
+    // Boxes and a font choice re-arrange at once, "Enabled" switches the tray
+    // icon; a colour waits for the next arrangement.
+    for (const Option box : {Option::Percent, Option::Dock, Option::TaskBar}) {
+        m.model().set(box, box == Option::Percent ? 0 : 1);
+    }
+    EXPECT_FALSE(m.form.InBar()->ShowPercent() || m.form.OutBar()->ShowPercent());
+    EXPECT_TRUE(m.form.Docker1()->Active() && m.form.taskbarShown());
+    m.model().set(Option::InColor1, 12);
+    EXPECT_EQ(m.form.InBar()->StartColor(), clRed);
+    m.model().set(Option::SmallFont, 1);
+    EXPECT_EQ(m.form.InBar()->StartColor(), clBlue);
     EXPECT_EQ(pixels(MeterControl::InSpeed), 11);
     EXPECT_EQ(pixels(MeterControl::MaxSpeed), 9) << "the peak keeps the smaller face";
-    EXPECT_FALSE(m.form.InBar()->ShowPercent() || m.form.OutBar()->ShowPercent());
-    EXPECT_TRUE(m.form.Docker1()->Active());
-    EXPECT_TRUE(m.form.taskbarShown());
+    m.model().set(Option::Horiz, 1);
+    const LayoutPreset* horizontal = presetFor({true, true, true, true, false});
+    EXPECT_EQ(m.form.size(), QSize(horizontal->width, horizontal->height));
+    m.model().set(Option::TrayIcon, 0);
+    EXPECT_FALSE(m.form.TrayProgress()->Active());
+    // The last of the three groups to go meets the guard.
+    for (const Option group : {Option::In, Option::Out, Option::MaxSpeed}) {
+        m.model().set(group, 0);
+    }
+    EXPECT_EQ(m.messages, std::vector<QString>{"You must pick at least one component!"});
+    EXPECT_TRUE(m.model().flag(Option::In) && m.form.InBar()->isVisibleTo(&m.form));
 }
 
 TEST(MeterTick, WritesLabelsAndBarsFromTheLiveFixedPeak)
 {
     Meter m({oneLink(123456789, 1000), std::nullopt, oneLink(123456789 + 96000, 1000 + 3000)});
     const auto text = [&](MeterControl c) { return m.form.label(c)->text(); };
-    m.settings.PeakSpeed = 64;
+    m.model().set(Option::PeakSpeed, 64);
     m.form.Button1Click(); // primes: totals only
     EXPECT_EQ(text(MeterControl::InTotal), QStringLiteral("123,457 KB"));
     m.form.Button1Click(); // no sample: nothing changes
@@ -126,7 +146,8 @@ TEST(MeterCommands, SettingsDropsAlwaysOnTopAndALabelOrTheCaptionOpensTheMenu)
     Meter m;
     m.form.show();
     bool topWhenShown = true;
-    m.form.setSettingsWindow([&] { topWhenShown = m.form.Top1()->OnTop(); });
+    QObject::connect(&m.form, &TForm_Main::settingsRequested,
+                     [&] { topWhenShown = m.form.Top1()->OnTop(); });
     EXPECT_TRUE(m.form.Top1()->OnTop());
     m.form.Settings1Click();
     EXPECT_FALSE(topWhenShown) << "always on top is dropped before the dialog shows";
@@ -161,8 +182,7 @@ TEST(MeterCommands, OnlyTheLeftButtonDragsByTheCaptionAndEitherCloseSavesOnce)
     // Both ways to close, the close box and the menu's Close, save exactly once.
     for (const bool closeBox : {true, false}) {
         Meter m;
-        int saves = 0;
-        m.form.setCloseHandler([&] { ++saves; });
+        QSignalSpy saves(&m.form, &TForm_Main::closing);
         QSignalSpy closed(&m.form, &TForm_Main::closed);
         m.form.show();
         if (closeBox) {
@@ -170,7 +190,7 @@ TEST(MeterCommands, OnlyTheLeftButtonDragsByTheCaptionAndEitherCloseSavesOnce)
         } else {
             m.form.PopupMenu1()->findChild<QAction*>(QStringLiteral("Close1"))->trigger();
         }
-        EXPECT_EQ(saves, 1) << "close box " << closeBox;
+        EXPECT_EQ(saves.count(), 1) << "close box " << closeBox;
         EXPECT_EQ(closed.count(), 1) << "close box " << closeBox;
     }
 }

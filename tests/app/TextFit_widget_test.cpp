@@ -11,6 +11,8 @@
 #include <QStyleOptionButton>
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 namespace zarvello {
 namespace {
 
@@ -64,7 +66,8 @@ QStringList misfits(const QWidget& root)
 
 TEST(TextFit, EveryDialogTextFitsItsControl)
 {
-    TForm_Settings dialog;
+    SettingsModel model;
+    TForm_Settings dialog(model);
     dialog.show();
     EXPECT_EQ(misfits(dialog).join("; ").toStdString(), "");
 }
@@ -85,14 +88,10 @@ TEST(TextFit, TheWidestFiguresFitEveryLayout)
             TForm_Main form(std::make_unique<ScriptedCounterSource>());
             form.stopSampling();
             form.FormCreate();
-            TSettings settings = firstRunSettings();
-            settings.In = (bits & 1) != 0;
-            settings.Out = (bits & 2) != 0;
-            settings.MaxSpeed = (bits & 4) != 0;
-            settings.Horiz = (bits & 8) != 0;
-            settings.Shrink = (bits & 16) != 0;
-            settings.LargeFont = largeFont;
-            form.setSettingsSource([&settings] { return settings; }, [] {});
+            TSettings s = firstRunSettings();
+            std::tie(s.In, s.Out, s.MaxSpeed, s.Horiz, s.Shrink, s.LargeFont) =
+                std::tuple(bits & 1, bits & 2, bits & 4, bits & 8, bits & 16, largeFont);
+            form.settingsModel()->setValues(s);
             form.ArrangeForm();
             form.show();
             for (const auto& [control, text] : widest) {
