@@ -4,6 +4,8 @@
 #include "app/RunLog.h"
 #include "app/ScreenDocker.h"
 #include "app/TopMost.h"
+#include "core/AppInfo.h"
+#include "core/XdgPaths.h"
 #include "platform/CounterSource.h"
 #include "platform/RegistryFile.h"
 #include "platform/RestartRequest.h"
@@ -49,7 +51,7 @@ ScreenLayout currentScreens()
 
 void showError(const QString& text)
 {
-    QMessageBox::critical(nullptr, QStringLiteral("Zarvello"), text);
+    QMessageBox::critical(nullptr, kAppName, text);
 }
 
 // The dialog's controls become the live settings of the meter window.
@@ -89,8 +91,8 @@ void wireSettings(TForm_Main& main, TForm_Settings& settings, SettingsHive& hive
                     .error = showError,
                     .message =
                         [&settings](const QString& text) {
-                            QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Zarvello"), text,
-                                            QMessageBox::Ok, &settings);
+                            QMessageBox box(QMessageBox::NoIcon, kAppName, text, QMessageBox::Ok,
+                                            &settings);
                             box.exec();
                         },
                 };
@@ -151,7 +153,7 @@ int runApplication(int argc, char** argv)
     resetRunLog(runLogPath(), runLogLine(QDateTime::currentDateTime(), QLocale::system()));
 
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Zarvello"));
+    QApplication::setApplicationName(kAppName);
     QApplication::setDesktopFileName(QStringLiteral(ZARVELLO_APP_ID));
     QApplication::setWindowIcon(applicationIcon());
     registerStandInFonts();
@@ -160,7 +162,7 @@ int runApplication(int argc, char** argv)
 
     // One copy per executable file name: a renamed copy runs on its own.
     const QString exeName = QFileInfo(QCoreApplication::applicationFilePath()).fileName();
-    SingleInstance instance(exeName, SingleInstance::runtimeDirectory());
+    SingleInstance instance(exeName, XdgPaths::runtimeDirectory());
     if (!instance.isFirst()) {
         instance.activateRunningCopy(2000);
         return 0;

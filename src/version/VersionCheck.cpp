@@ -1,7 +1,7 @@
 #include "version/VersionCheck.h"
 
+#include "core/Piece.h"
 #include "net/AsyncSocket.h"
-#include "version/Piece.h"
 #include "version/Version_Form.h"
 #include "widgets/URLLabel.h"
 

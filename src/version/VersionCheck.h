@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/AppInfo.h"
+
 #include <QObject>
 #include <QString>
 
@@ -25,8 +27,8 @@ class TVersionCheck : public QObject
 {
     Q_OBJECT
 public:
-    static constexpr QLatin1StringView kCurrentVersion{"2.1"};
-    static constexpr QLatin1StringView kProductId{"Zarvello"};
+    static constexpr QLatin1StringView kCurrentVersion = kAppVersion;
+    static constexpr QLatin1StringView kProductId = kAppName;
     static constexpr std::uint16_t kVersionPort = 2645;
     // A reply is a few dozen bytes; what a server sends beyond this is never read.
     static constexpr qsizetype kMaxReplyBytes = 4096;
