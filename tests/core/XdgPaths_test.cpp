@@ -32,7 +32,9 @@ TEST(XdgPaths, OnlyAbsoluteBaseDirectoriesAreFollowed)
     } rows[] = {
         {dir.path().toUtf8(),
          {dir.path() + u"/zarvello"_s, dir.path() + u"/zarvello"_s, dir.path()}},
-        {"here", {config, state, qtRuntime}},   // it exists, but relative to where we started
+        {"here", {config, state, qtRuntime}}, // it exists, but relative to where we started
+        {dir.filePath(u"no/such"_s).toUtf8(), // a runtime folder must exist (or be made)
+         {dir.filePath(u"no/such/zarvello"_s), dir.filePath(u"no/such/zarvello"_s), qtRuntime}},
         {":/here", {config, state, qtRuntime}}, // Qt would take it for a resource path
         {"", {config, state, qtRuntime}},
     };
