@@ -18,11 +18,8 @@ QString absoluteFromEnvironment(const char* name)
 
 QString programFolder(const char* variable, QLatin1StringView underHome)
 {
-    QString base = absoluteFromEnvironment(variable);
-    if (base.isEmpty()) {
-        base = QDir::homePath() + underHome;
-    }
-    return base + u'/' + kAppFolder;
+    const QString base = absoluteFromEnvironment(variable);
+    return (base.isEmpty() ? QDir::homePath() + underHome : base) + u'/' + kAppFolder;
 }
 
 } // namespace
