@@ -1,3 +1,4 @@
+#include "core/MulDiv.h"
 #include "core/Piece.h"
 #include "core/XdgPaths.h"
 
@@ -12,6 +13,12 @@ using namespace Qt::StringLiterals;
 
 namespace zarvello {
 namespace {
+
+TEST(MulDiv, RoundsHalvesAwayFromZero)
+{
+    EXPECT_EQ(std::tuple(MulDiv(255, 1, 2), MulDiv(-255, 1, 2), MulDiv(254, 1, 3)),
+              std::tuple(128, -128, 85));
+}
 
 // The everyday pieces are checked through the version reply; these are the edges.
 TEST(Piece, IsEmptyWithoutASeparatorBelowPieceOneAndPastTheLastPiece)
