@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/AppInfo.h"
+
 #include <QObject>
 #include <QString>
 
@@ -14,8 +16,8 @@ class TAboutDlg : public QObject
 public:
     explicit TAboutDlg(QObject* owner = nullptr);
 
-    QString Appname = QStringLiteral("Zarvello");
-    QString Version = QStringLiteral("v2.1");
+    QString Appname = kAppName;
+    QString Version = QStringLiteral("v") + kAppVersion;
     QString Copyright = QStringLiteral("Copyright (c) 2026 The Zarvello developers");
     QString Description = QStringLiteral(
         "Zarvello measures TCP/IP speeds on your machine. If you find this usefull, drop me a "

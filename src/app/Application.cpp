@@ -4,6 +4,8 @@
 #include "app/RunLog.h"
 #include "app/ScreenDocker.h"
 #include "app/TopMost.h"
+#include "core/AppInfo.h"
+#include "core/XdgPaths.h"
 #include "platform/CounterSource.h"
 #include "platform/RegistryFile.h"
 #include "platform/RestartRequest.h"
@@ -49,7 +51,7 @@ ScreenLayout currentScreens()
 
 void showError(const QString& text)
 {
-    QMessageBox::critical(nullptr, QStringLiteral("Zarvello"), text);
+    QMessageBox::critical(nullptr, kAppName, text);
 }
 
 // The start-up load: the options (each with its effects), the window's parts,
@@ -90,7 +92,7 @@ void improveSpeedFrom(TForm_Settings& settings, RegistryFile& registry)
         .error = showError,
         .message =
             [&settings](const QString& text) {
-                QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Zarvello"), text,
+                QMessageBox box(QMessageBox::NoIcon, kAppName, text,
                                 QMessageBox::Ok, &settings);
                 box.exec();
             },
@@ -156,7 +158,7 @@ int runApplication(int argc, char** argv)
     resetRunLog(runLogPath(), runLogLine(QDateTime::currentDateTime(), QLocale::system()));
 
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Zarvello"));
+    QApplication::setApplicationName(kAppName);
     QApplication::setDesktopFileName(QStringLiteral(ZARVELLO_APP_ID));
     QApplication::setWindowIcon(applicationIcon());
     registerStandInFonts();
@@ -165,7 +167,7 @@ int runApplication(int argc, char** argv)
 
     // One copy per executable file name: a renamed copy runs on its own.
     const QString exeName = QFileInfo(QCoreApplication::applicationFilePath()).fileName();
-    SingleInstance instance(exeName, SingleInstance::runtimeDirectory());
+    SingleInstance instance(exeName, XdgPaths::runtimeDirectory());
     if (!instance.isFirst()) {
         instance.activateRunningCopy(2000);
         return 0;

@@ -3,6 +3,7 @@
 #include "app/AboutDlg.h"
 #include "app/ScreenDocker.h"
 #include "app/TopMost.h"
+#include "core/AppInfo.h"
 #include "meter/Figures.h"
 #include "meter/ThdTimer.h"
 #include "platform/x11/HotKeyGrab.h"
@@ -25,7 +26,12 @@
 namespace zarvello {
 namespace {
 
-constexpr QLatin1StringView kCaptionText("Quillon Zarvello v2.1");
+// The window's title and caption: the maker, the program and its version.
+QString captionText()
+{
+    return QStringLiteral("Quillon ") + kAppName + QStringLiteral(" v") + kAppVersion;
+}
+
 constexpr int kGradientSteps = 20;
 
 struct DesignControl
@@ -91,7 +97,7 @@ QColor mix(const QColor& from, const QColor& to, int step, int steps)
 TForm_Main::TForm_Main(std::unique_ptr<CounterSource> counters, QWidget* parent)
     : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint), counters_(std::move(counters))
 {
-    setWindowTitle(kCaptionText);
+    setWindowTitle(captionText());
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMouseTracking(false);
     // Below any screen until the stored position is applied.
@@ -130,7 +136,7 @@ TForm_Main::TForm_Main(std::unique_ptr<CounterSource> counters, QWidget* parent)
     setSettingsModel(new SettingsModel(this));
     model_->setValues(firstRunSettings());
     messageBox_ = [](const QString& text) {
-        QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Zarvello"), text, QMessageBox::Ok);
+        QMessageBox box(QMessageBox::NoIcon, kAppName, text, QMessageBox::Ok);
         box.exec();
     };
 }
@@ -610,7 +616,7 @@ QImage TForm_Main::renderFrame() const
     font.setBold(true);
     p.setFont(font);
     p.setPen(toQColor(clCaptionText, pal));
-    p.drawText(caption.adjusted(2, 0, -16, 0), Qt::AlignLeft | Qt::AlignVCenter, kCaptionText);
+    p.drawText(caption.adjusted(2, 0, -16, 0), Qt::AlignLeft | Qt::AlignVCenter, captionText());
 
     // The close box: a small raised button with a cross.
     const QRect box = closeBoxRect();

@@ -1,5 +1,7 @@
 #include "app/RunLog.h"
 
+#include "core/XdgPaths.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -37,12 +39,7 @@ QString runLogLine(const QDateTime& now, const QLocale& locale)
 
 QString runLogPath()
 {
-    // Relative values are invalid by the base-directory rules and are ignored.
-    QString base = qEnvironmentVariable("XDG_STATE_HOME");
-    if (base.isEmpty() || QDir::isRelativePath(base)) {
-        base = QDir::homePath() + QStringLiteral("/.local/state");
-    }
-    return base + QStringLiteral("/zarvello/Log.txt");
+    return XdgPaths::stateFolder() + QStringLiteral("/Log.txt");
 }
 
 bool resetRunLog(const QString& path, const QString& line)

@@ -1,5 +1,7 @@
 #include "platform/RegistryFile.h"
 
+#include "core/XdgPaths.h"
+
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -144,11 +146,7 @@ RegistryFile::RegistryFile(QString filePath) : filePath_(std::move(filePath))
 
 QString RegistryFile::defaultFilePath()
 {
-    QString base = qEnvironmentVariable("XDG_CONFIG_HOME");
-    if (base.isEmpty() || QDir::isRelativePath(base)) {
-        base = QDir::homePath() + QStringLiteral("/.config");
-    }
-    return base + QStringLiteral("/zarvello/registry.reg");
+    return XdgPaths::configFolder() + QStringLiteral("/registry.reg");
 }
 
 RegistryFile::Snapshot RegistryFile::readFile() const

@@ -24,8 +24,7 @@ class RegistryFile final : public Registry
 public:
     explicit RegistryFile(QString filePath);
 
-    // $XDG_CONFIG_HOME/zarvello/registry.reg; ~/.config stands in for an
-    // unset, empty or relative XDG_CONFIG_HOME.
+    // registry.reg in the program's XDG config folder.
     [[nodiscard]] static QString defaultFilePath();
 
     [[nodiscard]] const QString& filePath() const { return filePath_; }

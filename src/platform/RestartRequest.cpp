@@ -1,5 +1,7 @@
 #include "platform/RestartRequest.h"
 
+#include "core/AppInfo.h"
+
 #include <QDBusConnection>
 #include <QDBusInterface>
 #include <QDBusReply>
@@ -10,8 +12,7 @@ namespace zarvello {
 void LogindRestartRequest::promptReboot(QWidget* owner)
 {
     const auto answer = QMessageBox::question(
-        owner, QStringLiteral("Zarvello"),
-        QStringLiteral("The changes take effect after a restart. Restart now?"),
+        owner, kAppName, QStringLiteral("The changes take effect after a restart. Restart now?"),
         QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
     if (answer != QMessageBox::Yes) {
         return;
@@ -23,7 +24,7 @@ void LogindRestartRequest::promptReboot(QWidget* owner)
     const QDBusMessage reply = logind.call(QStringLiteral("Reboot"), true);
     if (reply.type() == QDBusMessage::ErrorMessage) {
         QMessageBox::warning(
-            owner, QStringLiteral("Zarvello"),
+            owner, kAppName,
             QStringLiteral("The restart could not be requested: %1").arg(reply.errorMessage()));
     }
 }

@@ -1,9 +1,7 @@
 #include "platform/SingleInstance.h"
 
-#include <QDir>
 #include <QLocalServer>
 #include <QLocalSocket>
-#include <QStandardPaths>
 
 namespace zarvello {
 namespace {
@@ -66,15 +64,6 @@ bool SingleInstance::activateRunningCopy(int timeoutMs) const
         socket.waitForDisconnected(timeoutMs);
     }
     return sent;
-}
-
-QString SingleInstance::runtimeDirectory()
-{
-    QString fromEnvironment = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    if (!fromEnvironment.isEmpty() && QDir(fromEnvironment).exists()) {
-        return fromEnvironment;
-    }
-    return QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
 }
 
 } // namespace zarvello

@@ -31,9 +31,6 @@ public:
     // Second copy: ask the running copy to come forward. False if nobody answered in time.
     bool activateRunningCopy(int timeoutMs) const;
 
-    // The session's runtime folder: $XDG_RUNTIME_DIR, or Qt's fallback for it.
-    [[nodiscard]] static QString runtimeDirectory();
-
 Q_SIGNALS:
     void activationRequested();
 

@@ -1,9 +1,9 @@
 #include "settings/TcpTuning.h"
 
+#include "core/Piece.h"
 #include "platform/Registry.h"
 #include "platform/RestartRequest.h"
 #include "settings/SettingsStore.h"
-#include "version/Piece.h"
 
 namespace zarvello {
 namespace {

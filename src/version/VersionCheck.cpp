@@ -1,6 +1,6 @@
 #include "version/VersionCheck.h"
 
-#include "version/Piece.h"
+#include "core/Piece.h"
 #include "version/Version_Form.h"
 #include "widgets/URLLabel.h"
 

@@ -1,6 +1,6 @@
 #include "widgets/GradProgress.h"
 
-#include "meter/MulDiv.h"
+#include "core/MulDiv.h"
 
 #include <QApplication>
 #include <QFontDatabase>

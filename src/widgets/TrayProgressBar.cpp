@@ -1,5 +1,7 @@
 #include "widgets/TrayProgressBar.h"
 
+#include "core/AppInfo.h"
+
 #include <QCursor>
 #include <QFontInfo>
 #include <QGuiApplication>
@@ -169,9 +171,8 @@ QString trayTip(const QString& toolTip, bool progressInHint, int percent)
 }
 
 TTrayProgressBar::TTrayProgressBar(QObject* owner)
-    : QObject(owner), font_(QStringLiteral("Arial")), errorReporter_([](const QString& text) {
-          QMessageBox::critical(nullptr, QStringLiteral("Zarvello"), text);
-      })
+    : QObject(owner), font_(QStringLiteral("Arial")),
+      errorReporter_([](const QString& text) { QMessageBox::critical(nullptr, kAppName, text); })
 {
     font_.setPixelSize(11); // 8 points at 96 dpi
     look_.font = trayDrawingFont(font_);

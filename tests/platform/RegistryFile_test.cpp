@@ -182,16 +182,5 @@ TEST_F(RegistryFileTest, WhatIsNotARegularFileIsLeftAlone)
         RegistryFile(dir.filePath(QString(300, u'x'))).loadError().contains(u"cannot read"));
 }
 
-TEST(RegistryFilePath, FollowsAnAbsoluteXdgConfigHome)
-{
-    const QByteArray saved = qgetenv("XDG_CONFIG_HOME");
-    qputenv("XDG_CONFIG_HOME", "/tmp/cfg");
-    EXPECT_EQ(RegistryFile::defaultFilePath(), u"/tmp/cfg/zarvello/registry.reg"_s);
-    qputenv("XDG_CONFIG_HOME", "relative/cfg");
-    EXPECT_EQ(RegistryFile::defaultFilePath(),
-              QDir::homePath() + u"/.config/zarvello/registry.reg"_s);
-    qputenv("XDG_CONFIG_HOME", saved); // an empty one stands for none
-}
-
 } // namespace
 } // namespace zarvello

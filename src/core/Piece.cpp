@@ -1,4 +1,4 @@
-#include "version/Piece.h"
+#include "core/Piece.h"
 
 namespace zarvello {
 

@@ -1,0 +1,73 @@
+#include "core/MulDiv.h"
+#include "core/Piece.h"
+#include "core/XdgPaths.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <tuple>
+#include <utility>
+
+using namespace Qt::StringLiterals;
+
+namespace zarvello {
+namespace {
+
+TEST(MulDiv, RoundsHalvesAwayFromZero)
+{
+    EXPECT_EQ(std::tuple(MulDiv(255, 1, 2), MulDiv(-255, 1, 2), MulDiv(254, 1, 3)),
+              std::tuple(128, -128, 85));
+}
+
+// The everyday pieces are checked through the version reply; these are the edges.
+TEST(Piece, IsEmptyWithoutASeparatorBelowPieceOneAndPastTheLastPiece)
+{
+    const std::tuple<QStringView, int, QString> rows[] = {
+        {u":", 1, u"a"_s}, {u":", 2, u"b"_s}, {u":", 0, {}}, {u":", 3, {}}, {u"", 1, {}}};
+    for (const auto& [separator, n, expected] : rows) {
+        EXPECT_EQ(Piece(u"a:b", separator, n), expected) << n;
+    }
+}
+
+TEST(XdgPaths, OnlyAbsoluteBaseDirectoriesAreFollowed)
+{
+    const char* const names[] = {"XDG_CONFIG_HOME", "XDG_STATE_HOME", "XDG_RUNTIME_DIR"};
+    const QByteArray saved[] = {qgetenv(names[0]), qgetenv(names[1]), qgetenv(names[2])};
+    const auto setAll = [&names](const QByteArray& value) {
+        for (const char* name : names) {
+            qputenv(name, value);
+        }
+    };
+    QTemporaryDir dir;
+    const QString cwd = QDir::currentPath();
+    ASSERT_TRUE(dir.isValid() && QDir::setCurrent(dir.path()) && QDir().mkdir(u"here"_s));
+    // Open to others, so that Qt's own runtime-folder check refuses it as well.
+    ASSERT_TRUE(QFile::setPermissions(u"here"_s, QFileDevice::Permissions(0x7755)));
+    setAll("");
+    const QStringList fallback{QDir::homePath() + u"/.config/zarvello"_s,
+                               QDir::homePath() + u"/.local/state/zarvello"_s,
+                               XdgPaths::runtimeDirectory()};
+    const QString missing = dir.filePath(u"no/such"_s);
+    const std::pair<QByteArray, QStringList> rows[] = {
+        {dir.path().toUtf8(),
+         {dir.path() + u"/zarvello"_s, dir.path() + u"/zarvello"_s, dir.path()}},
+        // A runtime folder must exist, or be made.
+        {missing.toUtf8(), {missing + u"/zarvello"_s, missing + u"/zarvello"_s, fallback[2]}},
+        {"here", fallback},   // it exists, but relative to wherever the program started
+        {":/here", fallback}, // Qt would take it for a resource path
+    };
+    for (const auto& [value, expected] : rows) {
+        setAll(value);
+        const QStringList found{XdgPaths::configFolder(), XdgPaths::stateFolder(),
+                                XdgPaths::runtimeDirectory()};
+        EXPECT_EQ(found, expected) << value.constData();
+    }
+    QDir::setCurrent(cwd);
+    for (int i = 0; i < 3; ++i) {
+        qputenv(names[i], saved[i]);
+    }
+}
+
+} // namespace
+} // namespace zarvello
