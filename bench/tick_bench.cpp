@@ -1,9 +1,9 @@
 // One whole sampling tick of the meter window (statistics, figures, both bars
 // composed, the tray image redrawn) against one real sample of the kernel's
 // link counters, timed in the same run.
-#include "app/Main_Form.h"
-#include "widgets/GradProgress.h"
-#include "widgets/TrayProgressBar.h"
+#include "app/MeterWindow.h"
+#include "widgets/GradientBar.h"
+#include "widgets/TrayMeterIcon.h"
 
 #include <benchmark/benchmark.h>
 
@@ -48,10 +48,10 @@ double sampleBaselineNs()
 void BM_MeterTick(benchmark::State& state)
 {
     const double baseline = sampleBaselineNs();
-    TForm_Main form(std::make_unique<GrowingCounters>());
+    MeterWindow form(std::make_unique<GrowingCounters>());
     form.stopSampling(); // the benchmark drives the tick
     form.FormCreate();
-    TSettings settings = firstRunSettings();
+    OptionValues settings = firstRunSettings();
     settings.Percent = true;
     form.settingsModel()->setValues(settings);
     form.ArrangeForm();

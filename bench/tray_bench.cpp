@@ -1,4 +1,4 @@
-#include "widgets/TrayProgressBar.h"
+#include "widgets/TrayMeterIcon.h"
 
 #include <benchmark/benchmark.h>
 
@@ -55,7 +55,7 @@ template <typename Body> void againstBaseline(benchmark::State& state, Body body
 TrayProgressLook mainWindowLook()
 {
     TrayProgressLook look;
-    look.kind = zarvello::TPBKind::pkVertical;
+    look.kind = zarvello::BarKind::pkVertical;
     look.foreColor = zarvello::clBlue;
     look.backColor = zarvello::clBtnFace;
     QFont font(QStringLiteral("Arial"));
@@ -88,8 +88,8 @@ BENCHMARK(BM_TrayImageWithFigure);
 // A tick that moves the bar: drawing plus the icon handed to the (hidden) tray.
 void BM_TrayTickChanged(benchmark::State& state)
 {
-    zarvello::TTrayProgressBar bar;
-    bar.setKind(zarvello::TPBKind::pkVertical);
+    zarvello::TrayMeterIcon bar;
+    bar.setKind(zarvello::BarKind::pkVertical);
     againstBaseline(state, [&bar](std::int64_t i) {
         bar.setMax(100);
         bar.setPosition(static_cast<int>(i % 101));
@@ -100,7 +100,7 @@ BENCHMARK(BM_TrayTickChanged);
 // A tick that writes the same values again: no drawing at all.
 void BM_TrayTickUnchanged(benchmark::State& state)
 {
-    zarvello::TTrayProgressBar bar;
+    zarvello::TrayMeterIcon bar;
     bar.setPosition(42);
     againstBaseline(state, [&bar](std::int64_t) {
         bar.setMax(100);

@@ -1,9 +1,9 @@
 #include "app/Application.h"
 
-#include "app/Main_Form.h"
+#include "app/MeterWindow.h"
 #include "app/RunLog.h"
 #include "app/ScreenDocker.h"
-#include "app/TopMost.h"
+#include "app/StayOnTop.h"
 #include "core/AppInfo.h"
 #include "core/XdgPaths.h"
 #include "platform/CounterSource.h"
@@ -13,15 +13,15 @@
 #include "platform/TerminationSignals.h"
 #include "platform/x11/Display.h"
 #include "settings/RegistryHive.h"
-#include "settings/Setting_Form.h"
-#include "settings/SettingsModel.h"
+#include "settings/Settings.h"
+#include "settings/SettingsDialog.h"
 #include "settings/SettingsStore.h"
 #include "settings/TcpTuning.h"
-#include "version/Mem_Form.h"
+#include "version/MemoryWindow.h"
 #include "version/VersionCheck.h"
-#include "version/Version_Form.h"
+#include "version/VersionNotice.h"
 #include "widgets/StandInFonts.h"
-#include "widgets/TrayProgressBar.h"
+#include "widgets/TrayMeterIcon.h"
 
 #include <QApplication>
 #include <QDir>
@@ -57,8 +57,8 @@ void showError(const QString& text)
 // The start-up load: the options (each with its effects), the window's parts,
 // one arrangement, the stored place, the version check, and then the message
 // that a damaged options file was set aside.
-void loadAll(TForm_Main& main, SettingsModel& model, SettingsHive& hive, RegistryFile& registry,
-             TVersionCheck& versionCheck)
+void loadAll(MeterWindow& main, Settings& model, SettingsHive& hive, RegistryFile& registry,
+             VersionCheck& versionCheck)
 {
     loadOptions(hive, model, showError);
     main.TrayProgress()->setActive(model.flag(Option::TrayIcon));
@@ -79,7 +79,7 @@ void loadAll(TForm_Main& main, SettingsModel& model, SettingsHive& hive, Registr
     }
 }
 
-void improveSpeedFrom(TForm_Settings& settings, RegistryFile& registry)
+void improveSpeedFrom(SettingsDialog& settings, RegistryFile& registry)
 {
     LogindRestartRequest restart;
     const TuningDialogs dialogs{
@@ -92,8 +92,7 @@ void improveSpeedFrom(TForm_Settings& settings, RegistryFile& registry)
         .error = showError,
         .message =
             [&settings](const QString& text) {
-                QMessageBox box(QMessageBox::NoIcon, kAppName, text,
-                                QMessageBox::Ok, &settings);
+                QMessageBox box(QMessageBox::NoIcon, kAppName, text, QMessageBox::Ok, &settings);
                 box.exec();
             },
     };
@@ -101,17 +100,17 @@ void improveSpeedFrom(TForm_Settings& settings, RegistryFile& registry)
 }
 
 // The model becomes the live settings of the meter window and the dialog.
-void wireSettings(TForm_Main& main, TForm_Settings& settings, SettingsModel& model,
-                  SettingsHive& hive, RegistryFile& registry, TVersionCheck& versionCheck)
+void wireSettings(MeterWindow& main, SettingsDialog& settings, Settings& model, SettingsHive& hive,
+                  RegistryFile& registry, VersionCheck& versionCheck)
 {
     main.setSettingsModel(&model);
-    QObject::connect(&main, &TForm_Main::comboFontChanged, &settings,
-                     &TForm_Settings::setComboFont);
-    QObject::connect(&main, &TForm_Main::settingsRequested, &settings, [&settings] {
+    QObject::connect(&main, &MeterWindow::comboFontChanged, &settings,
+                     &SettingsDialog::setComboFont);
+    QObject::connect(&main, &MeterWindow::settingsRequested, &settings, [&settings] {
         settings.show();
         settings.raise();
     });
-    QObject::connect(&main, &TForm_Main::closing, &settings, [&main, &settings, &model, &hive] {
+    QObject::connect(&main, &MeterWindow::closing, &settings, [&main, &settings, &model, &hive] {
         // Closed before the load (a SIGTERM at start-up): the model holds only the
         // defaults, and saving them would overwrite the stored options.
         if (settings.loaded()) {
@@ -120,15 +119,16 @@ void wireSettings(TForm_Main& main, TForm_Settings& settings, SettingsModel& mod
             saveSettings(hive, model.values(), showError);
         }
     });
-    QObject::connect(&settings, &TForm_Settings::arrangeRequested, &main, &TForm_Main::ArrangeForm);
-    QObject::connect(&settings, &TForm_Settings::onTopRequested, &main,
+    QObject::connect(&settings, &SettingsDialog::arrangeRequested, &main,
+                     &MeterWindow::ArrangeForm);
+    QObject::connect(&settings, &SettingsDialog::onTopRequested, &main,
                      [&main](bool on) { main.Top1()->setOnTop(on); });
-    QObject::connect(&settings, &TForm_Settings::peakResetRequested, &main,
-                     &TForm_Main::PeakReset1Click);
-    QObject::connect(&settings, &TForm_Settings::aboutRequested, &main, &TForm_Main::About1Click);
-    QObject::connect(&settings, &TForm_Settings::improveSpeedRequested, &settings,
+    QObject::connect(&settings, &SettingsDialog::peakResetRequested, &main,
+                     &MeterWindow::PeakReset1Click);
+    QObject::connect(&settings, &SettingsDialog::aboutRequested, &main, &MeterWindow::About1Click);
+    QObject::connect(&settings, &SettingsDialog::improveSpeedRequested, &settings,
                      [&settings, &registry] { improveSpeedFrom(settings, registry); });
-    QObject::connect(&settings, &TForm_Settings::loadRequested, &main,
+    QObject::connect(&settings, &SettingsDialog::loadRequested, &main,
                      [&main, &model, &hive, &registry, &versionCheck] {
                          loadAll(main, model, hive, registry, versionCheck);
                      });
@@ -177,25 +177,25 @@ int runApplication(int argc, char** argv)
     TerminationSignals termination;
     RegistryFile registry(RegistryFile::defaultFilePath());
     RegistryHive hive(registry);
-    SettingsModel settingsModel; // outlives the windows that use it
-    auto formMain = std::make_unique<TForm_Main>(makeSystemCounterSource());
+    Settings settingsModel; // outlives the windows that use it
+    auto formMain = std::make_unique<MeterWindow>(makeSystemCounterSource());
     instance.listen();
     QObject::connect(&instance, &SingleInstance::activationRequested, formMain.get(),
-                     &TForm_Main::bringForward);
+                     &MeterWindow::bringForward);
     formMain->FormCreate();
-    auto formSettings = std::make_unique<TForm_Settings>(settingsModel);
-    auto formVersion = std::make_unique<TForm_Version>();
-    auto formMem = std::make_unique<TForm_Mem>();
+    auto formSettings = std::make_unique<SettingsDialog>(settingsModel);
+    auto formVersion = std::make_unique<VersionNotice>();
+    auto formMem = std::make_unique<MemoryWindow>();
     formMain->setCompanionWindows({formSettings.get(), formVersion.get(), formMem.get()});
     // The notice owns the check, so nothing of it outlives the window it writes to.
-    auto* versionCheck = new TVersionCheck(formVersion.get(), versionServerHost(),
-                                           TVersionCheck::kVersionPort, formVersion.get());
+    auto* versionCheck = new VersionCheck(formVersion.get(), versionServerHost(),
+                                          VersionCheck::kVersionPort, formVersion.get());
     wireSettings(*formMain, *formSettings, settingsModel, hive, registry, *versionCheck);
     formMain->setMemoryWindow([memory = formMem.get()] { memory->Open(); });
 
     QObject::connect(&termination, &TerminationSignals::terminationRequested, formMain.get(),
                      &QWidget::close);
-    QObject::connect(formMain.get(), &TForm_Main::closed, &app, &QCoreApplication::quit);
+    QObject::connect(formMain.get(), &MeterWindow::closed, &app, &QCoreApplication::quit);
 
     formMain->show();
     const int status = QApplication::exec();

@@ -14,18 +14,18 @@ bool within(int value, int target, int distance)
     return target - distance <= value && value <= target + distance;
 }
 
-TRect toRect(const QRect& r)
+Rect toRect(const QRect& r)
 {
     return {r.left(), r.top(), r.left() + r.width(), r.top() + r.height()};
 }
 
 } // namespace
 
-bool snapToEdges(TRect& r, const TRect& area, int width, int height, int distance,
-                 TDockableTo edges, const std::function<void(TScreenEdge)>& onDocked)
+bool snapToEdges(Rect& r, const Rect& area, int width, int height, int distance, TDockableTo edges,
+                 const std::function<void(ScreenEdge)>& onDocked)
 {
     bool snapped = false;
-    auto docked = [&](TScreenEdge edge) {
+    auto docked = [&](ScreenEdge edge) {
         snapped = true;
         if (onDocked) {
             onDocked(edge);
@@ -54,26 +54,26 @@ bool snapToEdges(TRect& r, const TRect& area, int width, int height, int distanc
     return snapped;
 }
 
-TScreenDocker::TScreenDocker(QObject* owner) : QObject(nullptr)
+ScreenDocker::ScreenDocker(QObject* owner) : QObject(nullptr)
 {
     // Checked before taking a parent, so a refused docker leaves no trace on the form.
     auto* form = qobject_cast<QWidget*>(owner);
     if (form == nullptr || !form->isWindow()) {
         throw std::logic_error("TScreenDocker can only be placed on a TForm.");
     }
-    if (!form->findChildren<TScreenDocker*>(Qt::FindDirectChildrenOnly).isEmpty()) {
+    if (!form->findChildren<ScreenDocker*>(Qt::FindDirectChildrenOnly).isEmpty()) {
         throw std::logic_error("Only one instance of TScreenDocker is allowed per form.");
     }
     form_ = form;
     setParent(form);
 }
 
-QString TScreenDocker::About() const
+QString ScreenDocker::About() const
 {
     return QStringLiteral("ScreenDocker version 1.00");
 }
 
-TRect TScreenDocker::area() const
+Rect ScreenDocker::area() const
 {
     const QScreen* screen = form_->screen() ? form_->screen() : QGuiApplication::primaryScreen();
     if (screen == nullptr) {
@@ -82,13 +82,13 @@ TRect TScreenDocker::area() const
     return toRect(dockArea_ == daScreen ? screen->virtualGeometry() : screen->availableGeometry());
 }
 
-TRect TScreenDocker::moving(TRect proposed)
+Rect ScreenDocker::moving(Rect proposed)
 {
     if (!active_) {
         return proposed;
     }
     snapToEdges(proposed, area(), form_->width(), form_->height(), dockDistance_, dockableTo_,
-                [this](TScreenEdge edge) {
+                [this](ScreenEdge edge) {
                     if (onDocked_) {
                         onDocked_(this, edge);
                     }

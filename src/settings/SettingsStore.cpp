@@ -1,6 +1,6 @@
 #include "settings/SettingsStore.h"
 
-#include "settings/SettingsModel.h"
+#include "settings/Settings.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -60,7 +60,7 @@ QPoint placeOnScreen(QPoint stored, QSize window, const ScreenLayout& screens)
     return firstRunPosition(screens, window);
 }
 
-void loadOptions(SettingsHive& hive, SettingsModel& model,
+void loadOptions(SettingsHive& hive, Settings& model,
                  const std::function<void(const QString&)>& error)
 {
     for (const Option option : kLoadOrder) {
@@ -70,8 +70,8 @@ void loadOptions(SettingsHive& hive, SettingsModel& model,
     }
 }
 
-QPoint loadPosition(SettingsHive& hive, SettingsModel& model, QSize window,
-                    const ScreenLayout& screens, const std::function<void(const QString&)>& error)
+QPoint loadPosition(SettingsHive& hive, Settings& model, QSize window, const ScreenLayout& screens,
+                    const std::function<void(const QString&)>& error)
 {
     const QPoint fallback = firstRunPosition(screens, window);
     const int left = read(hive, Option::Left, fallback.x(), error);
@@ -82,7 +82,7 @@ QPoint loadPosition(SettingsHive& hive, SettingsModel& model, QSize window,
     return placed;
 }
 
-bool saveSettings(SettingsHive& hive, const TSettings& settings,
+bool saveSettings(SettingsHive& hive, const OptionValues& settings,
                   const std::function<void(const QString&)>& error)
 {
     for (const OptionInfo& info : kOptions) {

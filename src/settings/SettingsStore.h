@@ -12,8 +12,8 @@
 
 namespace zarvello {
 
-class SettingsModel;
-struct TSettings;
+class Settings;
+struct OptionValues;
 
 // One stored setting as the store found it.
 struct StoredValue
@@ -57,12 +57,12 @@ struct ScreenLayout
 // each as a user's change, so with its effects. A missing value takes its
 // first-run value silently; a value of the wrong type is reported once and
 // then takes it too.
-void loadOptions(SettingsHive& hive, SettingsModel& model,
+void loadOptions(SettingsHive& hive, Settings& model,
                  const std::function<void(const QString&)>& error);
 // Reads Left and Top (the first-run place when missing) for a window of
 // `window`'s size, keeps the place it gets on screen in the model and returns it.
-QPoint loadPosition(SettingsHive& hive, SettingsModel& model, QSize window,
-                    const ScreenLayout& screens, const std::function<void(const QString&)>& error);
+QPoint loadPosition(SettingsHive& hive, Settings& model, QSize window, const ScreenLayout& screens,
+                    const std::function<void(const QString&)>& error);
 
 // "Failed to set data for '<name>'", with the system's reason, when there is
 // one, on a line of its own.
@@ -71,7 +71,7 @@ QPoint loadPosition(SettingsHive& hive, SettingsModel& model, QSize window,
 // Writes every option. Stops at the first failure and reports it (a failed
 // commit as the first value it would have written, with the reason on a line
 // of its own); returns whether everything was written.
-bool saveSettings(SettingsHive& hive, const TSettings& settings,
+bool saveSettings(SettingsHive& hive, const OptionValues& settings,
                   const std::function<void(const QString&)>& error);
 
 } // namespace zarvello

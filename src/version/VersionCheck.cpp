@@ -1,8 +1,8 @@
 #include "version/VersionCheck.h"
 
 #include "core/Piece.h"
-#include "version/Version_Form.h"
-#include "widgets/URLLabel.h"
+#include "version/VersionNotice.h"
+#include "widgets/LinkLabel.h"
 
 #include <QLabel>
 #include <QTcpSocket>
@@ -41,19 +41,19 @@ QString versionServerHost()
     return QStringLiteral(ZARVELLO_VERSION_HOST);
 }
 
-TVersionCheck::TVersionCheck(TForm_Version* notice, const QString& host, std::uint16_t port,
-                             QObject* owner)
+VersionCheck::VersionCheck(VersionNotice* notice, const QString& host, std::uint16_t port,
+                           QObject* owner)
     : QObject(owner), notice_(notice), socket_(new QTcpSocket(this)), host_(host), port_(port),
       pause_([] { QThread::msleep(10); })
 {
     // Whatever the server sends beyond the reply stays with it.
     socket_->setReadBufferSize(kMaxReplyBytes);
-    connect(socket_, &QAbstractSocket::connected, this, &TVersionCheck::connected);
-    connect(socket_, &QIODevice::readyRead, this, &TVersionCheck::dataArrived);
-    connect(socket_, &QAbstractSocket::errorOccurred, this, &TVersionCheck::failed);
+    connect(socket_, &QAbstractSocket::connected, this, &VersionCheck::connected);
+    connect(socket_, &QIODevice::readyRead, this, &VersionCheck::dataArrived);
+    connect(socket_, &QAbstractSocket::errorOccurred, this, &VersionCheck::failed);
 }
 
-void TVersionCheck::start()
+void VersionCheck::start()
 {
     if (started_) {
         return;
@@ -64,7 +64,7 @@ void TVersionCheck::start()
     socket_->connectToHost(host_, port_);
 }
 
-void TVersionCheck::connected()
+void VersionCheck::connected()
 {
     // Closing, at the latest when the program ends, resets the connection
     // instead of shutting it down gracefully. A refusal leaves the system's
@@ -75,7 +75,7 @@ void TVersionCheck::connected()
     socket_->write(kProductId.data(), kProductId.size());
 }
 
-void TVersionCheck::dataArrived()
+void VersionCheck::dataArrived()
 {
     // Only the first data event counts. Held at its maximum, the count can
     // never wrap round to 1 again.
@@ -100,7 +100,7 @@ void TVersionCheck::dataArrived()
     }
 }
 
-void TVersionCheck::failed(QAbstractSocket::SocketError error)
+void VersionCheck::failed(QAbstractSocket::SocketError error)
 {
     // The server ending the session is no failure. A failed connect counts
     // once: the product identifier is never sent into it.

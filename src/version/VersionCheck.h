@@ -11,7 +11,7 @@ class QTcpSocket;
 
 namespace zarvello {
 
-class TForm_Version;
+class VersionNotice;
 
 // The version server named at build time (ZARVELLO_VERSION_HOST).
 [[nodiscard]] QString versionServerHost();
@@ -24,7 +24,7 @@ class TForm_Version;
 // Every failure is silent and nothing is retried; there is no time-out, and
 // the connection is left to the server to close. When the program ends the
 // connection is reset, not shut down gracefully.
-class TVersionCheck : public QObject
+class VersionCheck : public QObject
 {
     Q_OBJECT
 public:
@@ -35,8 +35,8 @@ public:
     static constexpr qsizetype kMaxReplyBytes = 4096;
 
     // notice: where a new version is shown; it must outlive the check.
-    explicit TVersionCheck(TForm_Version* notice, const QString& host = versionServerHost(),
-                           std::uint16_t port = kVersionPort, QObject* owner = nullptr);
+    explicit VersionCheck(VersionNotice* notice, const QString& host = versionServerHost(),
+                          std::uint16_t port = kVersionPort, QObject* owner = nullptr);
 
     // Starts the check; only the first call in a run does anything. Call it
     // once the settings have loaded, and not at all when the load stopped.
@@ -54,7 +54,7 @@ private:
     void dataArrived();
     void failed(QAbstractSocket::SocketError error);
 
-    TForm_Version* notice_;
+    VersionNotice* notice_;
     QTcpSocket* socket_;
     QString host_;
     std::uint16_t port_;

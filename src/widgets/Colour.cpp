@@ -10,7 +10,7 @@ namespace {
 
 struct Ident
 {
-    TColor colour;
+    Colour colour;
     std::string_view name;
 };
 
@@ -127,7 +127,7 @@ std::pair<QPalette::ColorGroup, QPalette::ColorRole> systemRole(std::uint32_t in
 
 } // namespace
 
-QColor toQColor(TColor colour, const QPalette& palette)
+QColor toQColor(Colour colour, const QPalette& palette)
 {
     if (colour.isSystem()) {
         const auto [group, role] = systemRole(colour.value & 0xFFu);
@@ -139,12 +139,12 @@ QColor toQColor(TColor colour, const QPalette& palette)
     return {colour.red(), colour.green(), colour.blue()};
 }
 
-QColor toQColor(TColor colour)
+QColor toQColor(Colour colour)
 {
     return toQColor(colour, QGuiApplication::palette());
 }
 
-std::optional<TColor> identToColor(std::string_view name)
+std::optional<Colour> identToColor(std::string_view name)
 {
     for (const auto& ident : kIdents) {
         if (ident.name.size() == name.size() &&
@@ -157,7 +157,7 @@ std::optional<TColor> identToColor(std::string_view name)
     return std::nullopt;
 }
 
-std::optional<std::string_view> colorToIdent(TColor colour)
+std::optional<std::string_view> colorToIdent(Colour colour)
 {
     for (const auto& ident : kIdents) {
         if (ident.colour == colour) {

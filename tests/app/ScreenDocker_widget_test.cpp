@@ -8,11 +8,11 @@ namespace zarvello {
 namespace {
 
 // A 180 × 63 window on a 1280 × 800 screen whose panel takes the bottom 24 pixels.
-constexpr TRect kWorkArea{0, 0, 1280, 776};
+constexpr Rect kWorkArea{0, 0, 1280, 776};
 constexpr int kW = 180;
 constexpr int kH = 63;
 
-TRect at(int left, int top)
+Rect at(int left, int top)
 {
     return {left, top, left + kW, top + kH};
 }
@@ -22,10 +22,10 @@ TEST(ScreenDocker, SnapStepPullsEdgesWithinTheDistanceFlush)
     const struct
     {
         const char* what;
-        TRect proposed, area;
+        Rect proposed, area;
         TDockableTo edges;
-        TRect expected;
-        std::vector<TScreenEdge> docked;
+        Rect expected;
+        std::vector<ScreenEdge> docked;
     } rows[] = {
         // clang-format off
         {"left at -10", at(-10, 300), kWorkArea, kAllEdges, at(0, 300), {seLeft}},
@@ -36,15 +36,15 @@ TEST(ScreenDocker, SnapStepPullsEdgesWithinTheDistanceFlush)
         {"corner", at(-4, 4), kWorkArea, kAllEdges, at(0, 0), {seLeft, seTop}},
         {"edge not dockable", at(5, 300), kWorkArea, static_cast<TDockableTo>(kAllEdges & ~edgeBit(seLeft)), at(5, 300), {}},
         // An area about as wide as the window: left snaps first, then right wins.
-        {"right wins over left", at(3, 300), TRect{0, 0, kW + 8, 776}, kAllEdges, at(8, 300), {seLeft, seRight}},
+        {"right wins over left", at(3, 300), Rect{0, 0, kW + 8, 776}, kAllEdges, at(8, 300), {seLeft, seRight}},
         // clang-format on
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
-        TRect r = row.proposed;
-        std::vector<TScreenEdge> docked;
+        Rect r = row.proposed;
+        std::vector<ScreenEdge> docked;
         const bool snapped = snapToEdges(r, row.area, kW, kH, 10, row.edges,
-                                         [&](TScreenEdge e) { docked.push_back(e); });
+                                         [&](ScreenEdge e) { docked.push_back(e); });
         EXPECT_EQ(r, row.expected);
         EXPECT_EQ(docked, row.docked);
         EXPECT_EQ(snapped, !row.docked.empty());

@@ -1,6 +1,6 @@
 #include "app/Layout.h"
-#include "app/Main_Form.h"
-#include "settings/Setting_Form.h"
+#include "app/MeterWindow.h"
+#include "settings/SettingsDialog.h"
 #include "support/ScriptedCounterSource.h"
 
 #include <QCheckBox>
@@ -66,8 +66,8 @@ QStringList misfits(const QWidget& root)
 
 TEST(TextFit, EveryDialogTextFitsItsControl)
 {
-    SettingsModel model;
-    TForm_Settings dialog(model);
+    Settings model;
+    SettingsDialog dialog(model);
     dialog.show();
     EXPECT_EQ(misfits(dialog).join("; ").toStdString(), "");
 }
@@ -85,10 +85,10 @@ TEST(TextFit, TheWidestFiguresFitEveryLayout)
             if ((bits & 7) == 0) {
                 continue; // nothing on show: refused with a message
             }
-            TForm_Main form(std::make_unique<ScriptedCounterSource>());
+            MeterWindow form(std::make_unique<ScriptedCounterSource>());
             form.stopSampling();
             form.FormCreate();
-            TSettings s = firstRunSettings();
+            OptionValues s = firstRunSettings();
             std::tie(s.In, s.Out, s.MaxSpeed, s.Horiz, s.Shrink, s.LargeFont) =
                 std::tuple(bits & 1, bits & 2, bits & 4, bits & 8, bits & 16, largeFont);
             form.settingsModel()->setValues(s);

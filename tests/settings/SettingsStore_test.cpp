@@ -1,7 +1,7 @@
 #include "settings/SettingsStore.h"
 
 #include "settings/RegistryHive.h"
-#include "settings/SettingsModel.h"
+#include "settings/Settings.h"
 #include "support/MemoryRegistry.h"
 
 #include <gtest/gtest.h>
@@ -19,7 +19,7 @@ struct Harness
 {
     explicit Harness(MemoryRegistry& registry) : hive(registry)
     {
-        QObject::connect(&model, &SettingsModel::changed, [this](Option o) {
+        QObject::connect(&model, &Settings::changed, [this](Option o) {
             announced.push_back(QString::fromLatin1(optionInfo(o).name));
         });
     }
@@ -31,7 +31,7 @@ struct Harness
     bool save() { return saveSettings(hive, model.values(), note); }
 
     RegistryHive hive;
-    SettingsModel model;
+    Settings model;
     QStringList announced, errors;
     std::function<void(const QString&)> note = [this](const QString& e) { errors.push_back(e); };
 };
@@ -43,7 +43,7 @@ TEST(SettingsStore, FirstRunLoadsTheFirstRunRecordThenASaveRoundTripsInTheFilesO
     // Placed in the top right corner of the work area.
     EXPECT_EQ(h.load(), QPoint(1100, 0));
     EXPECT_TRUE(h.errors.empty());
-    TSettings expected = firstRunSettings();
+    OptionValues expected = firstRunSettings();
     expected.Left = 1100;
     EXPECT_EQ(h.model.values(), expected);
     // Only what differs from the form's defaults is announced, in the load's order.
@@ -130,7 +130,7 @@ TEST(SettingsStore, AFailedSaveIsReportedByTheValueThatFailedOrTheFirstWithTheRe
 
 // Set as a user would: a chosen radio clears its partner (announced first), a
 // colour off the list is none, and nothing unchanged is announced.
-TEST(SettingsModel, SettingAnOptionKeepsPairsAndColoursSound)
+TEST(Settings, SettingAnOptionKeepsPairsAndColoursSound)
 {
     const struct
     {
@@ -144,9 +144,9 @@ TEST(SettingsModel, SettingAnOptionKeepsPairsAndColoursSound)
         {Option::In, 5, 1, ""},
         {Option::InColor1, -7, -1, ""},
     };
-    SettingsModel model;
+    Settings model;
     QStringList announced;
-    QObject::connect(&model, &SettingsModel::changed, [&](Option o) {
+    QObject::connect(&model, &Settings::changed, [&](Option o) {
         announced.push_back(QString::fromLatin1(optionInfo(o).name));
     });
     for (const auto& row : rows) {

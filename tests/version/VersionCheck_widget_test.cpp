@@ -3,9 +3,9 @@
 #include "support/FakeLinkOpener.h"
 #include "support/LoopbackServer.h"
 #include "support/Wait.h"
-#include "version/Mem_Form.h"
-#include "version/Version_Form.h"
-#include "widgets/URLLabel.h"
+#include "version/MemoryWindow.h"
+#include "version/VersionNotice.h"
+#include "widgets/LinkLabel.h"
 
 #include <QLabel>
 #include <QTcpSocket>
@@ -29,7 +29,7 @@ using B = QByteArray;
 struct CheckRun
 {
     CheckRun(const QString& host, quint16 port)
-        : check(std::make_unique<TVersionCheck>(&notice, host, port))
+        : check(std::make_unique<VersionCheck>(&notice, host, port))
     {
         check->setPause([this] { ++pauses; }); // counted instead of slept
         check->start();
@@ -38,8 +38,8 @@ struct CheckRun
     [[nodiscard]] QTcpSocket* socket() const { return check->findChild<QTcpSocket*>(); }
 
     test::FakeLinkOpener opener{{"http", "mailto"}};
-    TForm_Version notice{nullptr, &opener};
-    std::unique_ptr<TVersionCheck> check;
+    VersionNotice notice{nullptr, &opener};
+    std::unique_ptr<VersionCheck> check;
     int pauses = 0;
 };
 
@@ -57,7 +57,7 @@ TEST(VersionCheck, AsksOnceAndShowsTheNoticeWhenTheFirstReplyNamesAnotherVersion
              {"2.1\r\n\x7f\x85", true, "2.1\u240D\u240A\u2421\uFFFD", ""}, // control characters shown visibly
              {B("2.1\0:evil.example.org", 21), false, "2.1", ""}, // the text ends at a zero
              {B("\0" "2.1:evil.example.org", 21), true, "", ""},   // even a zero at the start
-             {huge, true, "2.2", huge.mid(4, TVersionCheck::kMaxReplyBytes - 4)}}) {
+             {huge, true, "2.2", huge.mid(4, VersionCheck::kMaxReplyBytes - 4)}}) {
         // clang-format on
         SCOPED_TRACE(reply.left(30).toStdString());
         LoopbackServer server(LoopbackServer::Behaviour::ReplyToRequest, reply);
@@ -66,7 +66,7 @@ TEST(VersionCheck, AsksOnceAndShowsTheNoticeWhenTheFirstReplyNamesAnotherVersion
         // A second part of the reply is never read.
         server.last()->write("9.9:late.example.org");
         ASSERT_TRUE(waitUntil([&] { return run.check->dataEventCount() >= 2; }));
-        EXPECT_LE(run.socket()->bytesAvailable(), TVersionCheck::kMaxReplyBytes) << "a flood waits";
+        EXPECT_LE(run.socket()->bytesAvailable(), VersionCheck::kMaxReplyBytes) << "a flood waits";
         EXPECT_EQ(std::tuple(server.received(), server.connections(), run.pauses),
                   std::tuple(B("Zarvello"), 1, 0));
         EXPECT_EQ(std::tuple(run.notice.isVisible(), run.notice.Ver()->text(),
@@ -107,7 +107,7 @@ TEST(VersionCheck, FailsSilentlyWithOnePauseForEachFailure)
 // Without statistics of its own, the memory window reads the program's allocator.
 TEST(MemoryWindow, ReadsTheProgramsOwnAllocatorByDefault)
 {
-    TForm_Mem memory;
+    MemoryWindow memory;
     memory.TimerTimer();
     EXPECT_TRUE(memory.findChild<QLabel*>()->text().startsWith(u"Mem Allocated: "));
 }

@@ -1,0 +1,286 @@
+#include "meter/SamplingTimer.h"
+
+#include <QMetaObject>
+#include <QtGlobal>
+
+#include <sched.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <array>
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <condition_variable>
+#include <cstddef>
+#include <cstdlib>
+#include <exception>
+#include <mutex>
+#include <stdexcept>
+#include <utility>
+
+namespace zarvello {
+namespace {
+
+// An event that stays signalled until exactly one wait consumes it. Signals
+// given while nobody waits are not lost, and several of them count as one.
+class AutoResetEvent
+{
+public:
+    void set()
+    {
+        {
+            const std::lock_guard lock(mutex_);
+            signalled_ = true;
+        }
+        changed_.notify_one();
+    }
+
+    // True when the event was signalled (it is reset again), false when the
+    // timeout ran out first. Timed on the steady clock, so setting the wall
+    // clock neither shortens nor stretches a wait.
+    bool waitFor(std::chrono::milliseconds timeout)
+    {
+        const auto deadline = std::chrono::steady_clock::now() + timeout;
+        std::unique_lock lock(mutex_);
+        if (!changed_.wait_until(lock, deadline, [this] { return signalled_; })) {
+            return false;
+        }
+        signalled_ = false;
+        return true;
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    bool signalled_ = false;
+};
+
+// Nice level per value, tpIdle to tpHighest; tpTimeCritical is a policy instead.
+constexpr std::array<int, tpTimeCritical> kNiceLevels{19, 10, 5, 0, -5, -10};
+
+// The lowest real-time level already runs ahead of every ordinary thread and
+// leaves the levels above it to the system's own threads.
+constexpr int kRealTimeLevel = 1;
+
+ThreadPriority nearestToNice(int nice)
+{
+    auto best = tpNormal;
+    int bestDistance = 1000;
+    for (std::size_t i = 0; i < kNiceLevels.size(); ++i) {
+        const int distance = std::abs(kNiceLevels[i] - nice);
+        if (distance < bestDistance) {
+            bestDistance = distance;
+            best = static_cast<ThreadPriority>(i);
+        }
+    }
+    return best;
+}
+
+} // namespace
+
+struct SamplingTimer::Shared
+{
+    // Ends the worker's wait early, without a tick.
+    AutoResetEvent stopEvent;
+    // Read by the worker at the start of each wait.
+    std::atomic<std::uint16_t> interval{1000};
+
+    std::mutex mutex;
+    std::condition_variable changed;
+    // Guarded by mutex.
+    bool paused = true;
+    bool terminating = false;
+    bool tickDone = true;
+    // Counts changes of Enabled, so a tick whose wait began before a change
+    // is recognised as stale and dropped.
+    std::uint64_t epoch = 0;
+    // The epoch of the tick being handed over.
+    std::uint64_t tickEpoch = 0;
+    pid_t tid = 0;
+};
+
+SamplingTimer::SamplingTimer(QObject* owner) : QObject(owner), shared_(std::make_shared<Shared>())
+{
+    worker_ = std::thread(&SamplingTimer::runWorker, shared_, this);
+    workerHandle_ = worker_.native_handle();
+    // The kernel thread id is what per-thread nice levels are set through.
+    std::unique_lock lock(shared_->mutex);
+    shared_->changed.wait(lock, [this] { return shared_->tid != 0; });
+    workerTid_ = shared_->tid;
+}
+
+SamplingTimer::~SamplingTimer()
+{
+    {
+        const std::lock_guard lock(shared_->mutex);
+        shared_->terminating = true;
+    }
+    // Wakes the worker wherever it is: paused, waiting out the interval, or
+    // waiting for a tick it handed over. That last case is why the worker
+    // never waits for this thread alone: this thread is about to wait for it.
+    shared_->stopEvent.set();
+    shared_->changed.notify_all();
+    if (worker_.joinable()) {
+        worker_.join();
+    }
+    // A tick still queued for this object is discarded with it by QObject.
+}
+
+void SamplingTimer::runWorker(const std::shared_ptr<Shared>& shared, SamplingTimer* timer)
+{
+    {
+        const std::lock_guard lock(shared->mutex);
+        shared->tid = gettid();
+    }
+    shared->changed.notify_all();
+
+    for (;;) {
+        std::uint64_t epoch = 0;
+        {
+            std::unique_lock lock(shared->mutex);
+            shared->changed.wait(lock, [&] { return !shared->paused || shared->terminating; });
+            if (shared->terminating) {
+                return;
+            }
+            epoch = shared->epoch;
+        }
+
+        const bool stopped =
+            shared->stopEvent.waitFor(std::chrono::milliseconds(shared->interval.load()));
+
+        std::unique_lock lock(shared->mutex);
+        if (shared->terminating) {
+            return;
+        }
+        if (stopped || shared->epoch != epoch) {
+            continue;
+        }
+        shared->tickDone = false;
+        shared->tickEpoch = epoch;
+        // The timer outlives this thread (its destructor joins it), and
+        // QObject drops the queued call if the timer goes before it runs.
+        // The call carries no data: what it needs is in Shared. Posting under
+        // the lock that the delivery takes orders the two through our own
+        // lock as well, which race detectors can see, unlike Qt's queue.
+        QMetaObject::invokeMethod(timer, "deliverTick", Qt::QueuedConnection);
+        shared->changed.wait(lock, [&] { return shared->tickDone || shared->terminating; });
+        if (shared->terminating) {
+            return;
+        }
+    }
+}
+
+void SamplingTimer::deliverTick()
+{
+    // Kept here, as the handler may destroy the timer.
+    const std::shared_ptr<Shared> shared = shared_;
+    bool current = false;
+    {
+        const std::lock_guard lock(shared->mutex);
+        current = !shared->terminating && shared->epoch == shared->tickEpoch;
+    }
+    if (current && onTimer_) {
+        const TNotifyEvent handler = onTimer_;
+        try {
+            handler(this);
+        } catch (const std::exception& failure) {
+            qWarning("TThreadedTimer: OnTimer failed: %s", failure.what());
+        } catch (...) {
+            qWarning("TThreadedTimer: OnTimer failed");
+        }
+    }
+    {
+        const std::lock_guard lock(shared->mutex);
+        shared->tickDone = true;
+    }
+    shared->changed.notify_all();
+}
+
+void SamplingTimer::setEnabled(bool value)
+{
+    if (value == enabled_) {
+        return;
+    }
+    enabled_ = value;
+    if (value && Interval() == 0) {
+        return;
+    }
+    if (value) {
+        // Ends the worker's current or next wait at once, without a tick, so
+        // that a fresh full interval starts now.
+        shared_->stopEvent.set();
+    }
+    {
+        const std::lock_guard lock(shared_->mutex);
+        ++shared_->epoch;
+        shared_->paused = !value;
+    }
+    shared_->changed.notify_all();
+}
+
+std::uint16_t SamplingTimer::Interval() const
+{
+    return shared_->interval.load();
+}
+
+void SamplingTimer::setInterval(std::uint16_t value)
+{
+    if (value == Interval()) {
+        return;
+    }
+    setEnabled(false);
+    shared_->interval.store(value);
+}
+
+void SamplingTimer::setOnTimer(TNotifyEvent handler)
+{
+    onTimer_ = std::move(handler);
+}
+
+ThreadPriority SamplingTimer::threadPriority() const
+{
+    int policy = 0;
+    sched_param param{};
+    if (pthread_getschedparam(workerHandle_, &policy, &param) != 0) {
+        return tpNormal;
+    }
+    if (policy == SCHED_FIFO || policy == SCHED_RR) {
+        return tpTimeCritical;
+    }
+    if (policy == SCHED_IDLE) {
+        return tpIdle;
+    }
+    errno = 0;
+    const int nice = getpriority(PRIO_PROCESS, static_cast<id_t>(workerTid_));
+    if (nice == -1 && errno != 0) {
+        return tpNormal;
+    }
+    return nearestToNice(nice);
+}
+
+void SamplingTimer::setThreadPriority(ThreadPriority value)
+{
+    if (value > tpTimeCritical) {
+        throw std::invalid_argument("TThreadedTimer: no such thread priority");
+    }
+    // Refusals (EPERM without the privilege to raise priority) are ignored:
+    // the thread keeps what it has, and ThreadPriority reports that.
+    if (value == tpTimeCritical) {
+        sched_param param{};
+        param.sched_priority = kRealTimeLevel;
+        (void)pthread_setschedparam(workerHandle_, SCHED_FIFO, &param);
+        return;
+    }
+    int policy = 0;
+    sched_param current{};
+    if (pthread_getschedparam(workerHandle_, &policy, &current) == 0 && policy != SCHED_OTHER) {
+        // Leaving a real-time policy is always allowed; nice levels only
+        // matter under the ordinary one.
+        const sched_param ordinary{};
+        (void)pthread_setschedparam(workerHandle_, SCHED_OTHER, &ordinary);
+    }
+    (void)setpriority(PRIO_PROCESS, static_cast<id_t>(workerTid_), kNiceLevels[value]);
+}
+
+} // namespace zarvello

@@ -1,0 +1,131 @@
+#pragma once
+
+#include "settings/Settings.h"
+
+#include <QAbstractSpinBox>
+#include <QRadioButton>
+#include <QWidget>
+
+#include <array>
+
+class QCheckBox;
+class QGroupBox;
+class QLabel;
+class QPushButton;
+class QTimer;
+
+namespace zarvello {
+
+class ColourCombo;
+class LinkLabel;
+
+// A radio button of a pair that the settings keep exclusive, so that both may
+// be off (as before the first load) and either may be set from code.
+class PairedRadio : public QRadioButton
+{
+    Q_OBJECT
+public:
+    PairedRadio(const QString& text, QWidget* parent);
+
+protected:
+    void nextCheckState() override; // a click on a chosen button keeps it chosen
+};
+
+// A spin edit without bounds: typing takes digits, signs and the decimal
+// separator; its value is the text as a whole number, 0 when it is none.
+class SpinEdit : public QAbstractSpinBox
+{
+    Q_OBJECT
+public:
+    explicit SpinEdit(QWidget* parent = nullptr);
+
+    [[nodiscard]] int Value() const;
+    void setValue(int value);
+    [[nodiscard]] QString Text() const;
+    void setText(const QString& text);
+
+    QValidator::State validate(QString& input, int& pos) const override;
+    void stepBy(int steps) override;
+
+Q_SIGNALS:
+    void changed();
+
+protected:
+    [[nodiscard]] StepEnabled stepEnabled() const override;
+};
+
+// The settings dialog: it always shows the model, and a change of a control
+// is a change of the model. What only a user's action does (picking a colour,
+// editing the peak, the buttons, closing) it announces by its signals.
+class SettingsDialog : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit SettingsDialog(Settings& model, QWidget* parent = nullptr);
+
+    // The font of the six colour combos, which follows the meter's font set.
+    void setComboFont(const QFont& font);
+
+    // Handlers.
+    void PeakSpeedChange();
+    void FormClose();
+    void Timer1Timer();
+    // Whether the stored options have been loaded; until then the model holds
+    // only the form's defaults.
+    [[nodiscard]] bool loaded() const { return loaded_; }
+
+    // Controls, named as stored.
+    QCheckBox* In1 = nullptr;
+    QCheckBox* Out1 = nullptr;
+    QCheckBox* MaxSpeed1 = nullptr;
+    QCheckBox* Percent1 = nullptr;
+    QCheckBox* Horiz1 = nullptr;
+    QCheckBox* Shrink1 = nullptr;
+    QCheckBox* OnTop1 = nullptr;
+    QCheckBox* Dock1 = nullptr;
+    QCheckBox* TaskBar1 = nullptr;
+    PairedRadio* KiloBytes1 = nullptr;
+    PairedRadio* KiloBits1 = nullptr;
+    PairedRadio* TrayIconIn = nullptr;
+    PairedRadio* TrayIconOut = nullptr;
+    QCheckBox* TrayIconEnabled = nullptr;
+    ColourCombo* InColor1 = nullptr;
+    ColourCombo* InColor2 = nullptr;
+    ColourCombo* OutColor1 = nullptr;
+    ColourCombo* OutColor2 = nullptr;
+    ColourCombo* TrayIconBakColor = nullptr;
+    ColourCombo* TrayIconForColor = nullptr;
+    PairedRadio* TrayPercent = nullptr;
+    PairedRadio* TrayActual = nullptr;
+    PairedRadio* SmallFont = nullptr;
+    PairedRadio* LargeFont = nullptr;
+    SpinEdit* PeakSpeed = nullptr;
+    QPushButton* Button1 = nullptr;
+    QPushButton* ImproveSpeed = nullptr;
+    LinkLabel* URLLabel1 = nullptr;
+    LinkLabel* URLLabel2 = nullptr;
+    QTimer* Timer1 = nullptr;
+
+Q_SIGNALS:
+    void arrangeRequested();      // a "Start:" or tray colour picked, or the dialog closing
+    void onTopRequested(bool on); // the dialog closing, before it arranges
+    void peakResetRequested();
+    void aboutRequested();
+    void improveSpeedRequested();
+    void loadRequested(); // once, shortly after start-up
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void reflect(Option option); // the control of `option` shows the model
+    template <typename Control> Control* bind(Option option, Control* control);
+
+    Settings& model_;
+    std::array<QWidget*, kOptionCount> controls_{}; // none for Left and Top
+    bool loaded_ = false;
+    bool placed_ = false;
+};
+
+} // namespace zarvello

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QWidget>
+
+class QLabel;
+
+namespace zarvello {
+
+class AllocatorStats;
+class SamplingTimer;
+
+// "Memory": a tiny always-on-top window showing the bytes the program has
+// allocated, refreshed every second once the hot key has opened it.
+class MemoryWindow : public QWidget
+{
+    Q_OBJECT
+public:
+    static constexpr int kClientWidth = 145;
+    static constexpr int kClientHeight = 25;
+
+    // stats: where the figure comes from; the C library's statistics when
+    // null. It must outlive the window.
+    explicit MemoryWindow(QWidget* parent = nullptr, AllocatorStats* stats = nullptr);
+
+    // What the hot key does: switch the refresh on, then show the window
+    // (raised). Showing again changes nothing else.
+    void Open();
+
+    void TimerTimer();
+
+    [[nodiscard]] QLabel* Mem() const { return mem_; }
+    [[nodiscard]] SamplingTimer* Timer() const { return timer_; }
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    AllocatorStats* stats_;
+    QLabel* mem_;
+    SamplingTimer* timer_;
+    bool placed_ = false;
+};
+
+} // namespace zarvello

@@ -1,0 +1,416 @@
+#include "widgets/TrayMeterIcon.h"
+
+#include "core/AppInfo.h"
+
+#include <QCursor>
+#include <QFontInfo>
+#include <QGuiApplication>
+#include <QMessageBox>
+#include <QPainter>
+#include <QPixmap>
+#include <QScreen>
+#include <QStyleHints>
+#include <QTimer>
+#include <QtMath>
+
+#include <algorithm>
+#include <cstdint>
+
+namespace zarvello {
+namespace {
+
+constexpr QRgb kYellow = 0xFFFFFF00u;
+constexpr QRgb kLime = 0xFF00FF00u;
+
+const QString& rangeErrorText()
+{
+    static const QString text = QStringLiteral("Trayscrollbar property out of range!");
+    return text;
+}
+
+// Offset of the position into the range and the range's width, both non-negative; the
+// width is 0 for an empty (or reversed) range. 64 bits, so the full int range fits.
+struct Span
+{
+    std::int64_t offset;
+    std::int64_t width;
+};
+
+Span spanOf(int min, int max, int position)
+{
+    const std::int64_t width = std::max<std::int64_t>(std::int64_t{max} - min, 0);
+    const std::int64_t offset = std::clamp<std::int64_t>(std::int64_t{position} - min, 0, width);
+    return {offset, width};
+}
+
+// Cuts without splitting a surrogate pair.
+QString leftChars(const QString& text, qsizetype count)
+{
+    if (text.size() <= count) {
+        return text;
+    }
+    if (count > 0 && text.at(count - 1).isHighSurrogate()) {
+        --count;
+    }
+    return text.left(count);
+}
+
+} // namespace
+
+int trayFilledColumns(int min, int max, int position, int columns)
+{
+    const auto [offset, width] = spanOf(min, max, position);
+    if (width == 0) {
+        return 1;
+    }
+    const std::int64_t scaled = offset * columns;
+    std::int64_t filled = scaled / width;
+    const std::int64_t twiceRest = 2 * (scaled % width);
+    if (twiceRest > width || (twiceRest == width && (filled & 1) != 0)) {
+        ++filled;
+    }
+    return static_cast<int>(filled);
+}
+
+int trayPercent(int min, int max, int position)
+{
+    const auto [offset, width] = spanOf(min, max, position);
+    if (width == 0) {
+        return 100;
+    }
+    return static_cast<int>(offset * 100 / width);
+}
+
+QFont trayDrawingFont(const QFont& font)
+{
+    QFont drawing = font;
+    drawing.setStyleStrategy(QFont::NoAntialias);
+    return drawing;
+}
+
+QImage drawTrayProgress(const TrayProgressLook& look)
+{
+    const int scale = std::max(look.scale, 1);
+    const int side = kTrayIconSize * scale;
+    const int filled = trayFilledColumns(look.min, look.max, look.position, side);
+    const QColor fontColour = toQColor(look.fontColor);
+    // The marker only has to differ from the figure's colour.
+    const QRgb marker = fontColour.rgb() == kYellow ? kLime : kYellow;
+
+    QImage image(side, side, QImage::Format_RGB32);
+    image.fill(marker);
+    if (look.showText) {
+        QPainter painter(&image);
+        QFont font = look.font;
+        if (scale > 1) {
+            font.setPixelSize(QFontInfo(look.font).pixelSize() * scale);
+        }
+        painter.setFont(font);
+        painter.setPen(fontColour);
+        painter.drawText(QRect(0, 0, side, side),
+                         Qt::AlignCenter | Qt::TextSingleLine | Qt::TextDontClip,
+                         QString::number(trayPercent(look.min, look.max, look.position)));
+    }
+
+    // Every pixel is read before it is written, so fore or back colours equal to the
+    // marker cannot confuse the test.
+    const QRgb fore = toQColor(look.foreColor).rgb();
+    const QRgb back = toQColor(look.backColor).rgb();
+    const bool vertical = look.kind == BarKind::pkVertical;
+    const int last = side - 1;
+    for (int c = 0; c < side; ++c) {
+        for (int r = 0; r < side; ++r) {
+            const int x = vertical ? last - r : c;
+            const int y = vertical ? last - c : r;
+            auto* pixel = reinterpret_cast<QRgb*>(image.scanLine(y)) + x;
+            if (c < filled) {
+                *pixel = *pixel == marker ? fore : back;
+            } else if (*pixel == marker) {
+                *pixel = back;
+            }
+        }
+    }
+
+    if (look.borderStyle == BorderStyle::bsSingle) {
+        const QRgb border = toQColor(look.borderColor).rgb();
+        for (int ring = 0; ring < scale; ++ring) {
+            for (int i = 0; i < side; ++i) {
+                image.setPixel(i, ring, border);
+                image.setPixel(i, last - ring, border);
+                image.setPixel(ring, i, border);
+                image.setPixel(last - ring, i, border);
+            }
+        }
+    }
+    image.setDevicePixelRatio(scale);
+    return image;
+}
+
+QString trayTip(const QString& toolTip, bool progressInHint, int percent)
+{
+    if (!progressInHint || !toolTip.contains(QLatin1String("%s"), Qt::CaseInsensitive)) {
+        return leftChars(toolTip, kTrayTipLength);
+    }
+    const QString figure = QString::number(percent) + QLatin1Char('%');
+    QString tip;
+    tip.reserve(toolTip.size() + figure.size());
+    for (qsizetype i = 0; i < toolTip.size(); ++i) {
+        const QChar ch = toolTip.at(i);
+        const QChar next = i + 1 < toolTip.size() ? toolTip.at(i + 1) : QChar();
+        if (ch == QLatin1Char('%') && (next == QLatin1Char('s') || next == QLatin1Char('S'))) {
+            tip += figure;
+            ++i;
+        } else if (ch == QLatin1Char('%') && next == QLatin1Char('%')) {
+            tip += ch;
+            ++i;
+        } else {
+            tip += ch;
+        }
+    }
+    return leftChars(tip, kTrayTipLength);
+}
+
+TrayMeterIcon::TrayMeterIcon(QObject* owner)
+    : QObject(owner), font_(QStringLiteral("Arial")),
+      errorReporter_([](const QString& text) { QMessageBox::critical(nullptr, kAppName, text); })
+{
+    font_.setPixelSize(11); // 8 points at 96 dpi
+    look_.font = trayDrawingFont(font_);
+    connect(&tray_, &QSystemTrayIcon::activated, this, &TrayMeterIcon::activated);
+    refresh();
+}
+
+// The tray icon member takes itself out of the notification area when it goes.
+TrayMeterIcon::~TrayMeterIcon() = default;
+
+void TrayMeterIcon::setActive(bool value)
+{
+    if (value == active_) {
+        return;
+    }
+    active_ = value;
+    if (!active_) {
+        tray_.hide();
+        return;
+    }
+    refresh();
+    // Shown even without a tray host: Qt adds the icon once one appears.
+    tray_.show();
+    if (toolTip_.isEmpty()) {
+        QTimer::singleShot(0, this, [this] { setToolTip(toolTip_); });
+    }
+}
+
+void TrayMeterIcon::setToolTip(const QString& value)
+{
+    toolTip_ = leftChars(value, kTrayToolTipLength);
+    refresh();
+}
+
+void TrayMeterIcon::setMin(int value)
+{
+    if (value == look_.min) {
+        return;
+    }
+    if (value > look_.max) {
+        rangeError();
+    } else {
+        look_.min = value;
+    }
+    look_.position = std::max(look_.position, look_.min);
+    refresh();
+}
+
+void TrayMeterIcon::setMax(int value)
+{
+    if (value == look_.max) {
+        return;
+    }
+    if (value < look_.min) {
+        rangeError();
+    } else {
+        look_.max = value;
+    }
+    look_.position = std::min(look_.position, look_.max);
+    refresh();
+}
+
+void TrayMeterIcon::setPosition(int value)
+{
+    // Compared unclamped: writing a value beyond the range again redraws again.
+    if (value == look_.position) {
+        return;
+    }
+    look_.position = std::clamp(value, look_.min, look_.max);
+    refresh();
+}
+
+void TrayMeterIcon::setKind(BarKind value)
+{
+    if (value == look_.kind) {
+        return;
+    }
+    look_.kind = value;
+    refresh();
+}
+
+void TrayMeterIcon::setMaxIcon(const QIcon& value)
+{
+    maxIcon_ = value;
+    if (look_.position == look_.max) {
+        refresh();
+    }
+}
+
+void TrayMeterIcon::setFont(const QFont& value)
+{
+    if (value == font_) {
+        return;
+    }
+    font_ = value;
+    look_.font = trayDrawingFont(font_);
+    refresh();
+}
+
+void TrayMeterIcon::setFontColor(Colour value)
+{
+    if (value == look_.fontColor) {
+        return;
+    }
+    look_.fontColor = value;
+    refresh();
+}
+
+void TrayMeterIcon::setShowText(bool value)
+{
+    if (value == look_.showText) {
+        return;
+    }
+    look_.showText = value;
+    refresh();
+}
+
+void TrayMeterIcon::setBorderStyle(BorderStyle value)
+{
+    if (value == look_.borderStyle) {
+        return;
+    }
+    look_.borderStyle = value;
+    refresh();
+}
+
+void TrayMeterIcon::setForeColor(Colour value)
+{
+    if (value == look_.foreColor) {
+        return;
+    }
+    look_.foreColor = value;
+    refresh();
+}
+
+void TrayMeterIcon::setBackColor(Colour value)
+{
+    if (value == look_.backColor) {
+        return;
+    }
+    look_.backColor = value;
+    refresh();
+}
+
+void TrayMeterIcon::setBorderColor(Colour value)
+{
+    if (value == look_.borderColor) {
+        return;
+    }
+    look_.borderColor = value;
+    if (look_.borderStyle == BorderStyle::bsSingle) {
+        refresh();
+    }
+}
+
+void TrayMeterIcon::setProgressInHint(bool value)
+{
+    if (value == progressInHint_) {
+        return;
+    }
+    progressInHint_ = value;
+    refresh();
+}
+
+// Hands a new icon and tip to the tray; while the icon is hidden Qt only keeps them.
+void TrayMeterIcon::refresh()
+{
+    int percent = 100;
+    if (look_.position == look_.max && !maxIcon_.isNull()) {
+        tray_.setIcon(maxIcon_);
+    } else {
+        // Drawn at the tray's device pixels, so a doubled screen gets a sharp icon.
+        const QScreen* screen = QGuiApplication::primaryScreen();
+        look_.scale = screen != nullptr ? qCeil(screen->devicePixelRatio()) : 1;
+        image_ = drawTrayProgress(look_);
+        percent = trayPercent(look_.min, look_.max, look_.position);
+        tray_.setIcon(QIcon(QPixmap::fromImage(image_)));
+    }
+    tray_.setToolTip(trayTip(toolTip_, progressInHint_, percent));
+}
+
+void TrayMeterIcon::rangeError()
+{
+    if (errorReporter_) {
+        errorReporter_(rangeErrorText());
+    }
+}
+
+void TrayMeterIcon::activated(QSystemTrayIcon::ActivationReason reason)
+{
+    switch (reason) {
+    case QSystemTrayIcon::Trigger:
+        sinceClick_.start();
+        if (onClick_) {
+            onClick_(this);
+        }
+        break;
+    case QSystemTrayIcon::DoubleClick: {
+        // A double click is click, double click, click. Qt does not always report the
+        // first click before the double click, so supply it when it did not.
+        const bool firstReported =
+            sinceClick_.isValid() &&
+            sinceClick_.elapsed() <= QGuiApplication::styleHints()->mouseDoubleClickInterval();
+        sinceClick_.invalidate();
+        const QPointer<TrayMeterIcon> self(this);
+        if (!firstReported && onClick_) {
+            onClick_(this);
+        }
+        if (self && onDblClick_) {
+            onDblClick_(this);
+        }
+        if (self && onClick_) {
+            onClick_(this);
+        }
+        break;
+    }
+    case QSystemTrayIcon::Context:
+        rightClick();
+        break;
+    default:
+        break;
+    }
+}
+
+void TrayMeterIcon::rightClick()
+{
+    const QPoint at = QCursor::pos();
+    if (popupMenu_) {
+        // exec runs the menu's commands before it returns; one of them may end the owner.
+        const QPointer<TrayMeterIcon> self(this);
+        popupMenu_->exec(at);
+        if (!self) {
+            return;
+        }
+    }
+    if (onRightClick_) {
+        onRightClick_(this, Qt::RightButton, Qt::NoModifier, at.x(), at.y());
+    }
+}
+
+} // namespace zarvello

@@ -1,0 +1,159 @@
+#include "meter/SamplingTimer.h"
+
+#include "support/Wait.h"
+
+#include <QPointer>
+#include <QScopeGuard>
+#include <QThread>
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <stdexcept>
+
+namespace zarvello {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// How long a test watches for a tick that must not come: several intervals
+// of the timers below.
+constexpr int kNoTickWindowMs = 400;
+
+// Records when each tick started and ended; `work` runs inside the handler.
+struct TickLog
+{
+    std::vector<Clock::time_point> starts, ends;
+    std::function<void()> work = [] {};
+
+    SamplingTimer::TNotifyEvent handler()
+    {
+        return [this](SamplingTimer* sender) {
+            EXPECT_EQ(QThread::currentThread(), sender->thread());
+            starts.push_back(Clock::now());
+            work();
+            ends.push_back(Clock::now());
+        };
+    }
+    [[nodiscard]] std::size_t count() const { return starts.size(); }
+    [[nodiscard]] bool noTickFor() const
+    {
+        const auto seen = count();
+        return !waitUntil([&] { return count() > seen; }, kNoTickWindowMs);
+    }
+};
+
+// Acts on each tick the worker hands over, before the timer sees it; `act`
+// returning true swallows the tick.
+struct OnHandOver : QObject
+{
+    std::function<bool()> act;
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        return event->type() == QEvent::MetaCall && act();
+    }
+};
+
+TEST(ThreadedTimer, ASlowHandlerIsNeverOverlappedAndEachTickWaitsAFullInterval)
+{
+    constexpr int kInterval = 100;
+    // A timer on a thread of its own measures the first handler's work: two of
+    // its ticks prove that more than an interval passed while that handler ran.
+    QThread pacerThread;
+    pacerThread.start();
+    std::atomic<int> paces = 0;
+    auto* pacer = new SamplingTimer;
+    pacer->setInterval(kInterval);
+    pacer->setOnTimer([&](SamplingTimer*) { ++paces; });
+    pacer->moveToThread(&pacerThread);
+    const auto stopPacer = qScopeGuard([&] {
+        pacerThread.quit();
+        pacerThread.wait();
+        delete pacer;
+    });
+    SamplingTimer timer;
+    TickLog log;
+    // The work serves events, so a tick handed over meanwhile would start in
+    // here; one handed over but not taken would follow right after it.
+    log.work = [&] {
+        if (log.count() == 1) {
+            QMetaObject::invokeMethod(pacer, [pacer] { pacer->setEnabled(true); });
+            EXPECT_TRUE(waitUntil([&] { return paces >= 2; }));
+            EXPECT_EQ(log.count(), 1U) << "a tick overlapped the handler";
+        }
+    };
+    timer.setOnTimer(log.handler());
+    timer.setInterval(kInterval);
+    const auto enabledAt = Clock::now();
+    timer.setEnabled(true);
+    ASSERT_TRUE(waitUntil([&] { return log.count() >= 3; }));
+    timer.setEnabled(false);
+    EXPECT_TRUE(log.noTickFor()) << "after disabling";
+    for (std::size_t i = 0; i < log.count(); ++i) {
+        EXPECT_GE(log.starts[i] - (i == 0 ? enabledAt : log.ends[i - 1]),
+                  std::chrono::milliseconds(kInterval))
+            << "tick " << i;
+    }
+}
+
+TEST(ThreadedTimer, DisablingDropsATickOnItsWayAndDestructionDoesNotWaitForOne)
+{
+    QPointer<SamplingTimer> timer = new SamplingTimer;
+    TickLog log;
+    timer->setOnTimer(log.handler());
+    timer->setInterval(5);
+    int handedOver = 0;
+    OnHandOver filter;
+    filter.act = [&] {
+        if (++handedOver == 1) {
+            timer->setEnabled(false);
+        }
+        return handedOver > 2; // from the third on, swallowed
+    };
+    timer->installEventFilter(&filter);
+    timer->setEnabled(true);
+    ASSERT_TRUE(waitUntil([&] { return handedOver == 1; }));
+    EXPECT_EQ(log.count(), 0U);
+    timer->setEnabled(true);
+    ASSERT_TRUE(waitUntil([&] { return handedOver == 3; })) << "the worker went on";
+    EXPECT_EQ(log.count(), 1U);
+    delete timer.data(); // joins a worker still waiting for the swallowed tick: must not hang
+}
+
+TEST(ThreadedTimer, StopsWhenDisabledFromItsHandlerOrByANewIntervalAndSurvivesAThrow)
+{
+    SamplingTimer timer, nagger;
+    TickLog log;
+    log.work = [&] {
+        timer.setEnabled(log.count() != 2); // enabling while enabled changes nothing
+        throw std::runtime_error("sample failed");
+    };
+    timer.setInterval(100);
+    timer.setOnTimer(log.handler());
+    timer.setEnabled(true);
+    ASSERT_TRUE(waitUntil([&] { return log.count() >= 2; })) << "a throw stopped the timer";
+    EXPECT_TRUE(!timer.Enabled() && log.noTickFor()) << "disabled from the handler";
+    // Enabled again every 20 ms: a restarted wait would never end.
+    nagger.setInterval(20);
+    nagger.setOnTimer([&](SamplingTimer*) { timer.setEnabled(true); });
+    nagger.setEnabled(true);
+    ASSERT_TRUE(waitUntil([&] { return log.count() >= 3; }));
+    nagger.setEnabled(false);
+    timer.setInterval(50);
+    EXPECT_TRUE(!timer.Enabled() && timer.Interval() == 50 && log.noTickFor()) << "new interval";
+    timer.setInterval(0);
+    timer.setEnabled(true);
+    EXPECT_TRUE(timer.Enabled() && log.noTickFor()) << "interval 0";
+}
+
+TEST(ThreadedTimer, LoweringToIdleIsAlwaysAppliedAndAnUnknownPriorityRefused)
+{
+    SamplingTimer timer;
+    timer.setThreadPriority(tpTimeCritical); // refused without the privilege
+    timer.setThreadPriority(tpIdle);
+    EXPECT_EQ(timer.threadPriority(), tpIdle);
+    EXPECT_THROW(timer.setThreadPriority(static_cast<ThreadPriority>(7)), std::invalid_argument);
+}
+
+} // namespace
+} // namespace zarvello

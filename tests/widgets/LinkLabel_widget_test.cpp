@@ -1,0 +1,98 @@
+#include "widgets/LinkLabel.h"
+
+#include "support/FakeLinkOpener.h"
+
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include <tuple>
+#include <vector>
+
+namespace zarvello {
+namespace {
+
+using test::FakeLinkOpener;
+
+bool looksLikeLink(const LinkLabel& label)
+{
+    return label.font().underline() &&
+           label.palette().color(QPalette::Active, QPalette::WindowText) == QColor(0, 0, 255);
+}
+
+TEST(URLLabel, AddressSetterStripsExactPrefixesAndPicksTheLinkType)
+{
+    const auto http = LinkType::http;
+    const auto mailto = LinkType::mailto;
+    // {given, stored, type before, type after}
+    for (const auto& [given, stored, before, after] : {
+             std::tuple{"MAILTO:a@b.org", "a@b.org", http, mailto},
+             std::tuple{"mailto:", "", http, http},
+             std::tuple{"HTTP://Example.org", "Example.org", mailto, http},
+             std::tuple{"user@host.org/page", "user@host.org/page", mailto, http},
+         }) {
+        SCOPED_TRACE(given);
+        FakeLinkOpener opener({"http", "mailto"});
+        LinkLabel label(nullptr, &opener);
+        label.setLinkType(before);
+        label.setURL(given);
+        EXPECT_EQ(std::tuple(label.URL(), label.linkType(), label.Caption(), label.Hint()),
+                  std::tuple(QString(stored), after, QString(stored), QString(stored)));
+    }
+}
+
+TEST(URLLabel, PlaceholderPrefixCaptionAndHintFollowTheSettings)
+{
+    FakeLinkOpener opener({"http"});
+    LinkLabel label(nullptr, &opener);
+    EXPECT_EQ(std::pair(label.Caption(), label.Hint()),
+              std::pair(QString(kPlaceholderWebAddress), QString()))
+        << "the placeholder sets no hint";
+    label.setLinkType(LinkType::mailto);
+    EXPECT_EQ(std::pair(label.URL(), looksLikeLink(label)),
+              std::pair(QString(kPlaceholderMailAddress), false))
+        << "no mail handler: passive under Auto";
+    label.setLinkType(LinkType::http);
+    EXPECT_EQ(std::pair(label.URL(), looksLikeLink(label)),
+              std::pair(QString(kPlaceholderWebAddress), true));
+    label.setURL(QStringLiteral("www.example.org"));
+    label.setShowPrefix(true);
+    label.setLinkType(LinkType::mailto);
+    EXPECT_EQ(label.Caption(), u"mailto:www.example.org") << "only the placeholder is swapped";
+    label.setCaption(QStringLiteral("Download"));
+    label.setURL(QStringLiteral("www.example.org/new"));
+    EXPECT_EQ(std::pair(label.Caption(), label.Hint()),
+              std::pair(QString("Download"), QString("http://www.example.org/new")));
+    label.setURLAsHint(false);
+    EXPECT_TRUE(label.toolTip().isEmpty());
+}
+
+TEST(URLLabel, LabelTypeDecidesLookAndAReleaseInsideOpensAfterOnClick)
+{
+    for (const auto& [type, available, link] :
+         {std::tuple{LabelType::Auto, true, true}, std::tuple{LabelType::Auto, false, false},
+          std::tuple{LabelType::Passive, true, false}, std::tuple{LabelType::Link, false, true}}) {
+        SCOPED_TRACE(testing::Message() << static_cast<int>(type) << " " << available);
+        FakeLinkOpener opener(available ? QStringList{"http"} : QStringList{});
+        LinkLabel label(nullptr, &opener);
+        label.resize(120, 13);
+        label.setURL(QStringLiteral("www.example.org/x"));
+        // Going through another type makes sure the look is applied for this one.
+        label.setLabelType(type == LabelType::Link ? LabelType::Passive : LabelType::Link);
+        label.setLabelType(type);
+        EXPECT_EQ(looksLikeLink(label), link);
+        std::vector<qsizetype> openedBeforeOnClick;
+        label.setOnClick([&] { openedBeforeOnClick.push_back(opener.opened.size()); });
+        // Pressed with the right button, then released just outside and at the far corner.
+        for (const auto& [button, at] :
+             {std::pair{Qt::RightButton, QPoint(5, 5)}, std::pair{Qt::LeftButton, QPoint(120, 5)},
+              std::pair{Qt::LeftButton, QPoint(119, 12)}}) {
+            QTest::mousePress(&label, button, {}, QPoint(2, 2));
+            QTest::mouseRelease(&label, button, {}, at);
+        }
+        EXPECT_EQ(openedBeforeOnClick, std::vector<qsizetype>{0});
+        EXPECT_EQ(opener.opened, link ? QStringList{"http://www.example.org/x"} : QStringList{});
+    }
+}
+
+} // namespace
+} // namespace zarvello
