@@ -1,6 +1,7 @@
 // One whole sampling tick of the meter window (statistics, figures, both bars
 // composed, the tray image redrawn) against one real sample of the kernel's
 // link counters, timed in the same run.
+#include "app/FiguresPanel.h"
 #include "app/MeterWindow.h"
 #include "widgets/GradientBar.h"
 #include "widgets/TrayMeterIcon.h"
@@ -50,21 +51,20 @@ void BM_MeterTick(benchmark::State& state)
     const double baseline = sampleBaselineNs();
     MeterWindow form(std::make_unique<GrowingCounters>());
     form.stopSampling(); // the benchmark drives the tick
-    form.FormCreate();
     OptionValues settings = firstRunSettings();
     settings.Percent = true;
     form.settingsModel()->setValues(settings);
-    form.ArrangeForm();
-    form.Button1Click(); // priming
+    form.arrange();
+    form.onSamplingTick(); // priming
 
     std::int64_t rounds = 0;
     const auto start = Clock::now();
     while (state.KeepRunning()) {
-        form.Button1Click();
+        form.onSamplingTick();
         // What the repaint of each bar and the tray hand-over cost.
-        benchmark::DoNotOptimize(form.InBar()->image().constBits());
-        benchmark::DoNotOptimize(form.OutBar()->image().constBits());
-        benchmark::DoNotOptimize(form.TrayProgress()->iconImage().constBits());
+        benchmark::DoNotOptimize(form.figures()->inBar()->image().constBits());
+        benchmark::DoNotOptimize(form.figures()->outBar()->image().constBits());
+        benchmark::DoNotOptimize(form.trayIcon()->iconImage().constBits());
         ++rounds;
     }
     const double spent = std::chrono::duration<double, std::nano>(Clock::now() - start).count() /

@@ -1,32 +1,36 @@
 #include "app/AboutDialog.h"
 
+#include "core/AppInfo.h"
+
 #include <QApplication>
-#include <QDialog>
 #include <QDialogButtonBox>
 #include <QLabel>
-#include <QPushButton>
 #include <QStyle>
 #include <QVBoxLayout>
 
 namespace zarvello {
+namespace {
 
-AboutDialog::AboutDialog(QObject* owner) : QObject(owner) {}
+constexpr int kIconSide = 32;
+constexpr int kNamePointSize = 22;
+constexpr int kWidth = 300;
 
-QDialog* AboutDialog::build(QWidget* parent) const
+} // namespace
+
+AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent)
 {
-    auto* dialog = new QDialog(parent);
-    dialog->setWindowTitle(QStringLiteral("About ") + Appname);
-    auto* layout = new QVBoxLayout(dialog);
+    setWindowTitle(QStringLiteral("About ") + kAppName);
+    auto* layout = new QVBoxLayout(this);
 
-    auto* icon = new QLabel(dialog);
+    auto* icon = new QLabel(this);
     icon->setPixmap(QApplication::windowIcon().isNull()
-                        ? dialog->style()->standardIcon(QStyle::SP_ComputerIcon).pixmap(32, 32)
-                        : QApplication::windowIcon().pixmap(32, 32));
+                        ? style()->standardIcon(QStyle::SP_ComputerIcon).pixmap(kIconSide)
+                        : QApplication::windowIcon().pixmap(kIconSide));
     icon->setAlignment(Qt::AlignCenter);
     layout->addWidget(icon);
 
     auto addText = [&](const QString& text, int pointSize, const char* name) {
-        auto* label = new QLabel(text, dialog);
+        auto* label = new QLabel(text, this);
         label->setObjectName(QLatin1String(name));
         label->setTextFormat(Qt::PlainText);
         label->setAlignment(Qt::AlignCenter);
@@ -38,23 +42,17 @@ QDialog* AboutDialog::build(QWidget* parent) const
         }
         layout->addWidget(label);
     };
-    addText(Appname, 22, "appname");
-    addText(Version, 0, "version");
-    addText(Copyright, 0, "copyright");
-    addText(Description, 0, "description");
+    addText(kAppName, kNamePointSize, "appname");
+    addText(QStringLiteral("v") + kAppVersion, 0, "version");
+    addText(QStringLiteral("Copyright (c) 2026 The Zarvello developers"), 0, "copyright");
+    addText(QStringLiteral("Zarvello measures TCP/IP speeds on your machine. If you find this "
+                           "usefull, drop me a line at zarvello-dev@example.org"),
+            0, "description");
 
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, dialog);
-    QObject::connect(buttons, &QDialogButtonBox::accepted, dialog, &QDialog::accept);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, this);
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     layout->addWidget(buttons);
-    dialog->setFixedWidth(300);
-    return dialog;
-}
-
-void AboutDialog::Execute()
-{
-    QDialog* dialog = build();
-    dialog->exec();
-    delete dialog;
+    setFixedWidth(kWidth);
 }
 
 } // namespace zarvello

@@ -1,32 +1,16 @@
 #pragma once
 
-#include "core/AppInfo.h"
-
-#include <QObject>
-#include <QString>
-
-class QDialog;
+#include <QDialog>
 
 namespace zarvello {
 
-// The about box: built anew and shown modally on every Execute.
-class AboutDialog : public QObject
+// The about box: the icon, the program's name, version, copyright and a line
+// about it, closed by "OK".
+class AboutDialog : public QDialog
 {
     Q_OBJECT
 public:
-    explicit AboutDialog(QObject* owner = nullptr);
-
-    QString Appname = kAppName;
-    QString Version = QStringLiteral("v") + kAppVersion;
-    QString Copyright = QStringLiteral("Copyright (c) 2026 The Zarvello developers");
-    QString Description = QStringLiteral(
-        "Zarvello measures TCP/IP speeds on your machine. If you find this usefull, drop me a "
-        "line at zarvello-dev@example.org");
-
-    // Builds the dialog without running it (for tests).
-    [[nodiscard]] QDialog* build(QWidget* parent = nullptr) const;
-    // Shows the box and returns when "OK" closes it.
-    void Execute();
+    explicit AboutDialog(QWidget* parent = nullptr);
 };
 
 } // namespace zarvello

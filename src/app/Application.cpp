@@ -54,6 +54,12 @@ void showError(const QString& text)
     QMessageBox::critical(nullptr, kAppName, text);
 }
 
+void showMessage(const QString& text, QWidget* parent = nullptr)
+{
+    QMessageBox box(QMessageBox::NoIcon, kAppName, text, QMessageBox::Ok, parent);
+    box.exec();
+}
+
 // The start-up load: the options (each with its effects), the window's parts,
 // one arrangement, the stored place, the version check, and then the message
 // that a damaged options file was set aside.
@@ -61,10 +67,10 @@ void loadAll(MeterWindow& main, Settings& model, SettingsHive& hive, RegistryFil
              VersionCheck& versionCheck)
 {
     loadOptions(hive, model, showError);
-    main.TrayProgress()->setActive(model.flag(Option::TrayIcon));
-    main.Docker1()->setActive(model.flag(Option::Dock));
-    main.Top1()->setOnTop(model.flag(Option::OnTop));
-    main.ArrangeForm();
+    main.trayIcon()->setActive(model.flag(Option::TrayIcon));
+    main.docker()->setActive(model.flag(Option::Dock));
+    main.stayOnTop()->setOnTop(model.flag(Option::OnTop));
+    main.arrange();
     main.move(loadPosition(hive, model, main.size(), currentScreens(), showError));
     versionCheck.start();
     // The defaults were used: say so, and whether a copy of the file exists.
@@ -79,6 +85,18 @@ void loadAll(MeterWindow& main, Settings& model, SettingsHive& hive, RegistryFil
     }
 }
 
+// Closed before the load (a SIGTERM at start-up) the model holds only the
+// defaults, and saving them would overwrite the stored options.
+void saveAll(const MeterWindow& main, const SettingsDialog& settings, Settings& model,
+             SettingsHive& hive)
+{
+    if (settings.loaded()) {
+        model.set(Option::Left, main.x());
+        model.set(Option::Top, main.y());
+        saveSettings(hive, model.values(), showError);
+    }
+}
+
 void improveSpeedFrom(SettingsDialog& settings, RegistryFile& registry)
 {
     LogindRestartRequest restart;
@@ -90,48 +108,9 @@ void improveSpeedFrom(SettingsDialog& settings, RegistryFile& registry)
                                              QMessageBox::Cancel) == QMessageBox::Ok;
             },
         .error = showError,
-        .message =
-            [&settings](const QString& text) {
-                QMessageBox box(QMessageBox::NoIcon, kAppName, text, QMessageBox::Ok, &settings);
-                box.exec();
-            },
+        .message = [&settings](const QString& text) { showMessage(text, &settings); },
     };
     improveSpeed(registry, dialogs, restart, &settings);
-}
-
-// The model becomes the live settings of the meter window and the dialog.
-void wireSettings(MeterWindow& main, SettingsDialog& settings, Settings& model, SettingsHive& hive,
-                  RegistryFile& registry, VersionCheck& versionCheck)
-{
-    main.setSettingsModel(&model);
-    QObject::connect(&main, &MeterWindow::comboFontChanged, &settings,
-                     &SettingsDialog::setComboFont);
-    QObject::connect(&main, &MeterWindow::settingsRequested, &settings, [&settings] {
-        settings.show();
-        settings.raise();
-    });
-    QObject::connect(&main, &MeterWindow::closing, &settings, [&main, &settings, &model, &hive] {
-        // Closed before the load (a SIGTERM at start-up): the model holds only the
-        // defaults, and saving them would overwrite the stored options.
-        if (settings.loaded()) {
-            model.set(Option::Left, main.x());
-            model.set(Option::Top, main.y());
-            saveSettings(hive, model.values(), showError);
-        }
-    });
-    QObject::connect(&settings, &SettingsDialog::arrangeRequested, &main,
-                     &MeterWindow::ArrangeForm);
-    QObject::connect(&settings, &SettingsDialog::onTopRequested, &main,
-                     [&main](bool on) { main.Top1()->setOnTop(on); });
-    QObject::connect(&settings, &SettingsDialog::peakResetRequested, &main,
-                     &MeterWindow::PeakReset1Click);
-    QObject::connect(&settings, &SettingsDialog::aboutRequested, &main, &MeterWindow::About1Click);
-    QObject::connect(&settings, &SettingsDialog::improveSpeedRequested, &settings,
-                     [&settings, &registry] { improveSpeedFrom(settings, registry); });
-    QObject::connect(&settings, &SettingsDialog::loadRequested, &main,
-                     [&main, &model, &hive, &registry, &versionCheck] {
-                         loadAll(main, model, hive, registry, versionCheck);
-                     });
 }
 
 QIcon applicationIcon()
@@ -179,23 +158,43 @@ int runApplication(int argc, char** argv)
     RegistryHive hive(registry);
     Settings settingsModel; // outlives the windows that use it
     auto formMain = std::make_unique<MeterWindow>(makeSystemCounterSource());
+    MeterWindow* main = formMain.get();
     instance.listen();
-    QObject::connect(&instance, &SingleInstance::activationRequested, formMain.get(),
+    QObject::connect(&instance, &SingleInstance::activationRequested, main,
                      &MeterWindow::bringForward);
-    formMain->FormCreate();
     auto formSettings = std::make_unique<SettingsDialog>(settingsModel);
     auto formVersion = std::make_unique<VersionNotice>();
     auto formMem = std::make_unique<MemoryWindow>();
-    formMain->setCompanionWindows({formSettings.get(), formVersion.get(), formMem.get()});
+    SettingsDialog* settings = formSettings.get();
+    main->setCompanionWindows({settings, formVersion.get(), formMem.get()});
     // The notice owns the check, so nothing of it outlives the window it writes to.
     auto* versionCheck = new VersionCheck(formVersion.get(), versionServerHost(),
                                           VersionCheck::kVersionPort, formVersion.get());
-    wireSettings(*formMain, *formSettings, settingsModel, hive, registry, *versionCheck);
-    formMain->setMemoryWindow([memory = formMem.get()] { memory->Open(); });
+    main->setSettingsModel(&settingsModel);
 
-    QObject::connect(&termination, &TerminationSignals::terminationRequested, formMain.get(),
+    QObject::connect(main, &MeterWindow::messageRequested, main,
+                     [](const QString& text) { showMessage(text); });
+    QObject::connect(main, &MeterWindow::comboFontChanged, settings, &SettingsDialog::setComboFont);
+    QObject::connect(main, &MeterWindow::settingsRequested, settings, [settings] {
+        settings->show();
+        settings->raise();
+    });
+    QObject::connect(main, &MeterWindow::closing, settings,
+                     [&, main, settings] { saveAll(*main, *settings, settingsModel, hive); });
+    QObject::connect(settings, &SettingsDialog::arrangeRequested, main, &MeterWindow::arrange);
+    QObject::connect(settings, &SettingsDialog::onTopRequested, main,
+                     [main](bool on) { main->stayOnTop()->setOnTop(on); });
+    QObject::connect(settings, &SettingsDialog::peakResetRequested, main, &MeterWindow::resetPeak);
+    QObject::connect(settings, &SettingsDialog::aboutRequested, main, &MeterWindow::showAbout);
+    QObject::connect(settings, &SettingsDialog::improveSpeedRequested, settings,
+                     [settings, &registry] { improveSpeedFrom(*settings, registry); });
+    QObject::connect(settings, &SettingsDialog::loadRequested, main, [&, main, versionCheck] {
+        loadAll(*main, settingsModel, hive, registry, *versionCheck);
+    });
+    QObject::connect(main, &MeterWindow::memoryWindowRequested, formMem.get(), &MemoryWindow::Open);
+    QObject::connect(&termination, &TerminationSignals::terminationRequested, main,
                      &QWidget::close);
-    QObject::connect(formMain.get(), &MeterWindow::closed, &app, &QCoreApplication::quit);
+    QObject::connect(main, &MeterWindow::closed, &app, &QCoreApplication::quit);
 
     formMain->show();
     const int status = QApplication::exec();

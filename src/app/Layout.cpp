@@ -71,11 +71,6 @@ const LayoutPreset* byName(std::string_view name)
 
 } // namespace
 
-const std::array<LayoutPreset, 22>& layoutPresets()
-{
-    return kPresets;
-}
-
 const LayoutPreset* presetFor(OptionCombination options)
 {
     for (const LayoutPreset& preset : kPresets) {

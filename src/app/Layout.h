@@ -1,7 +1,6 @@
 #pragma once
 
 #include <array>
-#include <optional>
 #include <string_view>
 
 namespace zarvello {
@@ -48,15 +47,7 @@ struct LayoutPreset
     std::array<Placement, kMeterControls> controls;
     int width;
     int height;
-
-    [[nodiscard]] const Placement& operator[](MeterControl c) const
-    {
-        return controls[static_cast<size_t>(c)];
-    }
 };
-
-// The 22 presets, in the order the arrangement tries them.
-[[nodiscard]] const std::array<LayoutPreset, 22>& layoutPresets();
 
 // The preset for a combination. The six combinations without one of their own
 // borrow the nearest preset, so no control of a group just switched off stays

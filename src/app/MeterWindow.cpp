@@ -1,23 +1,18 @@
 #include "app/MeterWindow.h"
 
 #include "app/AboutDialog.h"
+#include "app/FiguresPanel.h"
+#include "app/MeterFrame.h"
 #include "app/ScreenDocker.h"
 #include "app/StayOnTop.h"
-#include "core/AppInfo.h"
 #include "meter/Figures.h"
 #include "meter/SamplingTimer.h"
 #include "platform/x11/GlobalHotKey.h"
 #include "platform/x11/WindowStates.h"
-#include "widgets/Colour.h"
-#include "widgets/ColourCombo.h"
-#include "widgets/GradientBar.h"
 #include "widgets/TrayMeterIcon.h"
 
-#include <QApplication>
 #include <QCloseEvent>
-#include <QLabel>
 #include <QMenu>
-#include <QMessageBox>
 #include <QMouseEvent>
 #include <QPainter>
 
@@ -26,119 +21,57 @@
 namespace zarvello {
 namespace {
 
-// The window's title and caption: the maker, the program and its version.
-QString captionText()
-{
-    return QStringLiteral("Quillon ") + kAppName + QStringLiteral(" v") + kAppVersion;
-}
-
-constexpr int kGradientSteps = 20;
-
-struct DesignControl
-{
-    const char* caption;
-    const char* hint;
-    QPoint place;
-};
-
-// The controls as the window is designed, before the first arrangement.
-const std::array<DesignControl, kMeterControls> kDesign{{
-    {"In:", nullptr, {43, 54}},
-    {"0 K", "Total Bytes In", {59, 55}},
-    {"0.00 Kbs", "Current Bytes In per Second", {2, 3}},
-    {nullptr, nullptr, {69, 3}},
-    {"Out:", nullptr, {150, 52}},
-    {"0 K", "Total Bytes Out", {182, 55}},
-    {"0.00 Kbs", "Current Bytes Out per Second", {240, 3}},
-    {nullptr, nullptr, {305, 1}},
-    {"Peak Speed:", nullptr, {334, 62}},
-    {"0 Kbs", "Max Transmission Speed", {476, 3}},
-}};
-
-// Pixel heights of the point sizes at 96 dpi, so the layout ignores the screen's DPI.
-QFont pixelFont(const char* family, int pixels)
-{
-    QFont font(QString::fromLatin1(family));
-    font.setPixelSize(pixels);
-    return font;
-}
-constexpr int k8pt = 11;
-constexpr int k7pt = 9;
-constexpr int k6pt = 8;
-
-// The colour a combo's stored index names; black when it names none.
-Colour colourOfIndex(int index)
-{
-    if (index < 0 || index >= static_cast<int>(kColorComboItems.size())) {
-        return Colour{0};
-    }
-    return identToColor(kColorComboItems[static_cast<size_t>(index)]).value_or(Colour{0});
-}
-
-MeterControl controlAt(size_t i)
-{
-    return static_cast<MeterControl>(i);
-}
-
-bool isBar(MeterControl c)
-{
-    return c == MeterControl::InBar || c == MeterControl::OutBar;
-}
-
-QColor mix(const QColor& from, const QColor& to, int step, int steps)
-{
-    auto channel = [&](int a, int b) { return a + (b - a) * step / (steps - 1); };
-    return {channel(from.red(), to.red()), channel(from.green(), to.green()),
-            channel(from.blue(), to.blue())};
-}
+// Below any screen until the stored position is applied.
+constexpr QPoint kDesignPosition(614, 5000);
+constexpr QSize kDesignClientSize(104, 213);
+// The virtual-key code of a letter is the letter, as Qt's key code is.
+constexpr int kMemoryHotKey = kShortCutCtrl | Qt::Key_M;
 
 } // namespace
 
 MeterWindow::MeterWindow(std::unique_ptr<CounterSource> counters, QWidget* parent)
     : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint), counters_(std::move(counters))
 {
-    setWindowTitle(captionText());
+    setWindowTitle(MeterFrame::captionText());
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMouseTracking(false);
-    // Below any screen until the stored position is applied.
-    move(614, 5000);
-    resize(104 + 2 * kBorder, 213 + 2 * kBorder + kCaption);
+    move(kDesignPosition);
+    resize(MeterFrame::windowSize(kDesignClientSize));
 
-    createControls();
-    placeClient();
+    figures_ = new FiguresPanel(this);
+    figures_->installEventFilter(this);
+    for (QWidget* control : figures_->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        control->installEventFilter(this);
+    }
+    placeFigures();
     createMenu();
 
-    threadedTimer1_ = new SamplingTimer(this);
-    threadedTimer1_->setOnTimer([this](SamplingTimer*) { Button1Click(); });
-    threadedTimer1_->setThreadPriority(tpTimeCritical);
-    threadedTimer1_->setEnabled(true);
+    samplingTimer_ = new SamplingTimer(this);
+    samplingTimer_->setOnTimer([this](SamplingTimer*) { onSamplingTick(); });
+    samplingTimer_->setThreadPriority(tpTimeCritical);
+    samplingTimer_->setEnabled(true);
 
-    trayProgress_ = new TrayMeterIcon(this);
-    trayProgress_->setKind(BarKind::pkVertical);
-    trayProgress_->setFont(pixelFont("Arial", 8));
-    trayProgress_->setFontColor(clBlack);
-    trayProgress_->setForeColor(clBlue);
-    trayProgress_->setBackColor(clBtnFace);
-    trayProgress_->setProgressInHint(true);
-    trayProgress_->setPopupMenu(popupMenu1_);
-    trayProgress_->setOnDblClick([this](QObject*) { TrayProgressDblClick(); });
-    trayProgress_->setActive(true);
+    trayIcon_ = new TrayMeterIcon(this);
+    trayIcon_->setKind(BarKind::pkVertical);
+    trayIcon_->setFont(pixelFont("Arial", k6ptPixels));
+    trayIcon_->setFontColor(clBlack);
+    trayIcon_->setForeColor(clBlue);
+    trayIcon_->setBackColor(clBtnFace);
+    trayIcon_->setProgressInHint(true);
+    trayIcon_->setPopupMenu(popupMenu_);
+    trayIcon_->setOnDblClick([this](QObject*) { restoreProgram(); });
+    trayIcon_->setActive(true);
 
-    docker1_ = new ScreenDocker(this);
-    top1_ = new StayOnTop(this);
-    aboutDlg_ = new AboutDialog(this);
-    globalHotKey1_ = new GlobalHotKey(this);
-    globalHotKey1_->setOnKeyDown(
-        [this](GlobalHotKey*, int, Qt::KeyboardModifiers) { GlobalHotKey1KeyDown(); });
-    globalHotKey1_->setHotKey(16461); // Ctrl+M
-    globalHotKey1_->setActive(true);
+    docker_ = new ScreenDocker(this);
+    stayOnTop_ = new StayOnTop(this);
+    auto* hotKey = new GlobalHotKey(this);
+    hotKey->setOnKeyDown(
+        [this](GlobalHotKey*, int, Qt::KeyboardModifiers) { Q_EMIT memoryWindowRequested(); });
+    hotKey->setHotKey(kMemoryHotKey);
+    hotKey->setActive(true);
 
     setSettingsModel(new Settings(this));
     model_->setValues(firstRunSettings());
-    messageBox_ = [](const QString& text) {
-        QMessageBox box(QMessageBox::NoIcon, kAppName, text, QMessageBox::Ok);
-        box.exec();
-    };
 }
 
 MeterWindow::~MeterWindow()
@@ -146,65 +79,20 @@ MeterWindow::~MeterWindow()
     stopSampling();
 }
 
-void MeterWindow::createControls()
-{
-    client_ = new QWidget(this);
-    client_->setAutoFillBackground(true);
-    QPalette face = client_->palette();
-    face.setColor(QPalette::Window, toQColor(clBtnFace));
-    client_->setPalette(face);
-    client_->installEventFilter(this);
-
-    for (size_t i = 0; i < kDesign.size(); ++i) {
-        const DesignControl& design = kDesign[i];
-        QWidget* widget = nullptr;
-        if (isBar(controlAt(i))) {
-            auto* bar = new GradientBar(client_);
-            bar->setStyle(GradientStyle::gsHorizontal);
-            bar->setBevelStyle(BevelStyle::bsLowered);
-            bar->setBevelWidth(1);
-            bar->setStartColor(clBlue);
-            bar->setEndColor(controlAt(i) == MeterControl::InBar ? clAqua : clRed);
-            bar->setMaxValue(1);
-            bar->setPosition(0);
-            bar->setStep(1);
-            bar->setShowPercent(false);
-            bar->setBackColor(clBtnFace);
-            bar->setFontColor(clWhite);
-            bar->setFont(pixelFont("MS Sans Serif", k8pt));
-            bar->resize(169, 16);
-            (controlAt(i) == MeterControl::InBar ? inBar_ : outBar_) = bar;
-            widget = bar;
-        } else {
-            auto* label = new QLabel(QString::fromLatin1(design.caption), client_);
-            label->setTextFormat(Qt::PlainText);
-            label->setFont(pixelFont("MS Sans Serif", k8pt));
-            if (design.hint != nullptr) {
-                label->setToolTip(QString::fromLatin1(design.hint));
-            }
-            label->adjustSize();
-            labels_[i] = label;
-            widget = label;
-        }
-        widget->move(design.place);
-        widget->installEventFilter(this);
-    }
-}
-
 void MeterWindow::createMenu()
 {
-    popupMenu1_ = new QMenu(this);
-    auto add = [this](const char* name, const QString& caption, void (MeterWindow::*handler)()) {
-        QAction* action = popupMenu1_->addAction(caption);
+    popupMenu_ = new QMenu(this);
+    auto add = [this](const char* name, const QString& caption, auto command) {
+        QAction* action = popupMenu_->addAction(caption);
         action->setObjectName(QLatin1String(name));
-        connect(action, &QAction::triggered, this, handler);
+        connect(action, &QAction::triggered, this, command);
     };
-    add("About1", QStringLiteral("About"), &MeterWindow::About1Click);
-    add("Settings1", QStringLiteral("Settings"), &MeterWindow::Settings1Click);
-    add("PeakReset1", QStringLiteral("Peak Reset"), &MeterWindow::PeakReset1Click);
-    add("Maximize1", QStringLiteral("Maximize"), &MeterWindow::Maximize1Click);
-    add("Minimize1", QStringLiteral("Minimize"), &MeterWindow::Minimize1Click);
-    add("Close1", QStringLiteral("Close"), &MeterWindow::Close1Click);
+    add("About1", QStringLiteral("About"), &MeterWindow::showAbout);
+    add("Settings1", QStringLiteral("Settings"), &MeterWindow::showSettings);
+    add("PeakReset1", QStringLiteral("Peak Reset"), &MeterWindow::resetPeak);
+    add("Maximize1", QStringLiteral("Maximize"), &MeterWindow::restoreProgram);
+    add("Minimize1", QStringLiteral("Minimize"), &MeterWindow::minimizeProgram);
+    add("Close1", QStringLiteral("Close"), &QWidget::close);
 }
 
 void MeterWindow::setSettingsModel(Settings* model)
@@ -219,11 +107,6 @@ void MeterWindow::setSettingsModel(Settings* model)
     connect(model_, &Settings::changed, this, &MeterWindow::optionChanged);
 }
 
-const OptionValues& MeterWindow::settings() const
-{
-    return model_->values();
-}
-
 // What a change of an option does at once, whether a user or the load made it;
 // the rest take effect at the next tick or arrangement.
 void MeterWindow::optionChanged(Option option)
@@ -232,209 +115,99 @@ void MeterWindow::optionChanged(Option option)
     constexpr std::array kArranging{In, Out, MaxSpeed, Percent, Horiz, Shrink, Dock, TaskBar};
     const bool fontChosen = (option == SmallFont || option == LargeFont) && model_->flag(option);
     if (fontChosen || std::find(kArranging.begin(), kArranging.end(), option) != kArranging.end()) {
-        ArrangeForm();
+        arrange();
     } else if (option == TrayIcon) {
-        trayProgress_->setActive(model_->flag(option));
+        trayIcon_->setActive(model_->flag(option));
     }
 }
 
-void MeterWindow::setMessageBox(std::function<void(const QString&)> show)
-{
-    messageBox_ = std::move(show);
-}
-
-void MeterWindow::setCompanionWindows(std::vector<QWidget*> windows)
+void MeterWindow::setCompanionWindows(const std::vector<QWidget*>& windows)
 {
     companions_.assign(windows.begin(), windows.end());
 }
 
-void MeterWindow::setMemoryWindow(std::function<void()> show)
-{
-    showMemory_ = std::move(show);
-}
-
-void MeterWindow::GlobalHotKey1KeyDown()
-{
-    if (showMemory_) {
-        showMemory_();
-    }
-}
-
-QLabel* MeterWindow::label(MeterControl control) const
-{
-    return labels_[static_cast<size_t>(control)];
-}
-
-QWidget* MeterWindow::control(MeterControl c) const
-{
-    if (c == MeterControl::InBar) {
-        return inBar_;
-    }
-    if (c == MeterControl::OutBar) {
-        return outBar_;
-    }
-    return label(c);
-}
-
-void MeterWindow::FormCreate()
-{
-    measurement_.setUp();
-    firstActivation_ = true;
-}
-
-// ---- The tick ----------------------------------------------------------------------------
-
-void MeterWindow::Button1Click()
+void MeterWindow::onSamplingTick()
 {
     const auto sample = counters_ ? counters_->takeSample() : std::nullopt;
-    const OptionValues s = settings();
+    const OptionValues s = model_->values();
     if (const auto tick = measurement_.processSample(sample, s.PeakSpeed)) {
-        writeFigures(*tick, s);
+        const FigureOptions options{.kiloBytes = s.KiloBytes,
+                                    .trayPercent = s.TrayPercent,
+                                    .trayIconIn = s.TrayIconIn,
+                                    .in = s.In,
+                                    .out = s.Out};
+        const FigureWrites figures = computeFigures(*tick, options, QLocale());
+        figures_->showFigures(figures);
+        if (figures.trayMax) {
+            trayIcon_->setMax(*figures.trayMax);
+        }
+        if (figures.trayPosition) {
+            trayIcon_->setPosition(*figures.trayPosition);
+        }
     }
     Q_EMIT ticked();
 }
 
-void MeterWindow::writeFigures(const TickResults& tick, const OptionValues& s)
+void MeterWindow::arrange()
 {
-    const FigureOptions options{.kiloBytes = s.KiloBytes,
-                                .trayPercent = s.TrayPercent,
-                                .trayIconIn = s.TrayIconIn,
-                                .in = s.In,
-                                .out = s.Out};
-    const FigureWrites w = computeFigures(tick, options, QLocale());
-    auto setCaption = [this](MeterControl c, const QString& text) {
-        QLabel* l = label(c);
-        if (l->text() != text) {
-            l->setText(text);
-            l->adjustSize();
-        }
-    };
-    if (w.maxSpeed) {
-        setCaption(MeterControl::MaxSpeed, *w.maxSpeed);
-    }
-    if (w.barScale) {
-        inBar_->setMaxValue(*w.barScale);
-        outBar_->setMaxValue(*w.barScale);
-    }
-    if (w.trayMax) {
-        trayProgress_->setMax(*w.trayMax);
-    }
-    if (w.inSpeed) {
-        setCaption(MeterControl::InSpeed, *w.inSpeed);
-    }
-    if (w.outSpeed) {
-        setCaption(MeterControl::OutSpeed, *w.outSpeed);
-    }
-    if (w.trayPosition) {
-        trayProgress_->setPosition(*w.trayPosition);
-    }
-    if (w.inBarPosition) {
-        inBar_->setPosition(*w.inBarPosition);
-    }
-    if (w.outBarPosition) {
-        outBar_->setPosition(*w.outBarPosition);
-    }
-    setCaption(MeterControl::InTotal, w.inTotal);
-    setCaption(MeterControl::OutTotal, w.outTotal);
-}
-
-// ---- Arrangement -------------------------------------------------------------------------
-
-void MeterWindow::ArrangeForm()
-{
-    const OptionValues before = settings();
+    const OptionValues& before = model_->values();
     if (const LayoutPreset* preset =
             presetFor({before.In, before.Out, before.MaxSpeed, before.Horiz, before.Shrink})) {
-        applyPreset(*preset);
+        figures_->applyPreset(*preset);
+        resize(preset->width, preset->height);
+        placeFigures(); // a hidden window gets no resize event
     }
-    MaxInOut_False();
+    ensureAGroupIsShown();
 
-    const OptionValues s = settings();
-    applyFonts(s.LargeFont);
-    inBar_->setShowPercent(s.Percent);
-    outBar_->setShowPercent(s.Percent);
+    // Read again: the guard may have re-arranged and changed them.
+    const OptionValues& s = model_->values();
+    const QFont small = figures_->applyFontSet(s.LargeFont);
+    trayIcon_->setFont(small);
+    Q_EMIT comboFontChanged(small);
+    figures_->applyBarOptions(s);
     applyTaskbarRule();
-    docker1_->setActive(s.Dock);
-    inBar_->setStartColor(colourOfIndex(s.InColor1));
-    inBar_->setEndColor(colourOfIndex(s.InColor2));
-    outBar_->setStartColor(colourOfIndex(s.OutColor1));
-    outBar_->setEndColor(colourOfIndex(s.OutColor2));
-    trayProgress_->setBackColor(colourOfIndex(s.TrayBakColor));
-    trayProgress_->setForeColor(colourOfIndex(s.TrayForColor));
+    docker_->setActive(s.Dock);
+    trayIcon_->setBackColor(comboColour(s.TrayBakColor));
+    trayIcon_->setForeColor(comboColour(s.TrayForColor));
 }
 
-void MeterWindow::applyPreset(const LayoutPreset& preset)
+void MeterWindow::ensureAGroupIsShown()
 {
-    for (size_t i = 0; i < preset.controls.size(); ++i) {
-        const Placement& place = preset.controls[i];
-        QWidget* widget = control(controlAt(i));
-        if (place.visible) {
-            widget->move(place.left, place.top);
-        }
-        widget->setVisible(place.visible);
-    }
-    resize(preset.width, preset.height);
-    placeClient(); // a hidden window gets no resize event
-}
-
-void MeterWindow::MaxInOut_False()
-{
-    const OptionValues s = settings();
+    const OptionValues& s = model_->values();
     if (s.In || s.Out || s.MaxSpeed) {
         return;
     }
     // Like ticking In: that re-arranges, nested, before the message shows.
     model_->set(Option::In, 1);
-    if (messageBox_) {
-        messageBox_(QStringLiteral("You must pick at least one component!"));
-    }
-}
-
-void MeterWindow::applyFonts(bool largeFont)
-{
-    // The "large" choice picks the smaller faces and the shorter bars.
-    const QFont text = largeFont ? pixelFont("Arial", k7pt) : pixelFont("MS Sans Serif", k8pt);
-    const QFont peak = largeFont ? pixelFont("Arial", k7pt) : pixelFont("MS Sans Serif", k7pt);
-    for (size_t i = 0; i < labels_.size(); ++i) {
-        if (QLabel* l = labels_[i]) {
-            l->setFont(controlAt(i) == MeterControl::MaxSpeed ? peak : text);
-            l->adjustSize();
-        }
-    }
-    for (GradientBar* bar : {inBar_, outBar_}) {
-        bar->setFont(text);
-        bar->resize(largeFont ? QSize(150, 14) : QSize(169, 16));
-    }
-    const QFont small = largeFont ? pixelFont("Arial", k6pt) : pixelFont("MS Sans Serif", k8pt);
-    trayProgress_->setFont(small);
-    Q_EMIT comboFontChanged(small);
+    Q_EMIT messageRequested(QStringLiteral("You must pick at least one component!"));
 }
 
 void MeterWindow::applyTaskbarRule()
 {
-    taskbarShown_ = settings().TaskBar;
+    taskbarShown_ = model_->values().TaskBar;
     setSkipTaskbar(this, !taskbarShown_);
 }
 
 // ---- Commands ----------------------------------------------------------------------------
 
-void MeterWindow::About1Click()
+void MeterWindow::showAbout()
 {
-    aboutDlg_->Execute();
+    AboutDialog dialog;
+    dialog.exec();
 }
 
-void MeterWindow::Settings1Click()
+void MeterWindow::showSettings()
 {
-    top1_->setOnTop(false);
+    stayOnTop_->setOnTop(false);
     Q_EMIT settingsRequested();
 }
 
-void MeterWindow::PeakReset1Click()
+void MeterWindow::resetPeak()
 {
     measurement_.resetPeak();
 }
 
-void MeterWindow::Maximize1Click()
+void MeterWindow::restoreProgram()
 {
     if (!minimized_) {
         return;
@@ -447,10 +220,10 @@ void MeterWindow::Maximize1Click()
         }
     }
     hiddenByMinimize_.clear();
-    ApplicationEvents1Restore();
+    applyTaskbarRule();
 }
 
-void MeterWindow::Minimize1Click()
+void MeterWindow::minimizeProgram()
 {
     if (minimized_) {
         return;
@@ -467,33 +240,13 @@ void MeterWindow::Minimize1Click()
     if (!isMinimized()) {
         showMinimized();
     }
-    ApplicationEvents1Minimize();
-}
-
-void MeterWindow::Close1Click()
-{
-    close();
-}
-
-void MeterWindow::TrayProgressDblClick()
-{
-    Maximize1Click();
-}
-
-void MeterWindow::ApplicationEvents1Minimize()
-{
-    applyTaskbarRule();
-}
-
-void MeterWindow::ApplicationEvents1Restore()
-{
     applyTaskbarRule();
 }
 
 void MeterWindow::bringForward()
 {
     if (minimized_) {
-        Maximize1Click();
+        restoreProgram();
     } else {
         raise();
     }
@@ -502,33 +255,21 @@ void MeterWindow::bringForward()
 
 void MeterWindow::stopSampling()
 {
-    delete threadedTimer1_;
-    threadedTimer1_ = nullptr;
-}
-
-void MeterWindow::openPopupMenu(const QPoint& globalPos)
-{
-    popupMenu1_->popup(globalPos);
+    delete samplingTimer_;
+    samplingTimer_ = nullptr;
 }
 
 // ---- Window events -----------------------------------------------------------------------
 
 bool MeterWindow::event(QEvent* event)
 {
-    if (event->type() == QEvent::WindowActivate) {
-        FormActivate();
-    }
-    return QWidget::event(event);
-}
-
-void MeterWindow::FormActivate()
-{
-    if (firstActivation_) {
+    if (event->type() == QEvent::WindowActivate && firstActivation_) {
         // Before the options are loaded TaskBar is off, so this hides the entry;
         // an activation that comes after the load keeps what the load chose.
         applyTaskbarRule();
         firstActivation_ = false;
     }
+    return QWidget::event(event);
 }
 
 void MeterWindow::changeEvent(QEvent* event)
@@ -536,110 +277,39 @@ void MeterWindow::changeEvent(QEvent* event)
     if (event->type() == QEvent::WindowStateChange) {
         // Minimised or restored by the window manager or the task bar.
         if (isMinimized() && !minimized_) {
-            Minimize1Click();
+            minimizeProgram();
         } else if (!isMinimized() && minimized_) {
-            Maximize1Click();
+            restoreProgram();
         }
     }
     QWidget::changeEvent(event);
 }
 
-void MeterWindow::FormClose()
-{
-    Q_EMIT closing();
-}
-
 void MeterWindow::closeEvent(QCloseEvent* event)
 {
-    FormClose();
+    Q_EMIT closing();
     event->accept();
     Q_EMIT closed();
 }
 
 void MeterWindow::resizeEvent(QResizeEvent* event)
 {
-    placeClient();
+    placeFigures();
     QWidget::resizeEvent(event);
 }
 
-void MeterWindow::placeClient()
+void MeterWindow::placeFigures()
 {
-    client_->setGeometry(kBorder, kBorder + kCaption, width() - 2 * kBorder,
-                         height() - 2 * kBorder - kCaption);
-}
-
-// ---- The frame and caption ---------------------------------------------------------------
-
-QRect MeterWindow::captionRect() const
-{
-    return {kBorder, kBorder, width() - 2 * kBorder, kCaption};
-}
-
-QRect MeterWindow::closeBoxRect() const
-{
-    const QRect caption = captionRect();
-    return {caption.right() - 13, caption.top() + 2, 12, 12};
-}
-
-QImage MeterWindow::renderFrame() const
-{
-    // At the screen's device pixels: a doubled screen gets a sharp caption, not a blown-up one.
-    const qreal ratio = devicePixelRatioF();
-    QImage image(size() * ratio, QImage::Format_RGB32);
-    image.setDevicePixelRatio(ratio);
-    QPainter p(&image);
-    const QPalette& pal = palette();
-    const QRect outer = rect();
-    p.fillRect(outer, toQColor(clBtnFace, pal));
-    // A raised three-pixel border.
-    p.setPen(pal.color(QPalette::Light));
-    p.drawLine(outer.topLeft(), outer.topRight());
-    p.drawLine(outer.topLeft(), outer.bottomLeft());
-    p.setPen(pal.color(QPalette::Shadow));
-    p.drawLine(outer.bottomLeft(), outer.bottomRight());
-    p.drawLine(outer.topRight(), outer.bottomRight());
-    p.setPen(pal.color(QPalette::Dark));
-    p.drawLine(outer.left() + 1, outer.bottom() - 1, outer.right() - 1, outer.bottom() - 1);
-    p.drawLine(outer.right() - 1, outer.top() + 1, outer.right() - 1, outer.bottom() - 1);
-
-    // Twenty bands from the window-text colour to the caption colour, active or not.
-    const QRect caption = captionRect();
-    const QColor from = toQColor(clWindowText, pal);
-    const QColor to = toQColor(clActiveCaption, pal);
-    for (int band = 0; band < kGradientSteps; ++band) {
-        const int x0 = caption.left() + caption.width() * band / kGradientSteps;
-        const int x1 = caption.left() + caption.width() * (band + 1) / kGradientSteps;
-        p.fillRect(QRect(x0, caption.top(), x1 - x0, caption.height()),
-                   mix(from, to, band, kGradientSteps));
-    }
-    QFont font = pixelFont("MS Sans Serif", k8pt);
-    font.setBold(true);
-    p.setFont(font);
-    p.setPen(toQColor(clCaptionText, pal));
-    p.drawText(caption.adjusted(2, 0, -16, 0), Qt::AlignLeft | Qt::AlignVCenter, captionText());
-
-    // The close box: a small raised button with a cross.
-    const QRect box = closeBoxRect();
-    p.fillRect(box, toQColor(clBtnFace, pal));
-    p.setPen(pal.color(QPalette::Light));
-    p.drawLine(box.topLeft(), box.topRight());
-    p.drawLine(box.topLeft(), box.bottomLeft());
-    p.setPen(pal.color(QPalette::Shadow));
-    p.drawLine(box.bottomLeft(), box.bottomRight());
-    p.drawLine(box.topRight(), box.bottomRight());
-    p.setPen(QPen(toQColor(clBtnText, pal), 1.5));
-    p.setRenderHint(QPainter::Antialiasing, false);
-    const QRect cross = box.adjusted(3, 3, -3, -3);
-    p.drawLine(cross.topLeft(), cross.bottomRight());
-    p.drawLine(cross.topRight(), cross.bottomLeft());
-    return image;
+    figures_->setGeometry(MeterFrame::clientRect(size()));
 }
 
 void MeterWindow::paintEvent(QPaintEvent* /*event*/)
 {
     QPainter p(this);
-    p.drawImage(0, 0, renderFrame());
+    p.drawImage(0, 0, MeterFrame::render(size(), devicePixelRatioF(), palette()));
 }
+
+// ---- The caption -------------------------------------------------------------------------
 
 void MeterWindow::mousePressEvent(QMouseEvent* event)
 {
@@ -647,8 +317,8 @@ void MeterWindow::mousePressEvent(QMouseEvent* event)
     const QPoint pos = event->position().toPoint();
     if (event->button() == Qt::RightButton) {
         captionRightPressed_ = true; // swallowed; the release opens the menu
-    } else if (event->button() == Qt::LeftButton && captionRect().contains(pos) &&
-               !closeBoxRect().contains(pos)) {
+    } else if (event->button() == Qt::LeftButton && MeterFrame::captionRect(size()).contains(pos) &&
+               !MeterFrame::closeBoxRect(size()).contains(pos)) {
         captionDragging_ = true;
         captionGrab_ = event->globalPosition().toPoint() - frameGeometry().topLeft();
     }
@@ -663,19 +333,19 @@ void MeterWindow::mouseMoveEvent(QMouseEvent* event)
     // The window manager's move stands in here, so every step goes through the docker.
     const QPoint topLeft = event->globalPosition().toPoint() - captionGrab_;
     const Rect proposed{topLeft.x(), topLeft.y(), topLeft.x() + width(), topLeft.y() + height()};
-    const Rect snapped = docker1_->moving(proposed);
+    const Rect snapped = docker_->moving(proposed);
     move(snapped.left, snapped.top);
 }
 
 void MeterWindow::mouseReleaseEvent(QMouseEvent* event)
 {
-    const QPoint pos = event->position().toPoint();
     if (event->button() == Qt::RightButton && captionRightPressed_) {
         captionRightPressed_ = false;
         captionDragging_ = false;
-        openPopupMenu(event->globalPosition().toPoint());
+        popupMenu_->popup(event->globalPosition().toPoint());
     } else if (event->button() == Qt::LeftButton) {
-        if (!captionDragging_ && closeBoxRect().contains(pos)) {
+        if (!captionDragging_ &&
+            MeterFrame::closeBoxRect(size()).contains(event->position().toPoint())) {
             close();
         }
         captionDragging_ = false;
@@ -693,50 +363,32 @@ bool MeterWindow::eventFilter(QObject* watched, QEvent* event)
     }
     auto* mouse = static_cast<QMouseEvent*>(event);
     const QPoint global = mouse->globalPosition().toPoint();
-    if (watched != client_) {
+    const bool releasedRight =
+        type == QEvent::MouseButtonRelease && mouse->button() == Qt::RightButton;
+    if (watched != figures_) {
         // A label or bar starts no drag, but its right click still opens the menu.
-        if (type == QEvent::MouseButtonRelease && mouse->button() == Qt::RightButton) {
-            openPopupMenu(global);
+        if (releasedRight) {
+            popupMenu_->popup(global);
         }
         return true;
     }
-    switch (type) {
-    case QEvent::MouseButtonPress:
-    case QEvent::MouseButtonDblClick:
-        FormMouseDown(client_->mapFromGlobal(global));
-        break;
-    case QEvent::MouseMove:
-        FormMouseMove(client_->mapFromGlobal(global));
-        break;
-    default:
-        FormMouseUp();
-        if (mouse->button() == Qt::RightButton) {
-            openPopupMenu(global);
+    const QPoint pos = figures_->mapFromGlobal(global);
+    if (type == QEvent::MouseMove) {
+        if (dragging_) {
+            // Left first, then top; a position set here is never snapped.
+            move(x() + (pos.x() - grab_.x()), y());
+            move(x(), y() + (pos.y() - grab_.y()));
         }
-        break;
+    } else if (type == QEvent::MouseButtonRelease) {
+        dragging_ = false;
+        if (releasedRight) {
+            popupMenu_->popup(global);
+        }
+    } else {
+        dragging_ = true;
+        grab_ = pos;
     }
     return true;
-}
-
-void MeterWindow::FormMouseDown(const QPoint& clientPos)
-{
-    dragging_ = true;
-    grab_ = clientPos;
-}
-
-void MeterWindow::FormMouseMove(const QPoint& clientPos)
-{
-    if (!dragging_) {
-        return;
-    }
-    // Left first, then top; a position set here is never snapped.
-    move(x() + (clientPos.x() - grab_.x()), y());
-    move(x(), y() + (clientPos.y() - grab_.y()));
-}
-
-void MeterWindow::FormMouseUp()
-{
-    dragging_ = false;
 }
 
 } // namespace zarvello

@@ -21,35 +21,29 @@ Rect toRect(const QRect& r)
 
 } // namespace
 
-bool snapToEdges(Rect& r, const Rect& area, int width, int height, int distance, TDockableTo edges,
-                 const std::function<void(ScreenEdge)>& onDocked)
+ScreenEdges snapToEdges(Rect& r, const Rect& area, int width, int height, int distance,
+                        ScreenEdges edges)
 {
-    bool snapped = false;
-    auto docked = [&](ScreenEdge edge) {
-        snapped = true;
-        if (onDocked) {
-            onDocked(edge);
-        }
-    };
-    if ((edges & edgeBit(seLeft)) != 0 && within(r.left, 0, distance)) {
+    ScreenEdges snapped;
+    if (edges.testFlag(ScreenEdge::Left) && within(r.left, 0, distance)) {
         r.left = 0;
         r.right = width;
-        docked(seLeft);
+        snapped |= ScreenEdge::Left;
     }
-    if ((edges & edgeBit(seTop)) != 0 && within(r.top, 0, distance)) {
+    if (edges.testFlag(ScreenEdge::Top) && within(r.top, 0, distance)) {
         r.top = 0;
         r.bottom = height;
-        docked(seTop);
+        snapped |= ScreenEdge::Top;
     }
-    if ((edges & edgeBit(seRight)) != 0 && within(r.right, area.right, distance)) {
+    if (edges.testFlag(ScreenEdge::Right) && within(r.right, area.right, distance)) {
         r.right = area.right;
         r.left = area.right - width;
-        docked(seRight);
+        snapped |= ScreenEdge::Right;
     }
-    if ((edges & edgeBit(seBottom)) != 0 && within(r.bottom, area.bottom, distance)) {
+    if (edges.testFlag(ScreenEdge::Bottom) && within(r.bottom, area.bottom, distance)) {
         r.bottom = area.bottom;
         r.top = area.bottom - height;
-        docked(seBottom);
+        snapped |= ScreenEdge::Bottom;
     }
     return snapped;
 }
@@ -57,29 +51,31 @@ bool snapToEdges(Rect& r, const Rect& area, int width, int height, int distance,
 ScreenDocker::ScreenDocker(QObject* owner) : QObject(nullptr)
 {
     // Checked before taking a parent, so a refused docker leaves no trace on the form.
-    auto* form = qobject_cast<QWidget*>(owner);
-    if (form == nullptr || !form->isWindow()) {
+    auto* window = qobject_cast<QWidget*>(owner);
+    if (window == nullptr || !window->isWindow()) {
         throw std::logic_error("TScreenDocker can only be placed on a TForm.");
     }
-    if (!form->findChildren<ScreenDocker*>(Qt::FindDirectChildrenOnly).isEmpty()) {
+    if (!window->findChildren<ScreenDocker*>(Qt::FindDirectChildrenOnly).isEmpty()) {
         throw std::logic_error("Only one instance of TScreenDocker is allowed per form.");
     }
-    form_ = form;
-    setParent(form);
+    window_ = window;
+    setParent(window);
 }
 
-QString ScreenDocker::About() const
+QString ScreenDocker::about() const
 {
     return QStringLiteral("ScreenDocker version 1.00");
 }
 
 Rect ScreenDocker::area() const
 {
-    const QScreen* screen = form_->screen() ? form_->screen() : QGuiApplication::primaryScreen();
+    const QScreen* screen =
+        window_->screen() ? window_->screen() : QGuiApplication::primaryScreen();
     if (screen == nullptr) {
         return {};
     }
-    return toRect(dockArea_ == daScreen ? screen->virtualGeometry() : screen->availableGeometry());
+    return toRect(dockArea_ == DockArea::Screen ? screen->virtualGeometry()
+                                                : screen->availableGeometry());
 }
 
 Rect ScreenDocker::moving(Rect proposed)
@@ -87,12 +83,14 @@ Rect ScreenDocker::moving(Rect proposed)
     if (!active_) {
         return proposed;
     }
-    snapToEdges(proposed, area(), form_->width(), form_->height(), dockDistance_, dockableTo_,
-                [this](ScreenEdge edge) {
-                    if (onDocked_) {
-                        onDocked_(this, edge);
-                    }
-                });
+    const ScreenEdges snapped = snapToEdges(proposed, area(), window_->width(), window_->height(),
+                                            dockDistance_, dockableTo_);
+    for (const ScreenEdge edge :
+         {ScreenEdge::Left, ScreenEdge::Top, ScreenEdge::Right, ScreenEdge::Bottom}) {
+        if (snapped.testFlag(edge)) {
+            Q_EMIT docked(edge);
+        }
+    }
     return proposed;
 }
 

@@ -15,12 +15,12 @@ public:
     explicit StayOnTop(QObject* owner);
     ~StayOnTop() override;
 
-    [[nodiscard]] bool OnTop() const { return onTop_; }
+    [[nodiscard]] bool isOnTop() const { return onTop_; }
     // Every assignment applies again, even of the same value.
     void setOnTop(bool value);
 
 private:
-    QWidget* form_ = nullptr;
+    QWidget* window_ = nullptr;
     bool onTop_ = false;
 };
 

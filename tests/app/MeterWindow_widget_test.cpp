@@ -1,3 +1,5 @@
+#include "app/FiguresPanel.h"
+#include "app/MeterFrame.h"
 #include "app/MeterWindow.h"
 
 #include "app/ScreenDocker.h"
@@ -28,15 +30,15 @@ struct Meter
         : form(std::make_unique<ScriptedCounterSource>(std::move(script)))
     {
         form.stopSampling();
-        form.FormCreate();
-        form.setMessageBox([this](const QString& text) { messages.push_back(text); });
+        QObject::connect(&form, &MeterWindow::messageRequested,
+                         [this](const QString& text) { messages.push_back(text); });
     }
     Settings& model() { return *form.settingsModel(); }
     // Takes `s` whole and arranges, as the load's last arrangement does.
     void arrange(const OptionValues& s)
     {
         model().setValues(s);
-        form.ArrangeForm();
+        form.arrange();
     }
 
     MeterWindow form;
@@ -65,29 +67,33 @@ TEST(MeterArrangement, EveryCombinationTakesItsPresetFromAnyStart)
         EXPECT_TRUE(now.In || !noGroup) << "the guard switched In on";
         EXPECT_EQ(m.messages.size(), noGroup ? 1U : 0U);
         EXPECT_EQ(m.form.size(), QSize(preset->width, preset->height));
-        EXPECT_EQ(m.form.clientArea()->size(), QSize(preset->width - 6, preset->height - 22));
+        EXPECT_EQ(m.form.figures()->size(), QSize(preset->width - 6, preset->height - 22));
         // Whatever preset was chosen shows exactly the groups switched on.
-        const auto shown = [&](MeterControl c) { return m.form.control(c)->isVisibleTo(&m.form); };
+        const auto shown = [&](MeterControl c) {
+            return m.form.figures()->control(c)->isVisibleTo(&m.form);
+        };
         EXPECT_EQ(shown(MeterControl::InSpeed), now.In);
         EXPECT_EQ(shown(MeterControl::OutBar), now.Out);
         EXPECT_EQ(shown(MeterControl::MaxSpeed), now.MaxSpeed);
         EXPECT_EQ(shown(MeterControl::OutTotal), now.Out && !now.Shrink);
         for (int c = 0; c < kMeterControls; ++c) {
             const Placement& place = preset->controls[c];
-            QWidget* w = m.form.control(static_cast<MeterControl>(c));
+            QWidget* w = m.form.figures()->control(static_cast<MeterControl>(c));
             EXPECT_EQ(w->isVisibleTo(&m.form), place.visible) << c;
             EXPECT_TRUE(!place.visible || w->pos() == QPoint(place.left, place.top)) << c;
         }
         const QSize bar = largeFont ? QSize(150, 14) : QSize(169, 16);
-        EXPECT_EQ(m.form.InBar()->size(), bar);
-        EXPECT_EQ(m.form.OutBar()->size(), bar);
+        EXPECT_EQ(m.form.figures()->inBar()->size(), bar);
+        EXPECT_EQ(m.form.figures()->outBar()->size(), bar);
     }
 }
 
 TEST(MeterArrangement, FontsPercentDockingColoursAndTaskBarFollowTheOptionsAndTheirChanges)
 {
     Meter m;
-    const auto pixels = [&](MeterControl c) { return m.form.label(c)->font().pixelSize(); };
+    const auto pixels = [&](MeterControl c) {
+        return m.form.figures()->label(c)->font().pixelSize();
+    };
     OptionValues s = firstRunSettings();
     s.LargeFont = s.Percent = true;
     s.SmallFont = s.Dock = false;
@@ -96,49 +102,51 @@ TEST(MeterArrangement, FontsPercentDockingColoursAndTaskBarFollowTheOptionsAndTh
     s.OutColor1 = 19;    // beyond the list: black
     s.TrayBakColor = -1; // none: black
     m.arrange(s);
-    EXPECT_EQ((std::vector{m.form.InBar()->StartColor(), m.form.InBar()->EndColor(),
-                           m.form.OutBar()->StartColor(), m.form.TrayProgress()->BackColor()}),
-              (std::vector{clRed, clNone, Colour{0}, Colour{0}}));
+    EXPECT_EQ(
+        (std::vector{m.form.figures()->inBar()->StartColor(), m.form.figures()->inBar()->EndColor(),
+                     m.form.figures()->outBar()->StartColor(), m.form.trayIcon()->BackColor()}),
+        (std::vector{clRed, clNone, Colour{0}, Colour{0}}));
 
     // Boxes and a font choice re-arrange at once, "Enabled" switches the tray
     // icon; a colour waits for the next arrangement.
     for (const Option box : {Option::Percent, Option::Dock, Option::TaskBar}) {
         m.model().set(box, box == Option::Percent ? 0 : 1);
     }
-    EXPECT_FALSE(m.form.InBar()->ShowPercent() || m.form.OutBar()->ShowPercent());
-    EXPECT_TRUE(m.form.Docker1()->Active() && m.form.taskbarShown());
+    EXPECT_FALSE(m.form.figures()->inBar()->ShowPercent() ||
+                 m.form.figures()->outBar()->ShowPercent());
+    EXPECT_TRUE(m.form.docker()->isActive() && m.form.isTaskbarShown());
     m.model().set(Option::InColor1, 12);
-    EXPECT_EQ(m.form.InBar()->StartColor(), clRed);
+    EXPECT_EQ(m.form.figures()->inBar()->StartColor(), clRed);
     m.model().set(Option::SmallFont, 1);
-    EXPECT_EQ(m.form.InBar()->StartColor(), clBlue);
+    EXPECT_EQ(m.form.figures()->inBar()->StartColor(), clBlue);
     EXPECT_EQ(pixels(MeterControl::InSpeed), 11);
     EXPECT_EQ(pixels(MeterControl::MaxSpeed), 9) << "the peak keeps the smaller face";
     m.model().set(Option::Horiz, 1);
     const LayoutPreset* horizontal = presetFor({true, true, true, true, false});
     EXPECT_EQ(m.form.size(), QSize(horizontal->width, horizontal->height));
     m.model().set(Option::TrayIcon, 0);
-    EXPECT_FALSE(m.form.TrayProgress()->Active());
+    EXPECT_FALSE(m.form.trayIcon()->Active());
     // The last of the three groups to go meets the guard.
     for (const Option group : {Option::In, Option::Out, Option::MaxSpeed}) {
         m.model().set(group, 0);
     }
     EXPECT_EQ(m.messages, std::vector<QString>{"You must pick at least one component!"});
-    EXPECT_TRUE(m.model().flag(Option::In) && m.form.InBar()->isVisibleTo(&m.form));
+    EXPECT_TRUE(m.model().flag(Option::In) && m.form.figures()->inBar()->isVisibleTo(&m.form));
 }
 
 TEST(MeterTick, WritesLabelsAndBarsFromTheLiveFixedPeak)
 {
     Meter m({oneLink(123456789, 1000), std::nullopt, oneLink(123456789 + 96000, 1000 + 3000)});
-    const auto text = [&](MeterControl c) { return m.form.label(c)->text(); };
+    const auto text = [&](MeterControl c) { return m.form.figures()->label(c)->text(); };
     m.model().set(Option::PeakSpeed, 64);
-    m.form.Button1Click(); // primes: totals only
+    m.form.onSamplingTick(); // primes: totals only
     EXPECT_EQ(text(MeterControl::InTotal), QStringLiteral("123,457 KB"));
-    m.form.Button1Click(); // no sample: nothing changes
-    m.form.Button1Click(); // in 96000 → average 32000 of a fixed 64000 peak
+    m.form.onSamplingTick(); // no sample: nothing changes
+    m.form.onSamplingTick(); // in 96000 → average 32000 of a fixed 64000 peak
     EXPECT_EQ((QStringList{text(MeterControl::InSpeed), text(MeterControl::OutSpeed),
                            text(MeterControl::MaxSpeed)}),
               (QStringList{"32.0 KBs", "1.0 KBs", "64 KBs"}));
-    EXPECT_EQ(m.form.InBar()->Position(), 32000);
+    EXPECT_EQ(m.form.figures()->inBar()->Position(), 32000);
 }
 
 TEST(MeterCommands, SettingsDropsAlwaysOnTopAndALabelOrTheCaptionOpensTheMenu)
@@ -147,32 +155,33 @@ TEST(MeterCommands, SettingsDropsAlwaysOnTopAndALabelOrTheCaptionOpensTheMenu)
     m.form.show();
     bool topWhenShown = true;
     QObject::connect(&m.form, &MeterWindow::settingsRequested,
-                     [&] { topWhenShown = m.form.Top1()->OnTop(); });
-    EXPECT_TRUE(m.form.Top1()->OnTop());
-    m.form.Settings1Click();
+                     [&] { topWhenShown = m.form.stayOnTop()->isOnTop(); });
+    EXPECT_TRUE(m.form.stayOnTop()->isOnTop());
+    m.form.showSettings();
     EXPECT_FALSE(topWhenShown) << "always on top is dropped before the dialog shows";
 
-    QLabel* label = m.form.label(MeterControl::InSpeed);
+    QLabel* label = m.form.figures()->label(MeterControl::InSpeed);
     QTest::mouseClick(label, Qt::LeftButton);
-    EXPECT_FALSE(m.form.PopupMenu1()->isVisible());
+    EXPECT_FALSE(m.form.popupMenu()->isVisible());
     QTest::mousePress(label, Qt::RightButton);
-    EXPECT_FALSE(m.form.PopupMenu1()->isVisible()) << "the menu waits for the release";
+    EXPECT_FALSE(m.form.popupMenu()->isVisible()) << "the menu waits for the release";
     QTest::mouseRelease(label, Qt::RightButton);
-    EXPECT_TRUE(m.form.PopupMenu1()->isVisible());
-    m.form.PopupMenu1()->hide();
-    QTest::mouseClick(&m.form, Qt::RightButton, {}, m.form.captionRect().center());
-    EXPECT_TRUE(m.form.PopupMenu1()->isVisible()) << "the caption's menu";
-    m.form.PopupMenu1()->hide();
+    EXPECT_TRUE(m.form.popupMenu()->isVisible());
+    m.form.popupMenu()->hide();
+    QTest::mouseClick(&m.form, Qt::RightButton, {},
+                      MeterFrame::captionRect(m.form.size()).center());
+    EXPECT_TRUE(m.form.popupMenu()->isVisible()) << "the caption's menu";
+    m.form.popupMenu()->hide();
 }
 
 TEST(MeterCommands, OnlyTheLeftButtonDragsByTheCaptionAndEitherCloseSavesOnce)
 {
     for (const Qt::MouseButton button : {Qt::LeftButton, Qt::MiddleButton}) {
         Meter m;
-        m.form.Docker1()->setActive(false);
+        m.form.docker()->setActive(false);
         m.form.move(300, 300);
         m.form.show();
-        const QPoint grip = m.form.captionRect().center() - QPoint(20, 0);
+        const QPoint grip = MeterFrame::captionRect(m.form.size()).center() - QPoint(20, 0);
         QTest::mousePress(&m.form, button, {}, grip);
         QTest::mouseMove(&m.form, grip + QPoint(40, 25));
         QTest::mouseRelease(&m.form, button, {}, grip + QPoint(40, 25));
@@ -186,9 +195,10 @@ TEST(MeterCommands, OnlyTheLeftButtonDragsByTheCaptionAndEitherCloseSavesOnce)
         QSignalSpy closed(&m.form, &MeterWindow::closed);
         m.form.show();
         if (closeBox) {
-            QTest::mouseClick(&m.form, Qt::LeftButton, {}, m.form.closeBoxRect().center());
+            QTest::mouseClick(&m.form, Qt::LeftButton, {},
+                              MeterFrame::closeBoxRect(m.form.size()).center());
         } else {
-            m.form.PopupMenu1()->findChild<QAction*>(QStringLiteral("Close1"))->trigger();
+            m.form.popupMenu()->findChild<QAction*>(QStringLiteral("Close1"))->trigger();
         }
         EXPECT_EQ(saves.count(), 1) << "close box " << closeBox;
         EXPECT_EQ(closed.count(), 1) << "close box " << closeBox;
@@ -199,8 +209,7 @@ TEST(MeterSampling, TheTimerDrivesTheTickAndNoTickRunsOnceSamplingStops)
 {
     constexpr int kFastInterval = 20; // ms, instead of a second, to keep the test short
     MeterWindow form(std::make_unique<ScriptedCounterSource>());
-    form.FormCreate();
-    QPointer<SamplingTimer> timer = form.ThreadedTimer1();
+    QPointer<SamplingTimer> timer = form.samplingTimer();
     ASSERT_TRUE(timer && timer->Enabled()) << "sampling starts with the window";
     QSignalSpy ticks(&form, &MeterWindow::ticked);
     timer->setInterval(kFastInterval); // a new interval stops the timer
@@ -224,8 +233,8 @@ TEST(MeterSampling, TheTimerDrivesTheTickAndNoTickRunsOnceSamplingStops)
 TEST(MeterWindow, FrameIsRaisedAndTheCaptionShadesInTwentyBands)
 {
     Meter m;
-    const QImage frame = m.form.renderFrame();
-    const QRect caption = m.form.captionRect();
+    const QImage frame = MeterFrame::render(m.form.size(), 1, m.form.palette());
+    const QRect caption = MeterFrame::captionRect(m.form.size());
     const QPalette pal = m.form.palette();
     const QColor from = toQColor(clWindowText, pal), to = toQColor(clActiveCaption, pal);
     // The top row is clear of the caption text; the last two bands are under the close box.

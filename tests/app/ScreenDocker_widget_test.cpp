@@ -23,31 +23,27 @@ TEST(ScreenDocker, SnapStepPullsEdgesWithinTheDistanceFlush)
     {
         const char* what;
         Rect proposed, area;
-        TDockableTo edges;
+        ScreenEdges edges;
         Rect expected;
-        std::vector<ScreenEdge> docked;
+        ScreenEdges docked;
     } rows[] = {
         // clang-format off
-        {"left at -10", at(-10, 300), kWorkArea, kAllEdges, at(0, 300), {seLeft}},
-        {"left at 10", at(10, 300), kWorkArea, kAllEdges, at(0, 300), {seLeft}},
+        {"left at -10", at(-10, 300), kWorkArea, kAllEdges, at(0, 300), ScreenEdge::Left},
+        {"left at 10", at(10, 300), kWorkArea, kAllEdges, at(0, 300), ScreenEdge::Left},
         {"left at 11", at(11, 300), kWorkArea, kAllEdges, at(11, 300), {}},
-        {"right", at(1280 - kW + 9, 300), kWorkArea, kAllEdges, at(1280 - kW, 300), {seRight}},
-        {"bottom meets the panel", at(400, 776 - kH - 10), kWorkArea, kAllEdges, at(400, 776 - kH), {seBottom}},
-        {"corner", at(-4, 4), kWorkArea, kAllEdges, at(0, 0), {seLeft, seTop}},
-        {"edge not dockable", at(5, 300), kWorkArea, static_cast<TDockableTo>(kAllEdges & ~edgeBit(seLeft)), at(5, 300), {}},
+        {"right", at(1280 - kW + 9, 300), kWorkArea, kAllEdges, at(1280 - kW, 300), ScreenEdge::Right},
+        {"bottom meets the panel", at(400, 776 - kH - 10), kWorkArea, kAllEdges, at(400, 776 - kH), ScreenEdge::Bottom},
+        {"corner", at(-4, 4), kWorkArea, kAllEdges, at(0, 0), ScreenEdge::Left | ScreenEdge::Top},
+        {"edge not dockable", at(5, 300), kWorkArea, kAllEdges & ~ScreenEdges(ScreenEdge::Left), at(5, 300), {}},
         // An area about as wide as the window: left snaps first, then right wins.
-        {"right wins over left", at(3, 300), Rect{0, 0, kW + 8, 776}, kAllEdges, at(8, 300), {seLeft, seRight}},
+        {"right wins over left", at(3, 300), Rect{0, 0, kW + 8, 776}, kAllEdges, at(8, 300), ScreenEdge::Left | ScreenEdge::Right},
         // clang-format on
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
         Rect r = row.proposed;
-        std::vector<ScreenEdge> docked;
-        const bool snapped = snapToEdges(r, row.area, kW, kH, 10, row.edges,
-                                         [&](ScreenEdge e) { docked.push_back(e); });
+        EXPECT_EQ(snapToEdges(r, row.area, kW, kH, 10, row.edges), row.docked);
         EXPECT_EQ(r, row.expected);
-        EXPECT_EQ(docked, row.docked);
-        EXPECT_EQ(snapped, !row.docked.empty());
     }
 }
 

@@ -1,4 +1,4 @@
-#include "app/Layout.h"
+#include "app/FiguresPanel.h"
 #include "app/MeterWindow.h"
 #include "settings/SettingsDialog.h"
 #include "support/ScriptedCounterSource.h"
@@ -87,16 +87,15 @@ TEST(TextFit, TheWidestFiguresFitEveryLayout)
             }
             MeterWindow form(std::make_unique<ScriptedCounterSource>());
             form.stopSampling();
-            form.FormCreate();
             OptionValues s = firstRunSettings();
             std::tie(s.In, s.Out, s.MaxSpeed, s.Horiz, s.Shrink, s.LargeFont) =
                 std::tuple(bits & 1, bits & 2, bits & 4, bits & 8, bits & 16, largeFont);
             form.settingsModel()->setValues(s);
-            form.ArrangeForm();
+            form.arrange();
             form.show();
             for (const auto& [control, text] : widest) {
-                form.label(control)->setText(text);
-                form.label(control)->adjustSize();
+                form.figures()->label(control)->setText(text);
+                form.figures()->label(control)->adjustSize();
             }
             EXPECT_EQ(misfits(form).join("; ").toStdString(), "")
                 << "layout bits " << bits << ", large " << largeFont;

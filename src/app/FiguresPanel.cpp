@@ -1,0 +1,193 @@
+#include "app/FiguresPanel.h"
+
+#include "meter/Figures.h"
+#include "settings/Options.h"
+#include "widgets/ColourCombo.h"
+#include "widgets/GradientBar.h"
+
+#include <QLabel>
+
+namespace zarvello {
+namespace {
+
+struct DesignControl
+{
+    const char* caption;
+    const char* hint;
+    QPoint place;
+};
+
+// The controls as the window is designed, before the first arrangement.
+const std::array<DesignControl, kMeterControls> kDesign{{
+    {"In:", nullptr, {43, 54}},
+    {"0 K", "Total Bytes In", {59, 55}},
+    {"0.00 Kbs", "Current Bytes In per Second", {2, 3}},
+    {nullptr, nullptr, {69, 3}},
+    {"Out:", nullptr, {150, 52}},
+    {"0 K", "Total Bytes Out", {182, 55}},
+    {"0.00 Kbs", "Current Bytes Out per Second", {240, 3}},
+    {nullptr, nullptr, {305, 1}},
+    {"Peak Speed:", nullptr, {334, 62}},
+    {"0 Kbs", "Max Transmission Speed", {476, 3}},
+}};
+
+// The "large" font set has the smaller faces and the shorter bars.
+constexpr QSize kBarSize(169, 16);
+constexpr QSize kLargeSetBarSize(150, 14);
+
+MeterControl controlAt(size_t i)
+{
+    return static_cast<MeterControl>(i);
+}
+
+} // namespace
+
+QFont pixelFont(const char* family, int pixels)
+{
+    QFont font(QString::fromLatin1(family));
+    font.setPixelSize(pixels);
+    return font;
+}
+
+Colour comboColour(int index)
+{
+    if (index < 0 || index >= static_cast<int>(kColorComboItems.size())) {
+        return Colour{0};
+    }
+    return identToColor(kColorComboItems[static_cast<size_t>(index)]).value_or(Colour{0});
+}
+
+FiguresPanel::FiguresPanel(QWidget* parent) : QWidget(parent)
+{
+    setAutoFillBackground(true);
+    QPalette face = palette();
+    face.setColor(QPalette::Window, toQColor(clBtnFace));
+    setPalette(face);
+
+    for (size_t i = 0; i < kDesign.size(); ++i) {
+        const DesignControl& design = kDesign[i];
+        QWidget* widget = nullptr;
+        if (controlAt(i) == MeterControl::InBar || controlAt(i) == MeterControl::OutBar) {
+            auto* bar = new GradientBar(this);
+            bar->setStyle(GradientStyle::gsHorizontal);
+            bar->setBevelStyle(BevelStyle::bsLowered);
+            bar->setBevelWidth(1);
+            bar->setStartColor(clBlue);
+            bar->setEndColor(controlAt(i) == MeterControl::InBar ? clAqua : clRed);
+            bar->setMaxValue(1);
+            bar->setPosition(0);
+            bar->setStep(1);
+            bar->setShowPercent(false);
+            bar->setBackColor(clBtnFace);
+            bar->setFontColor(clWhite);
+            bar->setFont(pixelFont("MS Sans Serif", k8ptPixels));
+            bar->resize(kBarSize);
+            (controlAt(i) == MeterControl::InBar ? inBar_ : outBar_) = bar;
+            widget = bar;
+        } else {
+            auto* label = new QLabel(QString::fromLatin1(design.caption), this);
+            label->setTextFormat(Qt::PlainText);
+            label->setFont(pixelFont("MS Sans Serif", k8ptPixels));
+            if (design.hint != nullptr) {
+                label->setToolTip(QString::fromLatin1(design.hint));
+            }
+            label->adjustSize();
+            labels_[i] = label;
+            widget = label;
+        }
+        widget->move(design.place);
+    }
+}
+
+QLabel* FiguresPanel::label(MeterControl control) const
+{
+    return labels_[static_cast<size_t>(control)];
+}
+
+QWidget* FiguresPanel::control(MeterControl c) const
+{
+    if (c == MeterControl::InBar) {
+        return inBar_;
+    }
+    if (c == MeterControl::OutBar) {
+        return outBar_;
+    }
+    return label(c);
+}
+
+void FiguresPanel::applyPreset(const LayoutPreset& preset)
+{
+    for (size_t i = 0; i < preset.controls.size(); ++i) {
+        const Placement& place = preset.controls[i];
+        QWidget* widget = control(controlAt(i));
+        if (place.visible) {
+            widget->move(place.left, place.top);
+        }
+        widget->setVisible(place.visible);
+    }
+}
+
+QFont FiguresPanel::applyFontSet(bool largeFont)
+{
+    const QFont text =
+        largeFont ? pixelFont("Arial", k7ptPixels) : pixelFont("MS Sans Serif", k8ptPixels);
+    const QFont peak =
+        largeFont ? pixelFont("Arial", k7ptPixels) : pixelFont("MS Sans Serif", k7ptPixels);
+    for (size_t i = 0; i < labels_.size(); ++i) {
+        if (QLabel* l = labels_[i]) {
+            l->setFont(controlAt(i) == MeterControl::MaxSpeed ? peak : text);
+            l->adjustSize();
+        }
+    }
+    for (GradientBar* bar : {inBar_, outBar_}) {
+        bar->setFont(text);
+        bar->resize(largeFont ? kLargeSetBarSize : kBarSize);
+    }
+    return largeFont ? pixelFont("Arial", k6ptPixels) : pixelFont("MS Sans Serif", k8ptPixels);
+}
+
+void FiguresPanel::applyBarOptions(const OptionValues& s)
+{
+    inBar_->setShowPercent(s.Percent);
+    outBar_->setShowPercent(s.Percent);
+    inBar_->setStartColor(comboColour(s.InColor1));
+    inBar_->setEndColor(comboColour(s.InColor2));
+    outBar_->setStartColor(comboColour(s.OutColor1));
+    outBar_->setEndColor(comboColour(s.OutColor2));
+}
+
+void FiguresPanel::setCaption(MeterControl control, const QString& text)
+{
+    QLabel* l = label(control);
+    if (l->text() != text) {
+        l->setText(text);
+        l->adjustSize();
+    }
+}
+
+void FiguresPanel::showFigures(const FigureWrites& w)
+{
+    if (w.maxSpeed) {
+        setCaption(MeterControl::MaxSpeed, *w.maxSpeed);
+    }
+    if (w.barScale) {
+        inBar_->setMaxValue(*w.barScale);
+        outBar_->setMaxValue(*w.barScale);
+    }
+    if (w.inSpeed) {
+        setCaption(MeterControl::InSpeed, *w.inSpeed);
+    }
+    if (w.outSpeed) {
+        setCaption(MeterControl::OutSpeed, *w.outSpeed);
+    }
+    if (w.inBarPosition) {
+        inBar_->setPosition(*w.inBarPosition);
+    }
+    if (w.outBarPosition) {
+        outBar_->setPosition(*w.outBarPosition);
+    }
+    setCaption(MeterControl::InTotal, w.inTotal);
+    setCaption(MeterControl::OutTotal, w.outTotal);
+}
+
+} // namespace zarvello

@@ -1,0 +1,59 @@
+#pragma once
+
+#include "app/Layout.h"
+#include "widgets/Colour.h"
+
+#include <QFont>
+#include <QWidget>
+
+#include <array>
+
+class QLabel;
+
+namespace zarvello {
+
+class GradientBar;
+struct FigureWrites;
+struct OptionValues;
+
+// Pixel heights of the point sizes at 96 dpi, so the layout ignores the screen's DPI.
+inline constexpr int k8ptPixels = 11;
+inline constexpr int k7ptPixels = 9;
+inline constexpr int k6ptPixels = 8;
+[[nodiscard]] QFont pixelFont(const char* family, int pixels);
+
+// The colour a colour combo's stored index names; black when it names none.
+[[nodiscard]] Colour comboColour(int index);
+
+// The meter window's client area: the labels and the two rate bars, placed by
+// a layout preset, in one of two font sets.
+class FiguresPanel : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit FiguresPanel(QWidget* parent = nullptr);
+
+    [[nodiscard]] QLabel* label(MeterControl control) const;
+    [[nodiscard]] QWidget* control(MeterControl control) const;
+    [[nodiscard]] GradientBar* inBar() const { return inBar_; }
+    [[nodiscard]] GradientBar* outBar() const { return outBar_; }
+
+    // Shows and places the controls the preset places; hides the others.
+    void applyPreset(const LayoutPreset& preset);
+    // Sets the faces and the bar sizes; returns the small face, which the tray
+    // icon and the colour combos follow.
+    QFont applyFontSet(bool largeFont);
+    // The bars' percentage and colours.
+    void applyBarOptions(const OptionValues& s);
+    // Writes a tick's figures; the tray's are left to the caller.
+    void showFigures(const FigureWrites& figures);
+
+private:
+    void setCaption(MeterControl control, const QString& text);
+
+    std::array<QLabel*, kMeterControls> labels_{};
+    GradientBar* inBar_ = nullptr;
+    GradientBar* outBar_ = nullptr;
+};
+
+} // namespace zarvello
