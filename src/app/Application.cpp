@@ -6,7 +6,6 @@
 #include "app/StayOnTop.h"
 #include "core/AppInfo.h"
 #include "core/XdgPaths.h"
-#include "platform/CounterSource.h"
 #include "platform/RegistryFile.h"
 #include "platform/RestartRequest.h"
 #include "platform/SingleInstance.h"
@@ -29,7 +28,6 @@
 #include <QIcon>
 #include <QMessageBox>
 #include <QScreen>
-#include <QTimer>
 
 #include <cstdio>
 

@@ -92,27 +92,16 @@ FiguresPanel::FiguresPanel(QWidget* parent) : QWidget(parent)
                 label->setToolTip(QString::fromLatin1(design.hint));
             }
             label->adjustSize();
-            labels_[i] = label;
             widget = label;
         }
         widget->move(design.place);
+        controls_[i] = widget;
     }
 }
 
 QLabel* FiguresPanel::label(MeterControl control) const
 {
-    return labels_[static_cast<size_t>(control)];
-}
-
-QWidget* FiguresPanel::control(MeterControl c) const
-{
-    if (c == MeterControl::InBar) {
-        return inBar_;
-    }
-    if (c == MeterControl::OutBar) {
-        return outBar_;
-    }
-    return label(c);
+    return qobject_cast<QLabel*>(this->control(control));
 }
 
 void FiguresPanel::applyPreset(const LayoutPreset& preset)
@@ -133,8 +122,8 @@ QFont FiguresPanel::applyFontSet(bool largeFont)
         largeFont ? pixelFont("Arial", k7ptPixels) : pixelFont("MS Sans Serif", k8ptPixels);
     const QFont peak =
         largeFont ? pixelFont("Arial", k7ptPixels) : pixelFont("MS Sans Serif", k7ptPixels);
-    for (size_t i = 0; i < labels_.size(); ++i) {
-        if (QLabel* l = labels_[i]) {
+    for (size_t i = 0; i < controls_.size(); ++i) {
+        if (QLabel* l = label(controlAt(i))) {
             l->setFont(controlAt(i) == MeterControl::MaxSpeed ? peak : text);
             l->adjustSize();
         }

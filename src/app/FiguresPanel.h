@@ -34,7 +34,10 @@ public:
     explicit FiguresPanel(QWidget* parent = nullptr);
 
     [[nodiscard]] QLabel* label(MeterControl control) const;
-    [[nodiscard]] QWidget* control(MeterControl control) const;
+    [[nodiscard]] QWidget* control(MeterControl control) const
+    {
+        return controls_[static_cast<size_t>(control)];
+    }
     [[nodiscard]] GradientBar* inBar() const { return inBar_; }
     [[nodiscard]] GradientBar* outBar() const { return outBar_; }
 
@@ -51,7 +54,7 @@ public:
 private:
     void setCaption(MeterControl control, const QString& text);
 
-    std::array<QLabel*, kMeterControls> labels_{};
+    std::array<QWidget*, kMeterControls> controls_{};
     GradientBar* inBar_ = nullptr;
     GradientBar* outBar_ = nullptr;
 };

@@ -34,7 +34,6 @@ MeterWindow::MeterWindow(std::unique_ptr<CounterSource> counters, QWidget* paren
 {
     setWindowTitle(MeterFrame::captionText());
     setAttribute(Qt::WA_OpaquePaintEvent);
-    setMouseTracking(false);
     move(kDesignPosition);
     resize(MeterFrame::windowSize(kDesignClientSize));
 

@@ -4,7 +4,6 @@
 #include "platform/CounterSource.h"
 #include "settings/Settings.h"
 
-#include <QPoint>
 #include <QPointer>
 #include <QWidget>
 

@@ -62,11 +62,6 @@ ScreenDocker::ScreenDocker(QObject* owner) : QObject(nullptr)
     setParent(window);
 }
 
-QString ScreenDocker::about() const
-{
-    return QStringLiteral("ScreenDocker version 1.00");
-}
-
 Rect ScreenDocker::area() const
 {
     const QScreen* screen =

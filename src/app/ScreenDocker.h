@@ -2,7 +2,6 @@
 
 #include <QFlags>
 #include <QObject>
-#include <QString>
 
 #include <cstdint>
 
@@ -45,7 +44,6 @@ public:
     // throws std::logic_error and leaves the owner untouched.
     explicit ScreenDocker(QObject* owner);
 
-    [[nodiscard]] QString about() const;
     [[nodiscard]] bool isActive() const { return active_; }
     void setActive(bool value) { active_ = value; }
     [[nodiscard]] ScreenEdges dockableTo() const { return dockableTo_; }

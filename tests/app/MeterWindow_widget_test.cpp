@@ -1,7 +1,6 @@
 #include "app/FiguresPanel.h"
 #include "app/MeterFrame.h"
 #include "app/MeterWindow.h"
-
 #include "app/ScreenDocker.h"
 #include "app/StayOnTop.h"
 #include "meter/SamplingTimer.h"
@@ -42,6 +41,7 @@ struct Meter
     }
 
     MeterWindow form;
+    FiguresPanel& figures = *form.figures();
     std::vector<QString> messages;
 };
 
@@ -67,10 +67,10 @@ TEST(MeterArrangement, EveryCombinationTakesItsPresetFromAnyStart)
         EXPECT_TRUE(now.In || !noGroup) << "the guard switched In on";
         EXPECT_EQ(m.messages.size(), noGroup ? 1U : 0U);
         EXPECT_EQ(m.form.size(), QSize(preset->width, preset->height));
-        EXPECT_EQ(m.form.figures()->size(), QSize(preset->width - 6, preset->height - 22));
+        EXPECT_EQ(m.figures.size(), QSize(preset->width - 6, preset->height - 22));
         // Whatever preset was chosen shows exactly the groups switched on.
         const auto shown = [&](MeterControl c) {
-            return m.form.figures()->control(c)->isVisibleTo(&m.form);
+            return m.figures.control(c)->isVisibleTo(&m.form);
         };
         EXPECT_EQ(shown(MeterControl::InSpeed), now.In);
         EXPECT_EQ(shown(MeterControl::OutBar), now.Out);
@@ -78,22 +78,20 @@ TEST(MeterArrangement, EveryCombinationTakesItsPresetFromAnyStart)
         EXPECT_EQ(shown(MeterControl::OutTotal), now.Out && !now.Shrink);
         for (int c = 0; c < kMeterControls; ++c) {
             const Placement& place = preset->controls[c];
-            QWidget* w = m.form.figures()->control(static_cast<MeterControl>(c));
+            QWidget* w = m.figures.control(static_cast<MeterControl>(c));
             EXPECT_EQ(w->isVisibleTo(&m.form), place.visible) << c;
             EXPECT_TRUE(!place.visible || w->pos() == QPoint(place.left, place.top)) << c;
         }
         const QSize bar = largeFont ? QSize(150, 14) : QSize(169, 16);
-        EXPECT_EQ(m.form.figures()->inBar()->size(), bar);
-        EXPECT_EQ(m.form.figures()->outBar()->size(), bar);
+        EXPECT_EQ(m.figures.inBar()->size(), bar);
+        EXPECT_EQ(m.figures.outBar()->size(), bar);
     }
 }
 
 TEST(MeterArrangement, FontsPercentDockingColoursAndTaskBarFollowTheOptionsAndTheirChanges)
 {
     Meter m;
-    const auto pixels = [&](MeterControl c) {
-        return m.form.figures()->label(c)->font().pixelSize();
-    };
+    const auto pixels = [&](MeterControl c) { return m.figures.label(c)->font().pixelSize(); };
     OptionValues s = firstRunSettings();
     s.LargeFont = s.Percent = true;
     s.SmallFont = s.Dock = false;
@@ -102,23 +100,21 @@ TEST(MeterArrangement, FontsPercentDockingColoursAndTaskBarFollowTheOptionsAndTh
     s.OutColor1 = 19;    // beyond the list: black
     s.TrayBakColor = -1; // none: black
     m.arrange(s);
-    EXPECT_EQ(
-        (std::vector{m.form.figures()->inBar()->StartColor(), m.form.figures()->inBar()->EndColor(),
-                     m.form.figures()->outBar()->StartColor(), m.form.trayIcon()->BackColor()}),
-        (std::vector{clRed, clNone, Colour{0}, Colour{0}}));
+    EXPECT_EQ((std::vector{m.figures.inBar()->StartColor(), m.figures.inBar()->EndColor(),
+                           m.figures.outBar()->StartColor(), m.form.trayIcon()->BackColor()}),
+              (std::vector{clRed, clNone, Colour{0}, Colour{0}}));
 
     // Boxes and a font choice re-arrange at once, "Enabled" switches the tray
     // icon; a colour waits for the next arrangement.
     for (const Option box : {Option::Percent, Option::Dock, Option::TaskBar}) {
         m.model().set(box, box == Option::Percent ? 0 : 1);
     }
-    EXPECT_FALSE(m.form.figures()->inBar()->ShowPercent() ||
-                 m.form.figures()->outBar()->ShowPercent());
+    EXPECT_FALSE(m.figures.inBar()->ShowPercent() || m.figures.outBar()->ShowPercent());
     EXPECT_TRUE(m.form.docker()->isActive() && m.form.isTaskbarShown());
     m.model().set(Option::InColor1, 12);
-    EXPECT_EQ(m.form.figures()->inBar()->StartColor(), clRed);
+    EXPECT_EQ(m.figures.inBar()->StartColor(), clRed);
     m.model().set(Option::SmallFont, 1);
-    EXPECT_EQ(m.form.figures()->inBar()->StartColor(), clBlue);
+    EXPECT_EQ(m.figures.inBar()->StartColor(), clBlue);
     EXPECT_EQ(pixels(MeterControl::InSpeed), 11);
     EXPECT_EQ(pixels(MeterControl::MaxSpeed), 9) << "the peak keeps the smaller face";
     m.model().set(Option::Horiz, 1);
@@ -131,13 +127,13 @@ TEST(MeterArrangement, FontsPercentDockingColoursAndTaskBarFollowTheOptionsAndTh
         m.model().set(group, 0);
     }
     EXPECT_EQ(m.messages, std::vector<QString>{"You must pick at least one component!"});
-    EXPECT_TRUE(m.model().flag(Option::In) && m.form.figures()->inBar()->isVisibleTo(&m.form));
+    EXPECT_TRUE(m.model().flag(Option::In) && m.figures.inBar()->isVisibleTo(&m.form));
 }
 
 TEST(MeterTick, WritesLabelsAndBarsFromTheLiveFixedPeak)
 {
     Meter m({oneLink(123456789, 1000), std::nullopt, oneLink(123456789 + 96000, 1000 + 3000)});
-    const auto text = [&](MeterControl c) { return m.form.figures()->label(c)->text(); };
+    const auto text = [&](MeterControl c) { return m.figures.label(c)->text(); };
     m.model().set(Option::PeakSpeed, 64);
     m.form.onSamplingTick(); // primes: totals only
     EXPECT_EQ(text(MeterControl::InTotal), QStringLiteral("123,457 KB"));
@@ -146,7 +142,7 @@ TEST(MeterTick, WritesLabelsAndBarsFromTheLiveFixedPeak)
     EXPECT_EQ((QStringList{text(MeterControl::InSpeed), text(MeterControl::OutSpeed),
                            text(MeterControl::MaxSpeed)}),
               (QStringList{"32.0 KBs", "1.0 KBs", "64 KBs"}));
-    EXPECT_EQ(m.form.figures()->inBar()->Position(), 32000);
+    EXPECT_EQ(m.figures.inBar()->Position(), 32000);
 }
 
 TEST(MeterCommands, SettingsDropsAlwaysOnTopAndALabelOrTheCaptionOpensTheMenu)
@@ -160,7 +156,7 @@ TEST(MeterCommands, SettingsDropsAlwaysOnTopAndALabelOrTheCaptionOpensTheMenu)
     m.form.showSettings();
     EXPECT_FALSE(topWhenShown) << "always on top is dropped before the dialog shows";
 
-    QLabel* label = m.form.figures()->label(MeterControl::InSpeed);
+    QLabel* label = m.figures.label(MeterControl::InSpeed);
     QTest::mouseClick(label, Qt::LeftButton);
     EXPECT_FALSE(m.form.popupMenu()->isVisible());
     QTest::mousePress(label, Qt::RightButton);
@@ -230,12 +226,13 @@ TEST(MeterSampling, TheTimerDrivesTheTickAndNoTickRunsOnceSamplingStops)
     EXPECT_EQ(ticks.count(), seen);
 }
 
-TEST(MeterWindow, FrameIsRaisedAndTheCaptionShadesInTwentyBands)
+TEST(MeterFrame, IsRaisedAtTheScreensPixelsAndTheCaptionShadesInTwentyBands)
 {
-    Meter m;
-    const QImage frame = MeterFrame::render(m.form.size(), 1, m.form.palette());
-    const QRect caption = MeterFrame::captionRect(m.form.size());
-    const QPalette pal = m.form.palette();
+    const QSize size(180, 63);
+    const QPalette pal;
+    EXPECT_EQ(MeterFrame::render(size, 2, pal).size(), size * 2) << "a doubled screen's pixels";
+    const QImage frame = MeterFrame::render(size, 1, pal);
+    const QRect caption = MeterFrame::captionRect(size);
     const QColor from = toQColor(clWindowText, pal), to = toQColor(clActiveCaption, pal);
     // The top row is clear of the caption text; the last two bands are under the close box.
     for (int band = 0; band < 18; ++band) {
@@ -245,7 +242,7 @@ TEST(MeterWindow, FrameIsRaisedAndTheCaptionShadesInTwentyBands)
                          at(from.blue(), to.blue())))
             << band;
     }
-    const int r = frame.width() - 1, b = frame.height() - 1;
+    const int r = size.width() - 1, b = size.height() - 1;
     const QRgb light = pal.color(QPalette::Light).rgb(), shadow = pal.color(QPalette::Shadow).rgb(),
                dark = pal.color(QPalette::Dark).rgb();
     EXPECT_EQ((std::vector{frame.pixel(0, 0), frame.pixel(0, b - 1), frame.pixel(r, b),
