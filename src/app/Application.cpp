@@ -155,19 +155,19 @@ int runApplication(int argc, char** argv)
     RegistryFile registry(RegistryFile::defaultFilePath());
     RegistryHive hive(registry);
     Settings settingsModel; // outlives the windows that use it
-    auto formMain = std::make_unique<MeterWindow>(makeSystemCounterSource());
-    MeterWindow* main = formMain.get();
+    auto mainWindow = std::make_unique<MeterWindow>(makeSystemCounterSource());
+    MeterWindow* main = mainWindow.get();
     instance.listen();
     QObject::connect(&instance, &SingleInstance::activationRequested, main,
                      &MeterWindow::bringForward);
-    auto formSettings = std::make_unique<SettingsDialog>(settingsModel);
-    auto formVersion = std::make_unique<VersionNotice>();
-    auto formMem = std::make_unique<MemoryWindow>();
-    SettingsDialog* settings = formSettings.get();
-    main->setCompanionWindows({settings, formVersion.get(), formMem.get()});
+    auto settingsDialog = std::make_unique<SettingsDialog>(settingsModel);
+    auto versionNotice = std::make_unique<VersionNotice>();
+    auto memoryWindow = std::make_unique<MemoryWindow>();
+    SettingsDialog* settings = settingsDialog.get();
+    main->setCompanionWindows({settings, versionNotice.get(), memoryWindow.get()});
     // The notice owns the check, so nothing of it outlives the window it writes to.
-    auto* versionCheck = new VersionCheck(formVersion.get(), versionServerHost(),
-                                          VersionCheck::kVersionPort, formVersion.get());
+    auto* versionCheck = new VersionCheck(versionNotice.get(), versionServerHost(),
+                                          VersionCheck::kVersionPort, versionNotice.get());
     main->setSettingsModel(&settingsModel);
 
     QObject::connect(main, &MeterWindow::messageRequested, main,
@@ -189,20 +189,21 @@ int runApplication(int argc, char** argv)
     QObject::connect(settings, &SettingsDialog::loadRequested, main, [&, main, versionCheck] {
         loadAll(*main, settingsModel, hive, registry, *versionCheck);
     });
-    QObject::connect(main, &MeterWindow::memoryWindowRequested, formMem.get(), &MemoryWindow::Open);
+    QObject::connect(main, &MeterWindow::memoryWindowRequested, memoryWindow.get(),
+                     &MemoryWindow::Open);
     QObject::connect(&termination, &TerminationSignals::terminationRequested, main,
                      &QWidget::close);
     QObject::connect(main, &MeterWindow::closed, &app, &QCoreApplication::quit);
 
-    formMain->show();
+    mainWindow->show();
     const int status = QApplication::exec();
 
     // No tick may run against windows that are being taken down.
-    formMain->stopSampling();
-    formMem.reset();
-    formVersion.reset();
-    formSettings.reset();
-    formMain.reset();
+    mainWindow->stopSampling();
+    memoryWindow.reset();
+    versionNotice.reset();
+    settingsDialog.reset();
+    mainWindow.reset();
     return status;
 }
 
