@@ -1,6 +1,10 @@
 #include "app/ScreenDocker.h"
 
+#include <QSignalSpy>
+#include <QWidget>
 #include <gtest/gtest.h>
+
+#include <stdexcept>
 
 #include <vector>
 
@@ -45,6 +49,22 @@ TEST(ScreenDocker, SnapStepPullsEdgesWithinTheDistanceFlush)
         EXPECT_EQ(snapToEdges(r, row.area, kW, kH, 10, row.edges), row.docked);
         EXPECT_EQ(r, row.expected);
     }
+}
+
+TEST(ScreenDocker, SnapsItsOwnWindowWhileActiveAndIsOnePerWindow)
+{
+    QWidget window;
+    window.resize(kW, kH);
+    auto* docker = new ScreenDocker(&window);
+    QSignalSpy docked(docker, &ScreenDocker::docked);
+    EXPECT_EQ(docker->moving(at(-6, 7)), at(0, 0));
+    EXPECT_EQ(docked.count(), 2);
+    EXPECT_EQ(docked.first().first().value<ScreenEdge>(), ScreenEdge::Left);
+    docker->setActive(false);
+    EXPECT_EQ(docker->moving(at(-6, 7)), at(-6, 7));
+    EXPECT_THROW(ScreenDocker{&window}, std::logic_error);
+    QWidget child(&window);
+    EXPECT_THROW(ScreenDocker{&child}, std::logic_error);
 }
 
 } // namespace
