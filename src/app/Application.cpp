@@ -35,6 +35,9 @@ namespace zarvello {
 
 namespace {
 
+// How long a second copy waits for the running one to answer.
+constexpr int kActivationTimeoutMs = 2000;
+
 ScreenLayout currentScreens()
 {
     ScreenLayout layout;
@@ -146,7 +149,7 @@ int runApplication(int argc, char** argv)
     const QString exeName = QFileInfo(QCoreApplication::applicationFilePath()).fileName();
     SingleInstance instance(exeName, XdgPaths::runtimeDirectory());
     if (!instance.isFirst()) {
-        instance.activateRunningCopy(2000);
+        instance.activateRunningCopy(kActivationTimeoutMs);
         return 0;
     }
 

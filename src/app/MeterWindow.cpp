@@ -19,15 +19,12 @@
 #include <algorithm>
 
 namespace zarvello {
-namespace {
 
 // Below any screen until the stored position is applied.
 constexpr QPoint kDesignPosition(614, 5000);
 constexpr QSize kDesignClientSize(104, 213);
 // The virtual-key code of a letter is the letter, as Qt's key code is.
 constexpr int kMemoryHotKey = kShortCutCtrl | Qt::Key_M;
-
-} // namespace
 
 MeterWindow::MeterWindow(std::unique_ptr<CounterSource> counters, QWidget* parent)
     : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint), counters_(std::move(counters))
@@ -86,12 +83,12 @@ void MeterWindow::createMenu()
         action->setObjectName(QLatin1String(name));
         connect(action, &QAction::triggered, this, command);
     };
-    add("About1", QStringLiteral("About"), &MeterWindow::showAbout);
-    add("Settings1", QStringLiteral("Settings"), &MeterWindow::showSettings);
-    add("PeakReset1", QStringLiteral("Peak Reset"), &MeterWindow::resetPeak);
-    add("Maximize1", QStringLiteral("Maximize"), &MeterWindow::restoreProgram);
-    add("Minimize1", QStringLiteral("Minimize"), &MeterWindow::minimizeProgram);
-    add("Close1", QStringLiteral("Close"), &QWidget::close);
+    add("about", QStringLiteral("About"), &MeterWindow::showAbout);
+    add("settings", QStringLiteral("Settings"), &MeterWindow::showSettings);
+    add("peakReset", QStringLiteral("Peak Reset"), &MeterWindow::resetPeak);
+    add("maximize", QStringLiteral("Maximize"), &MeterWindow::restoreProgram);
+    add("minimize", QStringLiteral("Minimize"), &MeterWindow::minimizeProgram);
+    add("close", QStringLiteral("Close"), &QWidget::close);
 }
 
 void MeterWindow::setSettingsModel(Settings* model)

@@ -194,7 +194,7 @@ TEST(MeterCommands, OnlyTheLeftButtonDragsByTheCaptionAndEitherCloseSavesOnce)
             QTest::mouseClick(&m.form, Qt::LeftButton, {},
                               MeterFrame::closeBoxRect(m.form.size()).center());
         } else {
-            m.form.popupMenu()->findChild<QAction*>(QStringLiteral("Close1"))->trigger();
+            m.form.popupMenu()->findChild<QAction*>(QStringLiteral("close"))->trigger();
         }
         EXPECT_EQ(saves.count(), 1) << "close box " << closeBox;
         EXPECT_EQ(closed.count(), 1) << "close box " << closeBox;
