@@ -237,8 +237,13 @@ TEST(MeterFrame, IsRaisedAtTheScreensPixelsAndTheCaptionShadesInTwentyBands)
     const QRgb light = pal.color(QPalette::Light).rgb(), shadow = pal.color(QPalette::Shadow).rgb(),
                dark = pal.color(QPalette::Dark).rgb();
     EXPECT_EQ((std::vector{frame.pixel(0, 0), frame.pixel(0, b - 1), frame.pixel(r, b),
-                           frame.pixel(r, b - 1), frame.pixel(1, b - 1), frame.pixel(r - 1, 1)}),
-              (std::vector{light, light, shadow, shadow, dark, dark}));
+                           frame.pixel(r, b - 1), frame.pixel(r - 1, b), frame.pixel(1, b - 1),
+                           frame.pixel(r - 1, 1)}),
+              (std::vector{light, light, shadow, shadow, shadow, dark, dark}));
+    // The close box keeps clear of the caption's end, which shows the last band.
+    const QRect box = MeterFrame::closeBoxRect(size);
+    EXPECT_EQ(frame.pixel(box.topLeft()), light);
+    EXPECT_EQ(frame.pixelColor(caption.right(), box.center().y()), to);
 }
 
 } // namespace
