@@ -69,10 +69,10 @@ constexpr int k6pt = 8;
 // The colour a combo's stored index names; black when it names none.
 Colour colourOfIndex(int index)
 {
-    if (index < 0 || index >= static_cast<int>(kColorComboItems.size())) {
+    if (index < 0 || index >= static_cast<int>(kColourComboItems.size())) {
         return Colour{0};
     }
-    return identToColor(kColorComboItems[static_cast<size_t>(index)]).value_or(Colour{0});
+    return identToColour(kColourComboItems[static_cast<size_t>(index)]).value_or(Colour{0});
 }
 
 MeterControl controlAt(size_t i)
@@ -114,14 +114,14 @@ MeterWindow::MeterWindow(std::unique_ptr<CounterSource> counters, QWidget* paren
     threadedTimer1_->setEnabled(true);
 
     trayProgress_ = new TrayMeterIcon(this);
-    trayProgress_->setKind(BarKind::pkVertical);
-    trayProgress_->setFont(pixelFont("Arial", 8));
-    trayProgress_->setFontColor(clBlack);
-    trayProgress_->setForeColor(clBlue);
-    trayProgress_->setBackColor(clBtnFace);
-    trayProgress_->setProgressInHint(true);
+    trayProgress_->setKind(BarKind::Vertical);
+    trayProgress_->setTextFont(pixelFont("Arial", 8));
+    trayProgress_->setTextColour(clBlack);
+    trayProgress_->setForeColour(clBlue);
+    trayProgress_->setBackColour(clBtnFace);
+    trayProgress_->setPercentInToolTip(true);
     trayProgress_->setPopupMenu(popupMenu1_);
-    trayProgress_->setOnDblClick([this](QObject*) { TrayProgressDblClick(); });
+    trayProgress_->setDoubleClickHandler([this](QObject*) { TrayProgressDblClick(); });
     trayProgress_->setActive(true);
 
     docker1_ = new ScreenDocker(this);
@@ -160,17 +160,17 @@ void MeterWindow::createControls()
         QWidget* widget = nullptr;
         if (isBar(controlAt(i))) {
             auto* bar = new GradientBar(client_);
-            bar->setStyle(GradientStyle::gsHorizontal);
-            bar->setBevelStyle(BevelStyle::bsLowered);
+            bar->setGradientStyle(GradientStyle::Horizontal);
+            bar->setBevelStyle(BevelStyle::Lowered);
             bar->setBevelWidth(1);
-            bar->setStartColor(clBlue);
-            bar->setEndColor(controlAt(i) == MeterControl::InBar ? clAqua : clRed);
+            bar->setStartColour(clBlue);
+            bar->setEndColour(controlAt(i) == MeterControl::InBar ? clAqua : clRed);
             bar->setMaxValue(1);
             bar->setPosition(0);
             bar->setStep(1);
-            bar->setShowPercent(false);
-            bar->setBackColor(clBtnFace);
-            bar->setFontColor(clWhite);
+            bar->setTextVisible(false);
+            bar->setBackColour(clBtnFace);
+            bar->setTextColour(clWhite);
             bar->setFont(pixelFont("MS Sans Serif", k8pt));
             bar->resize(169, 16);
             (controlAt(i) == MeterControl::InBar ? inBar_ : outBar_) = bar;
@@ -317,7 +317,7 @@ void MeterWindow::writeFigures(const TickResults& tick, const OptionValues& s)
         outBar_->setMaxValue(*w.barScale);
     }
     if (w.trayMax) {
-        trayProgress_->setMax(*w.trayMax);
+        trayProgress_->setMaximum(*w.trayMax);
     }
     if (w.inSpeed) {
         setCaption(MeterControl::InSpeed, *w.inSpeed);
@@ -351,16 +351,16 @@ void MeterWindow::ArrangeForm()
 
     const OptionValues s = settings();
     applyFonts(s.LargeFont);
-    inBar_->setShowPercent(s.Percent);
-    outBar_->setShowPercent(s.Percent);
+    inBar_->setTextVisible(s.Percent);
+    outBar_->setTextVisible(s.Percent);
     applyTaskbarRule();
     docker1_->setActive(s.Dock);
-    inBar_->setStartColor(colourOfIndex(s.InColor1));
-    inBar_->setEndColor(colourOfIndex(s.InColor2));
-    outBar_->setStartColor(colourOfIndex(s.OutColor1));
-    outBar_->setEndColor(colourOfIndex(s.OutColor2));
-    trayProgress_->setBackColor(colourOfIndex(s.TrayBakColor));
-    trayProgress_->setForeColor(colourOfIndex(s.TrayForColor));
+    inBar_->setStartColour(colourOfIndex(s.InColor1));
+    inBar_->setEndColour(colourOfIndex(s.InColor2));
+    outBar_->setStartColour(colourOfIndex(s.OutColor1));
+    outBar_->setEndColour(colourOfIndex(s.OutColor2));
+    trayProgress_->setBackColour(colourOfIndex(s.TrayBakColor));
+    trayProgress_->setForeColour(colourOfIndex(s.TrayForColor));
 }
 
 void MeterWindow::applyPreset(const LayoutPreset& preset)
@@ -406,7 +406,7 @@ void MeterWindow::applyFonts(bool largeFont)
         bar->resize(largeFont ? QSize(150, 14) : QSize(169, 16));
     }
     const QFont small = largeFont ? pixelFont("Arial", k6pt) : pixelFont("MS Sans Serif", k8pt);
-    trayProgress_->setFont(small);
+    trayProgress_->setTextFont(small);
     Q_EMIT comboFontChanged(small);
 }
 

@@ -96,8 +96,8 @@ TEST(MeterArrangement, FontsPercentDockingColoursAndTaskBarFollowTheOptionsAndTh
     s.OutColor1 = 19;    // beyond the list: black
     s.TrayBakColor = -1; // none: black
     m.arrange(s);
-    EXPECT_EQ((std::vector{m.form.InBar()->StartColor(), m.form.InBar()->EndColor(),
-                           m.form.OutBar()->StartColor(), m.form.TrayProgress()->BackColor()}),
+    EXPECT_EQ((std::vector{m.form.InBar()->startColour(), m.form.InBar()->endColour(),
+                           m.form.OutBar()->startColour(), m.form.TrayProgress()->backColour()}),
               (std::vector{clRed, clNone, Colour{0}, Colour{0}}));
 
     // Boxes and a font choice re-arrange at once, "Enabled" switches the tray
@@ -105,19 +105,19 @@ TEST(MeterArrangement, FontsPercentDockingColoursAndTaskBarFollowTheOptionsAndTh
     for (const Option box : {Option::Percent, Option::Dock, Option::TaskBar}) {
         m.model().set(box, box == Option::Percent ? 0 : 1);
     }
-    EXPECT_FALSE(m.form.InBar()->ShowPercent() || m.form.OutBar()->ShowPercent());
+    EXPECT_FALSE(m.form.InBar()->isTextVisible() || m.form.OutBar()->isTextVisible());
     EXPECT_TRUE(m.form.Docker1()->Active() && m.form.taskbarShown());
     m.model().set(Option::InColor1, 12);
-    EXPECT_EQ(m.form.InBar()->StartColor(), clRed);
+    EXPECT_EQ(m.form.InBar()->startColour(), clRed);
     m.model().set(Option::SmallFont, 1);
-    EXPECT_EQ(m.form.InBar()->StartColor(), clBlue);
+    EXPECT_EQ(m.form.InBar()->startColour(), clBlue);
     EXPECT_EQ(pixels(MeterControl::InSpeed), 11);
     EXPECT_EQ(pixels(MeterControl::MaxSpeed), 9) << "the peak keeps the smaller face";
     m.model().set(Option::Horiz, 1);
     const LayoutPreset* horizontal = presetFor({true, true, true, true, false});
     EXPECT_EQ(m.form.size(), QSize(horizontal->width, horizontal->height));
     m.model().set(Option::TrayIcon, 0);
-    EXPECT_FALSE(m.form.TrayProgress()->Active());
+    EXPECT_FALSE(m.form.TrayProgress()->isActive());
     // The last of the three groups to go meets the guard.
     for (const Option group : {Option::In, Option::Out, Option::MaxSpeed}) {
         m.model().set(group, 0);
@@ -138,7 +138,7 @@ TEST(MeterTick, WritesLabelsAndBarsFromTheLiveFixedPeak)
     EXPECT_EQ((QStringList{text(MeterControl::InSpeed), text(MeterControl::OutSpeed),
                            text(MeterControl::MaxSpeed)}),
               (QStringList{"32.0 KBs", "1.0 KBs", "64 KBs"}));
-    EXPECT_EQ(m.form.InBar()->Position(), 32000);
+    EXPECT_EQ(m.form.InBar()->position(), 32000);
 }
 
 TEST(MeterCommands, SettingsDropsAlwaysOnTopAndALabelOrTheCaptionOpensTheMenu)
