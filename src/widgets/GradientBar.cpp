@@ -9,6 +9,7 @@
 #include <QPainter>
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <limits>
 #include <utility>
@@ -34,13 +35,9 @@ QStringList scalableFaces()
 }
 
 // n / 2 rounded to the nearest integer, ties to the even neighbour.
-constexpr int halveToEven(int n)
+int halveToEven(int n)
 {
-    int q = n >= 0 ? n / 2 : -((-n + 1) / 2); // floor
-    if (n % 2 != 0 && q % 2 != 0) {
-        ++q;
-    }
-    return q;
+    return static_cast<int>(std::nearbyint(n / 2.0));
 }
 
 QRgb premultiplied(const QColor& colour)
@@ -228,16 +225,10 @@ void GradientBar::drawBevel(QRgb topLeft, QRgb bottomRight) const
             break;
         }
         // The bottom and right sides own the bottom-left and top-right corners.
-        auto* top = reinterpret_cast<QRgb*>(image_.scanLine(k));
-        std::fill(top + k, top + right, topLeft);
-        for (int y = k; y < bottom; ++y) {
-            reinterpret_cast<QRgb*>(image_.scanLine(y))[k] = topLeft;
-        }
-        auto* base = reinterpret_cast<QRgb*>(image_.scanLine(bottom));
-        std::fill(base + k, base + right + 1, bottomRight);
-        for (int y = k; y <= bottom; ++y) {
-            reinterpret_cast<QRgb*>(image_.scanLine(y))[right] = bottomRight;
-        }
+        fillRect(image_, QRect(QPoint(k, k), QPoint(right - 1, k)), topLeft);
+        fillRect(image_, QRect(QPoint(k, k), QPoint(k, bottom - 1)), topLeft);
+        fillRect(image_, QRect(QPoint(k, bottom), QPoint(right, bottom)), bottomRight);
+        fillRect(image_, QRect(QPoint(right, k), QPoint(right, bottom)), bottomRight);
     }
 }
 

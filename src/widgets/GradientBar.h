@@ -67,8 +67,6 @@ public:
     // The bar exactly as paintEvent puts it on screen, composed on demand.
     [[nodiscard]] const QImage& image() const;
 
-    [[nodiscard]] const QStringList& faceList() const { return faces_; }
-
 protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;

@@ -21,11 +21,6 @@ QString asciiLower(QString text)
     return text;
 }
 
-QString schemeOf(LinkType type)
-{
-    return type == LinkType::Mailto ? QStringLiteral("mailto") : QStringLiteral("http");
-}
-
 QString prefixOf(LinkType type)
 {
     return type == LinkType::Mailto ? QStringLiteral("mailto:") : QStringLiteral("http://");
@@ -155,7 +150,7 @@ void LinkLabel::mouseReleaseEvent(QMouseEvent* event)
 
 void LinkLabel::determineAvailability()
 {
-    available_ = opener_->canOpen(schemeOf(linkType_));
+    available_ = opener_->canOpen(prefixOf(linkType_).section(u':', 0, 0));
 }
 
 bool LinkLabel::looksLikeLink() const

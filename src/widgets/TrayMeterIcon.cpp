@@ -23,12 +23,6 @@ constexpr QRgb kYellow = 0xFFFFFF00u;
 constexpr QRgb kLime = 0xFF00FF00u;
 constexpr int kTextPixelHeight = 11; // 8 points at 96 dpi
 
-const QString& rangeErrorText()
-{
-    static const QString text = QStringLiteral("Trayscrollbar property out of range!");
-    return text;
-}
-
 // Offset of the position into the range and the range's width, both non-negative; the
 // width is 0 for an empty (or reversed) range. 64 bits, so the full int range fits.
 struct Span
@@ -152,20 +146,15 @@ QString trayTip(const QString& toolTip, bool percentInToolTip, int percent)
     if (!percentInToolTip || !toolTip.contains(QLatin1String("%s"), Qt::CaseInsensitive)) {
         return leftChars(toolTip, kTrayTipLength);
     }
-    const QString figure = QString::number(percent) + QLatin1Char('%');
+    const QString figure = QString::number(percent) + u'%';
     QString tip;
-    tip.reserve(toolTip.size() + figure.size());
     for (qsizetype i = 0; i < toolTip.size(); ++i) {
-        const QChar ch = toolTip.at(i);
-        const QChar next = i + 1 < toolTip.size() ? toolTip.at(i + 1) : QChar();
-        if (ch == QLatin1Char('%') && (next == QLatin1Char('s') || next == QLatin1Char('S'))) {
-            tip += figure;
-            ++i;
-        } else if (ch == QLatin1Char('%') && next == QLatin1Char('%')) {
-            tip += ch;
+        const QChar next = i + 1 < toolTip.size() ? toolTip[i + 1] : QChar();
+        if (toolTip[i] == u'%' && (next == u's' || next == u'S' || next == u'%')) {
+            tip += next == u'%' ? QString(next) : figure;
             ++i;
         } else {
-            tip += ch;
+            tip += toolTip[i];
         }
     }
     return leftChars(tip, kTrayTipLength);
@@ -207,29 +196,29 @@ void TrayMeterIcon::setToolTip(const QString& value)
 
 void TrayMeterIcon::setMinimum(int value)
 {
-    if (value == look_.min) {
-        return;
+    if (value != look_.min) {
+        changeRange(value, look_.max, value > look_.max);
     }
-    if (value > look_.max) {
-        rangeError();
-    } else {
-        look_.min = value;
-    }
-    look_.position = std::max(look_.position, look_.min);
-    refresh();
 }
 
 void TrayMeterIcon::setMaximum(int value)
 {
-    if (value == look_.max) {
-        return;
+    if (value != look_.max) {
+        changeRange(look_.min, value, value < look_.min);
     }
-    if (value < look_.min) {
-        rangeError();
+}
+
+void TrayMeterIcon::changeRange(int min, int max, bool refused)
+{
+    if (refused) {
+        if (errorReporter_) {
+            errorReporter_(QStringLiteral("Trayscrollbar property out of range!"));
+        }
     } else {
-        look_.max = value;
+        look_.min = min;
+        look_.max = max;
     }
-    look_.position = std::min(look_.position, look_.max);
+    look_.position = std::clamp(look_.position, look_.min, look_.max);
     refresh();
 }
 
@@ -284,13 +273,6 @@ void TrayMeterIcon::refresh()
         tray_.setIcon(QIcon(QPixmap::fromImage(image_)));
     }
     tray_.setToolTip(trayTip(toolTip_, percentInToolTip_, percent));
-}
-
-void TrayMeterIcon::rangeError()
-{
-    if (errorReporter_) {
-        errorReporter_(rangeErrorText());
-    }
 }
 
 void TrayMeterIcon::activated(QSystemTrayIcon::ActivationReason reason)

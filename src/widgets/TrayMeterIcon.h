@@ -139,7 +139,8 @@ private:
         }
     }
     void refresh();
-    void rangeError();
+    // Refused when the new bounds would cross: reported, and the old ones stay.
+    void changeRange(int min, int max, bool refused);
     void activated(QSystemTrayIcon::ActivationReason reason);
     void rightClick();
 
