@@ -119,7 +119,6 @@ TEST(GradientBar, PercentFigureComesFromTheFillLengthCentredAcrossTheBar)
         SCOPED_TRACE(text);
         const auto bar = makeBar(look);
         bar->setTextColour(clYellow);
-        ASSERT_EQ(bar->textColour(), clYellow);
         const QImage expected = withText(*bar, bar->font(), [&](QPainter& painter, QRect inner) {
             painter.drawText(inner, Qt::AlignCenter | Qt::TextSingleLine, text);
         });

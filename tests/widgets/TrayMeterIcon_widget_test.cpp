@@ -1,7 +1,9 @@
 #include "widgets/TrayMeterIcon.h"
 
+#include <QPainter>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <functional>
 #include <string>
@@ -36,16 +38,14 @@ TEST(TrayMeterIconDrawing, FillsRoundedColumnsFromTheStartEdge)
             const QImage image =
                 drawTrayProgress({min, max, position, kind, false, BorderStyle::None, clBlue,
                                   clWhite, clRed, QFont(), clBlack});
-            int mismatches = 0;
-            for (int x = 0; x < 16; ++x) {
-                for (int y = 0; y < 16; ++y) {
-                    // Horizontal fills from the left, vertical from the bottom.
-                    const int column = kind == BarKind::Horizontal ? x : 15 - y;
-                    mismatches +=
-                        image.pixel(x, y) != toQColor(column < columns ? clBlue : clWhite).rgb();
-                }
-            }
-            EXPECT_EQ(mismatches, 0) << "kind " << static_cast<int>(kind);
+            // Horizontal fills from the left, vertical from the bottom.
+            QImage expected(16, 16, QImage::Format_RGB32);
+            expected.fill(toQColor(clWhite));
+            QPainter(&expected).fillRect(kind == BarKind::Horizontal
+                                             ? QRect(0, 0, columns, 16)
+                                             : QRect(0, 16 - columns, 16, columns),
+                                         toQColor(clBlue));
+            EXPECT_EQ(image, expected) << "kind " << static_cast<int>(kind);
         }
     }
 }
@@ -75,21 +75,15 @@ TEST(TrayMeterIconDrawing, AtTwiceTheScaleTheRulesUseEveryDevicePixel)
     EXPECT_EQ(rows.toStdString(), "BBBBBBBBB BBBBBBBBB BBff...BB BBff...BB BBBBBBBBB BBBBBBBBB ");
 
     // The figure is drawn twice the size, in the font colour on the empty part.
-    const auto figurePixels = [&](int scale) {
-        look.position = 0;
-        look.textVisible = true;
-        look.borderStyle = BorderStyle::None;
-        look.scale = scale;
-        const QImage drawn = drawTrayProgress(look);
-        int count = 0;
-        for (int y = 0; y < drawn.height(); ++y) {
-            for (int x = 0; x < drawn.width(); ++x) {
-                count += drawn.pixel(x, y) == toQColor(clBlack).rgb();
-            }
-        }
-        return count;
+    const auto figurePixels = [font = look.font](int scale) {
+        const QImage drawn = drawTrayProgress({.borderStyle = BorderStyle::None,
+                                               .font = font,
+                                               .textColour = clBlack,
+                                               .scale = scale});
+        const auto* bits = reinterpret_cast<const QRgb*>(drawn.constBits());
+        return std::count(bits, bits + drawn.width() * drawn.height(), toQColor(clBlack).rgb());
     };
-    const int single = figurePixels(1);
+    const auto single = figurePixels(1);
     EXPECT_GT(single, 0);
     EXPECT_GE(figurePixels(2), 3 * single);
 }
