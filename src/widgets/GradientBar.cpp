@@ -257,13 +257,10 @@ void GradientBar::drawFill(const QRect& inner, int fill) const
     const int h = height();
     const int split =
         fill < 0 ? inner.bottom() + 1 : std::clamp(h - fill, inner.top(), inner.bottom() + 1);
-    if (split > inner.top()) {
-        fillRect(image_, QRect(QPoint(inner.left(), inner.top()), QPoint(inner.right(), split - 1)),
-                 back);
-    }
+    fillRect(image_, QRect(QPoint(inner.left(), inner.top()), QPoint(inner.right(), split - 1)),
+             back);
     for (int y = split; y <= inner.bottom(); ++y) {
-        auto* line = reinterpret_cast<QRgb*>(image_.scanLine(y));
-        std::fill(line + inner.left(), line + inner.right() + 1, gradientColour(h - y, fill));
+        fillRect(image_, QRect(inner.left(), y, inner.width(), 1), gradientColour(h - y, fill));
     }
 }
 
