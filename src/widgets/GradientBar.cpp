@@ -237,9 +237,8 @@ void GradientBar::drawFill(const QRect& inner, int fill) const
     const QRgb back = premultiplied(toQColor(backColour_, palette()));
     if (gradientStyle_ == GradientStyle::Horizontal) {
         // Gradient columns 0..fill, but the back colour starts at column
-        // fill, so the last gradient column is never seen.
-        const int split =
-            fill < 0 ? inner.left() : std::clamp(fill, inner.left(), inner.right() + 1);
+        // fill, so the last gradient column is never seen. An empty bar (fill −1) clamps to none.
+        const int split = std::clamp(fill, inner.left(), inner.right() + 1);
         auto* first = reinterpret_cast<QRgb*>(image_.scanLine(inner.top()));
         for (int x = inner.left(); x < split; ++x) {
             first[x] = gradientColour(x, fill);
@@ -255,8 +254,7 @@ void GradientBar::drawFill(const QRect& inner, int fill) const
     // Vertical: gradient row i is Height − i, growing up from the bottom
     // edge; the back colour ends above row Height − fill, which stays visible.
     const int h = height();
-    const int split =
-        fill < 0 ? inner.bottom() + 1 : std::clamp(h - fill, inner.top(), inner.bottom() + 1);
+    const int split = std::clamp(h - fill, inner.top(), inner.bottom() + 1);
     fillRect(image_, QRect(QPoint(inner.left(), inner.top()), QPoint(inner.right(), split - 1)),
              back);
     for (int y = split; y <= inner.bottom(); ++y) {

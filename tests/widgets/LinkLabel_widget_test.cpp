@@ -58,6 +58,8 @@ TEST(LinkLabel, PlaceholderPrefixCaptionAndHintFollowTheSettings)
     label.setPrefixShown(true);
     label.setLinkType(LinkType::Mailto);
     EXPECT_EQ(label.caption(), u"mailto:www.example.org") << "only the placeholder is swapped";
+    label.setLinkType(LinkType::Http);
+    EXPECT_EQ(label.caption(), u"http://www.example.org") << "only the placeholder is swapped";
     label.setCaption(QStringLiteral("Download"));
     label.setUrl(QStringLiteral("www.example.org/new"));
     EXPECT_EQ(std::pair(label.caption(), label.hint()),
