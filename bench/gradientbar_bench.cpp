@@ -34,7 +34,7 @@ double fillBaselineNs()
     return nsPerRound(Clock::now() - start, kRounds);
 }
 
-void BM_GradProgress_PlainFillBaseline(benchmark::State& state)
+void BM_GradientBar_PlainFillBaseline(benchmark::State& state)
 {
     QImage image(kWidth, kHeight, QImage::Format_ARGB32_Premultiplied);
     std::int64_t i = 0;
@@ -43,19 +43,19 @@ void BM_GradProgress_PlainFillBaseline(benchmark::State& state)
         benchmark::DoNotOptimize(image.constBits());
     }
 }
-BENCHMARK(BM_GradProgress_PlainFillBaseline);
+BENCHMARK(BM_GradientBar_PlainFillBaseline);
 
 // A position change (alternating between 50 and 51 of 100, so every round
 // composes afresh) followed by the copy that paintEvent makes.
-void BM_GradProgress_Paint(benchmark::State& state)
+void BM_GradientBar_Paint(benchmark::State& state)
 {
     const double baseline = fillBaselineNs();
     GradientBar bar;
     bar.resize(kWidth, kHeight);
-    bar.setStartColor(clBlue);
-    bar.setEndColor(clAqua);
+    bar.setStartColour(clBlue);
+    bar.setEndColour(clAqua);
     bar.setMaxValue(100);
-    bar.setShowPercent(state.range(0) != 0);
+    bar.setTextVisible(state.range(0) != 0);
     QImage screen(kWidth, kHeight, QImage::Format_ARGB32_Premultiplied);
 
     std::int64_t rounds = 0;
@@ -70,7 +70,7 @@ void BM_GradProgress_Paint(benchmark::State& state)
     state.counters["ratio"] = spent / baseline;
     state.SetLabel(state.range(0) != 0 ? "with percent text" : "without text");
 }
-BENCHMARK(BM_GradProgress_Paint)->Arg(0)->Arg(1);
+BENCHMARK(BM_GradientBar_Paint)->Arg(0)->Arg(1);
 
 } // namespace
 } // namespace zarvello

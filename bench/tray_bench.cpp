@@ -55,9 +55,9 @@ template <typename Body> void againstBaseline(benchmark::State& state, Body body
 TrayProgressLook mainWindowLook()
 {
     TrayProgressLook look;
-    look.kind = zarvello::BarKind::pkVertical;
-    look.foreColor = zarvello::clBlue;
-    look.backColor = zarvello::clBtnFace;
+    look.kind = zarvello::BarKind::Vertical;
+    look.foreColour = zarvello::clBlue;
+    look.backColour = zarvello::clBtnFace;
     QFont font(QStringLiteral("Arial"));
     font.setPixelSize(8);
     look.font = zarvello::trayDrawingFont(font);
@@ -89,9 +89,9 @@ BENCHMARK(BM_TrayImageWithFigure);
 void BM_TrayTickChanged(benchmark::State& state)
 {
     zarvello::TrayMeterIcon bar;
-    bar.setKind(zarvello::BarKind::pkVertical);
+    bar.setKind(zarvello::BarKind::Vertical);
     againstBaseline(state, [&bar](std::int64_t i) {
-        bar.setMax(100);
+        bar.setMaximum(100);
         bar.setPosition(static_cast<int>(i % 101));
     });
 }
@@ -103,7 +103,7 @@ void BM_TrayTickUnchanged(benchmark::State& state)
     zarvello::TrayMeterIcon bar;
     bar.setPosition(42);
     againstBaseline(state, [&bar](std::int64_t) {
-        bar.setMax(100);
+        bar.setMaximum(100);
         bar.setPosition(42);
     });
 }

@@ -51,10 +51,10 @@ QFont pixelFont(const char* family, int pixels)
 
 Colour comboColour(int index)
 {
-    if (index < 0 || index >= static_cast<int>(kColorComboItems.size())) {
+    if (index < 0 || index >= static_cast<int>(kColourComboItems.size())) {
         return Colour{0};
     }
-    return identToColor(kColorComboItems[static_cast<size_t>(index)]).value_or(Colour{0});
+    return identToColour(kColourComboItems[static_cast<size_t>(index)]).value_or(Colour{0});
 }
 
 FiguresPanel::FiguresPanel(QWidget* parent) : QWidget(parent)
@@ -69,17 +69,17 @@ FiguresPanel::FiguresPanel(QWidget* parent) : QWidget(parent)
         QWidget* widget = nullptr;
         if (controlAt(i) == MeterControl::InBar || controlAt(i) == MeterControl::OutBar) {
             auto* bar = new GradientBar(this);
-            bar->setStyle(GradientStyle::gsHorizontal);
-            bar->setBevelStyle(BevelStyle::bsLowered);
+            bar->setGradientStyle(GradientStyle::Horizontal);
+            bar->setBevelStyle(BevelStyle::Lowered);
             bar->setBevelWidth(1);
-            bar->setStartColor(clBlue);
-            bar->setEndColor(controlAt(i) == MeterControl::InBar ? clAqua : clRed);
+            bar->setStartColour(clBlue);
+            bar->setEndColour(controlAt(i) == MeterControl::InBar ? clAqua : clRed);
             bar->setMaxValue(1);
             bar->setPosition(0);
             bar->setStep(1);
-            bar->setShowPercent(false);
-            bar->setBackColor(clBtnFace);
-            bar->setFontColor(clWhite);
+            bar->setTextVisible(false);
+            bar->setBackColour(clBtnFace);
+            bar->setTextColour(clWhite);
             bar->setFont(pixelFont("MS Sans Serif", k8ptPixels));
             bar->resize(kBarSize);
             (controlAt(i) == MeterControl::InBar ? inBar_ : outBar_) = bar;
@@ -137,12 +137,12 @@ QFont FiguresPanel::applyFontSet(bool largeFont)
 
 void FiguresPanel::applyBarOptions(const OptionValues& s)
 {
-    inBar_->setShowPercent(s.Percent);
-    outBar_->setShowPercent(s.Percent);
-    inBar_->setStartColor(comboColour(s.InColor1));
-    inBar_->setEndColor(comboColour(s.InColor2));
-    outBar_->setStartColor(comboColour(s.OutColor1));
-    outBar_->setEndColor(comboColour(s.OutColor2));
+    inBar_->setTextVisible(s.Percent);
+    outBar_->setTextVisible(s.Percent);
+    inBar_->setStartColour(comboColour(s.InColor1));
+    inBar_->setEndColour(comboColour(s.InColor2));
+    outBar_->setStartColour(comboColour(s.OutColor1));
+    outBar_->setEndColour(comboColour(s.OutColor2));
 }
 
 void FiguresPanel::setCaption(MeterControl control, const QString& text)

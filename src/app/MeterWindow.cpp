@@ -48,14 +48,14 @@ MeterWindow::MeterWindow(std::unique_ptr<CounterSource> counters, QWidget* paren
     samplingTimer_->setEnabled(true);
 
     trayIcon_ = new TrayMeterIcon(this);
-    trayIcon_->setKind(BarKind::pkVertical);
-    trayIcon_->setFont(pixelFont("Arial", k6ptPixels));
-    trayIcon_->setFontColor(clBlack);
-    trayIcon_->setForeColor(clBlue);
-    trayIcon_->setBackColor(clBtnFace);
-    trayIcon_->setProgressInHint(true);
+    trayIcon_->setKind(BarKind::Vertical);
+    trayIcon_->setTextFont(pixelFont("Arial", k6ptPixels));
+    trayIcon_->setTextColour(clBlack);
+    trayIcon_->setForeColour(clBlue);
+    trayIcon_->setBackColour(clBtnFace);
+    trayIcon_->setPercentInToolTip(true);
     trayIcon_->setPopupMenu(popupMenu_);
-    trayIcon_->setOnDblClick([this](QObject*) { restoreProgram(); });
+    trayIcon_->setDoubleClickHandler([this](QObject*) { restoreProgram(); });
     trayIcon_->setActive(true);
 
     docker_ = new ScreenDocker(this);
@@ -135,7 +135,7 @@ void MeterWindow::onSamplingTick()
         const FigureWrites figures = computeFigures(*tick, options, QLocale());
         figures_->showFigures(figures);
         if (figures.trayMax) {
-            trayIcon_->setMax(*figures.trayMax);
+            trayIcon_->setMaximum(*figures.trayMax);
         }
         if (figures.trayPosition) {
             trayIcon_->setPosition(*figures.trayPosition);
@@ -158,13 +158,13 @@ void MeterWindow::arrange()
     // Read again: the guard may have re-arranged and changed them.
     const OptionValues& s = model_->values();
     const QFont small = figures_->applyFontSet(s.LargeFont);
-    trayIcon_->setFont(small);
+    trayIcon_->setTextFont(small);
     Q_EMIT comboFontChanged(small);
     figures_->applyBarOptions(s);
     applyTaskbarRule();
     docker_->setActive(s.Dock);
-    trayIcon_->setBackColor(comboColour(s.TrayBakColor));
-    trayIcon_->setForeColor(comboColour(s.TrayForColor));
+    trayIcon_->setBackColour(comboColour(s.TrayBakColor));
+    trayIcon_->setForeColour(comboColour(s.TrayForColor));
 }
 
 void MeterWindow::ensureAGroupIsShown()

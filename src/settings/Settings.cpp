@@ -10,7 +10,7 @@ void Settings::set(Option option, int value)
 {
     const OptionInfo& info = optionInfo(option);
     if (info.kind == OptionKind::Colour &&
-        (value < 0 || value >= static_cast<int>(kColorComboItems.size()))) {
+        (value < 0 || value >= static_cast<int>(kColourComboItems.size()))) {
         value = -1;
     }
     if (info.flag != nullptr) {

@@ -59,7 +59,7 @@ ColourCombo* colourCombo(QWidget* parent, QPoint at)
     auto* combo = new ColourCombo(parent);
     combo->setGeometry(QRect(at, QSize(92, 18)));
     combo->setItemHeight(12);
-    combo->fillColorList();
+    combo->fillColourList();
     combo->setCurrentIndex(-1);
     return combo;
 }
@@ -211,15 +211,15 @@ SettingsDialog::SettingsDialog(Settings& model, QWidget* parent)
     label(this, "Comments:", {31, 354});
 
     URLLabel2 = new LinkLabel(this);
-    URLLabel2->setLinkType(LinkType::mailto);
-    URLLabel2->setURLAsHint(true);
-    URLLabel2->setURL(kMailAddress);
+    URLLabel2->setLinkType(LinkType::Mailto);
+    URLLabel2->setUrlHint(true);
+    URLLabel2->setUrl(kMailAddress);
     URLLabel2->setCaption(kMailAddress);
     URLLabel2->move(0, 371);
     URLLabel1 = new LinkLabel(this);
-    URLLabel1->setLinkType(LinkType::http);
-    URLLabel1->setURLAsHint(true);
-    URLLabel1->setURL(kWebAddress);
+    URLLabel1->setLinkType(LinkType::Http);
+    URLLabel1->setUrlHint(true);
+    URLLabel1->setUrl(kWebAddress);
     URLLabel1->setCaption(kWebAddress);
     URLLabel1->move(9, 398);
     for (LinkLabel* link : {URLLabel1, URLLabel2}) {

@@ -92,7 +92,7 @@ void VersionCheck::dataArrived()
     QLabel* ver = notice_->Ver();
     ver->setText(visibleText(version));
     ver->adjustSize();
-    notice_->URLLabel1()->setURL(Piece(reply, u":", 2));
+    notice_->URLLabel1()->setUrl(Piece(reply, u":", 2));
 
     // Any other text, older or empty versions included, is news.
     if (version != kCurrentVersion) {

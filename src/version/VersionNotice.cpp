@@ -42,11 +42,11 @@ VersionNotice::VersionNotice(QWidget* parent, LinkOpener* opener)
                          QPoint(57, 43));
 
     urlLabel1_ = new LinkLabel(this, opener);
-    urlLabel1_->setURL(kMakerWebAddress);
+    urlLabel1_->setUrl(kMakerWebAddress);
     urlLabel1_->setCaption(kMakerWebAddress);
     urlLabel1_->move(102, 61);
     urlLabel1_->adjustSize();
-    urlLabel1_->setOnClick([this] { URLLabel1Click(); });
+    urlLabel1_->setClickHandler([this] { URLLabel1Click(); });
 }
 
 void VersionNotice::URLLabel1Click()

@@ -3,7 +3,6 @@
 #include <QGuiApplication>
 
 #include <array>
-#include <utility>
 
 namespace zarvello {
 namespace {
@@ -62,76 +61,54 @@ constexpr std::array kIdents{
     Ident{clNone, "clNone"},
 };
 
-std::pair<QPalette::ColorGroup, QPalette::ColorRole> systemRole(std::uint32_t index)
+struct SystemRole
 {
-    using P = QPalette;
-    switch (index) {
-    case 0:
-        return {P::Active, P::Button}; // scroll bar
-    case 1:
-        return {P::Active, P::Dark}; // desktop
-    case 2:
-        return {P::Active, P::Highlight}; // active caption
-    case 3:
-        return {P::Inactive, P::Mid}; // inactive caption
-    case 4:
-        return {P::Active, P::Window}; // menu
-    case 5:
-        return {P::Active, P::Base}; // window
-    case 6:
-        return {P::Active, P::Shadow}; // window frame
-    case 7:                            // menu text
-    case 8:                            // window text
-        return {P::Active, P::WindowText};
-    case 9:
-        return {P::Active, P::HighlightedText}; // caption text
-    case 10:
-    case 11:
-        return {P::Active, P::Window}; // borders
-    case 12:
-        return {P::Active, P::Dark}; // application workspace
-    case 13:
-        return {P::Active, P::Highlight};
-    case 14:
-        return {P::Active, P::HighlightedText};
-    case 15:
-        return {P::Active, P::Button}; // button face
-    case 16:
-        return {P::Active, P::Dark}; // button shadow
-    case 17:
-        return {P::Disabled, P::Text}; // grey text
-    case 18:
-        return {P::Active, P::ButtonText};
-    case 19:
-        return {P::Inactive, P::HighlightedText}; // inactive caption text
-    case 20:
-        return {P::Active, P::Light}; // button highlight
-    case 21:
-        return {P::Active, P::Shadow}; // 3-D dark shadow
-    case 22:
-        return {P::Active, P::Midlight}; // 3-D light
-    case 23:
-        return {P::Active, P::ToolTipText};
-    case 24:
-        return {P::Active, P::ToolTipBase};
-    case 26:
-        return {P::Active, P::Link}; // hot light
-    case 27:
-        return {P::Active, P::Highlight}; // gradient active caption
-    case 28:
-        return {P::Inactive, P::Highlight}; // gradient inactive caption
-    default:
-        return {P::Active, P::Window};
-    }
-}
+    QPalette::ColorGroup group;
+    QPalette::ColorRole role;
+};
+
+// The palette roles nearest to the system colours, by index; unknown ones read as a window.
+constexpr SystemRole kWindowRole{QPalette::Active, QPalette::Window};
+constexpr std::array<SystemRole, 29> kSystemRoles{{
+    {QPalette::Active, QPalette::Button},            // scroll bar
+    {QPalette::Active, QPalette::Dark},              // desktop
+    {QPalette::Active, QPalette::Highlight},         // active caption
+    {QPalette::Inactive, QPalette::Mid},             // inactive caption
+    kWindowRole,                                     // menu
+    {QPalette::Active, QPalette::Base},              // window
+    {QPalette::Active, QPalette::Shadow},            // window frame
+    {QPalette::Active, QPalette::WindowText},        // menu text
+    {QPalette::Active, QPalette::WindowText},        // window text
+    {QPalette::Active, QPalette::HighlightedText},   // caption text
+    kWindowRole,                                     // active border
+    kWindowRole,                                     // inactive border
+    {QPalette::Active, QPalette::Dark},              // application workspace
+    {QPalette::Active, QPalette::Highlight},         // highlight
+    {QPalette::Active, QPalette::HighlightedText},   // highlight text
+    {QPalette::Active, QPalette::Button},            // button face
+    {QPalette::Active, QPalette::Dark},              // button shadow
+    {QPalette::Disabled, QPalette::Text},            // grey text
+    {QPalette::Active, QPalette::ButtonText},        // button text
+    {QPalette::Inactive, QPalette::HighlightedText}, // inactive caption text
+    {QPalette::Active, QPalette::Light},             // button highlight
+    {QPalette::Active, QPalette::Shadow},            // 3-D dark shadow
+    {QPalette::Active, QPalette::Midlight},          // 3-D light
+    {QPalette::Active, QPalette::ToolTipText},       // info text
+    {QPalette::Active, QPalette::ToolTipBase},       // info background
+    kWindowRole,                                     // (unused)
+    {QPalette::Active, QPalette::Link},              // hot light
+    {QPalette::Active, QPalette::Highlight},         // gradient active caption
+    {QPalette::Inactive, QPalette::Highlight},       // gradient inactive caption
+}};
 
 } // namespace
 
 QColor toQColor(Colour colour, const QPalette& palette)
 {
     if (colour.isSystem()) {
-        const auto [group, role] = systemRole(colour.value & 0xFFu);
-        return palette.color(group, role);
+        const std::uint32_t index = colour.value & 0xFFu;
+        const SystemRole& r = index < kSystemRoles.size() ? kSystemRoles[index] : kWindowRole;
+        return palette.color(r.group, r.role);
     }
     if ((colour.value & 0xFF000000u) != 0) {
         return {Qt::white};
@@ -144,7 +121,7 @@ QColor toQColor(Colour colour)
     return toQColor(colour, QGuiApplication::palette());
 }
 
-std::optional<Colour> identToColor(std::string_view name)
+std::optional<Colour> identToColour(std::string_view name)
 {
     for (const auto& ident : kIdents) {
         if (ident.name.size() == name.size() &&
@@ -157,7 +134,7 @@ std::optional<Colour> identToColor(std::string_view name)
     return std::nullopt;
 }
 
-std::optional<std::string_view> colorToIdent(Colour colour)
+std::optional<std::string_view> colourToIdent(Colour colour)
 {
     for (const auto& ident : kIdents) {
         if (ident.colour == colour) {

@@ -76,7 +76,7 @@ inline constexpr Colour clGradientInactiveCaption{0x8000001C};
 [[nodiscard]] QColor toQColor(Colour colour); // with the application palette
 
 // The identifier table: "clBlack" … "clWhite", the system colour names and "clNone".
-[[nodiscard]] std::optional<Colour> identToColor(std::string_view name);
-[[nodiscard]] std::optional<std::string_view> colorToIdent(Colour colour);
+[[nodiscard]] std::optional<Colour> identToColour(std::string_view name);
+[[nodiscard]] std::optional<std::string_view> colourToIdent(Colour colour);
 
 } // namespace zarvello

@@ -10,17 +10,26 @@
 #include <algorithm>
 
 namespace zarvello {
+namespace {
 
-std::optional<Colour> colorOfItem(const QString& text)
+// The swatch sits 3 pixels in from the entry's left, top and bottom, 14 pixels wide; the
+// name starts 22 pixels in.
+constexpr int kSwatchInset = 3;
+constexpr int kSwatchWidth = 14;
+constexpr int kTextIndent = 22;
+
+} // namespace
+
+std::optional<Colour> colourOfItem(const QString& text)
 {
     // Identifiers are plain ASCII, so a lossy conversion never turns a non-name into one.
     const QByteArray latin = text.toLatin1();
-    return identToColor(
+    return identToColour(
         std::string_view(latin.constData(), static_cast<std::size_t>(latin.size())));
 }
 
-void drawColorItem(QPainter& painter, const QRect& rect, const QString& text,
-                   const QPalette& palette, bool selected, bool enabled)
+void drawColourItem(QPainter& painter, const QRect& rect, const QString& text,
+                    const QPalette& palette, bool selected, bool enabled)
 {
     const QPalette::ColorGroup group = enabled ? QPalette::Active : QPalette::Disabled;
     const QColor background = palette.color(group, selected ? QPalette::Highlight : QPalette::Base);
@@ -31,9 +40,10 @@ void drawColorItem(QPainter& painter, const QRect& rect, const QString& text,
     painter.setClipRect(rect, Qt::IntersectClip);
     painter.fillRect(rect, background);
 
-    const QRect swatch(rect.left() + 3, rect.top() + 3, 14, rect.height() - 6);
+    const QRect swatch(rect.left() + kSwatchInset, rect.top() + kSwatchInset, kSwatchWidth,
+                       rect.height() - 2 * kSwatchInset);
     if (swatch.isValid()) {
-        const auto named = colorOfItem(text);
+        const auto named = colourOfItem(text);
         painter.fillRect(swatch, named ? toQColor(*named, palette) : background);
         const QColor frame(Qt::black);
         painter.fillRect(QRect(swatch.left(), swatch.top(), swatch.width(), 1), frame);
@@ -43,8 +53,8 @@ void drawColorItem(QPainter& painter, const QRect& rect, const QString& text,
     }
 
     painter.setPen(foreground);
-    const QRect textRect(rect.left() + 22, rect.top(), std::max(0, rect.width() - 22),
-                         rect.height());
+    const QRect textRect(rect.left() + kTextIndent, rect.top(),
+                         std::max(0, rect.width() - kTextIndent), rect.height());
     painter.drawText(textRect, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, text);
     painter.restore();
 }
@@ -56,9 +66,9 @@ void ColourComboDelegate::paint(QPainter* painter, const QStyleOptionViewItem& o
 {
     painter->save();
     painter->setFont(option.font);
-    drawColorItem(*painter, option.rect, index.data(Qt::DisplayRole).toString(), option.palette,
-                  option.state.testFlag(QStyle::State_Selected),
-                  option.state.testFlag(QStyle::State_Enabled));
+    drawColourItem(*painter, option.rect, index.data(Qt::DisplayRole).toString(), option.palette,
+                   option.state.testFlag(QStyle::State_Selected),
+                   option.state.testFlag(QStyle::State_Enabled));
     painter->restore();
 }
 
@@ -67,7 +77,7 @@ QSize ColourComboDelegate::sizeHint(const QStyleOptionViewItem& option,
 {
     const int textWidth =
         option.fontMetrics.horizontalAdvance(index.data(Qt::DisplayRole).toString());
-    return {22 + textWidth + 2, m_itemHeight};
+    return {kTextIndent + textWidth + 2, itemHeight_};
 }
 
 ColourCombo::ColourCombo(QWidget* parent) : QComboBox(parent)
@@ -77,15 +87,15 @@ ColourCombo::ColourCombo(QWidget* parent) : QComboBox(parent)
 
 void ColourCombo::installDelegate()
 {
-    if (m_delegate == nullptr) {
-        m_delegate = new ColourComboDelegate(this);
+    if (delegate_ == nullptr) {
+        delegate_ = new ColourComboDelegate(this);
     }
-    if (itemDelegate() != m_delegate) {
-        setItemDelegate(m_delegate);
+    if (itemDelegate() != delegate_) {
+        setItemDelegate(delegate_);
     }
 }
 
-void ColourCombo::setStyle(ComboStyle /*style*/)
+void ColourCombo::setComboStyle(ComboStyle /*style*/)
 {
     setEditable(false);
     installDelegate();
@@ -96,39 +106,34 @@ void ColourCombo::setEditable(bool /*editable*/)
     QComboBox::setEditable(false);
 }
 
-int ColourCombo::ItemHeight() const
-{
-    return m_delegate->itemHeight();
-}
-
 void ColourCombo::setItemHeight(int height)
 {
     height = std::max(1, height);
-    if (height == m_delegate->itemHeight()) {
+    if (height == delegate_->itemHeight()) {
         return;
     }
-    m_delegate->setItemHeight(height);
+    delegate_->setItemHeight(height);
     view()->doItemsLayout();
     update();
 }
 
-void ColourCombo::fillColorList()
+void ColourCombo::fillColourList()
 {
     // Filling is not a pick: listeners hear nothing until the selection is set.
     const QSignalBlocker quiet(this);
     clear();
-    for (const std::string_view name : kColorComboItems) {
+    for (const std::string_view name : kColourComboItems) {
         addItem(QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size())));
     }
     setCurrentIndex(-1);
 }
 
-Colour ColourCombo::SelectedColor() const
+Colour ColourCombo::selectedColour() const
 {
     if (currentIndex() < 0) {
         return Colour{0};
     }
-    return colorOfItem(currentText()).value_or(Colour{0});
+    return colourOfItem(currentText()).value_or(Colour{0});
 }
 
 void ColourCombo::paintEvent(QPaintEvent* /*event*/)
@@ -145,7 +150,7 @@ void ColourCombo::paintEvent(QPaintEvent* /*event*/)
         style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, this);
     const bool selected = hasFocus() && !view()->isVisible();
     if (currentIndex() >= 0) {
-        drawColorItem(painter, field, currentText(), palette(), selected, isEnabled());
+        drawColourItem(painter, field, currentText(), palette(), selected, isEnabled());
     } else {
         const QPalette::ColorGroup group = isEnabled() ? QPalette::Active : QPalette::Disabled;
         painter.fillRect(field,

@@ -9,6 +9,7 @@
 #include <QPainter>
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <limits>
 #include <utility>
@@ -18,6 +19,8 @@ namespace {
 
 constexpr int kMinBevelWidth = 1;
 constexpr int kMaxBevelWidth = 10;
+constexpr int kTextPixelHeight = 11; // 8 points at 96 dpi
+constexpr QSize kInitialSize(150, 16);
 
 QStringList scalableFaces()
 {
@@ -32,13 +35,9 @@ QStringList scalableFaces()
 }
 
 // n / 2 rounded to the nearest integer, ties to the even neighbour.
-constexpr int halveToEven(int n)
+int halveToEven(int n)
 {
-    int q = n >= 0 ? n / 2 : -((-n + 1) / 2); // floor
-    if (n % 2 != 0 && q % 2 != 0) {
-        ++q;
-    }
-    return q;
+    return static_cast<int>(std::nearbyint(n / 2.0));
 }
 
 QRgb premultiplied(const QColor& colour)
@@ -59,17 +58,17 @@ void fillRect(QImage& image, const QRect& rect, QRgb pixel)
 GradientBar::GradientBar(QWidget* parent) : GradientBar(scalableFaces(), parent) {}
 
 GradientBar::GradientBar(QStringList faces, QWidget* parent)
-    : QWidget(parent), m_faces(std::move(faces))
+    : QWidget(parent), faces_(std::move(faces))
 {
     // Looked up case-insensitively, so kept in that order.
-    std::sort(m_faces.begin(), m_faces.end(), [](const QString& a, const QString& b) {
+    std::sort(faces_.begin(), faces_.end(), [](const QString& a, const QString& b) {
         return QString::compare(a, b, Qt::CaseInsensitive) < 0;
     });
 
     // The platform's UI face at a fixed pixel height, so the bar's text does
     // not grow with the screen's DPI.
     QFont face = QApplication::font();
-    face.setPixelSize(11);
+    face.setPixelSize(kTextPixelHeight);
     face.setWeight(QFont::Normal);
     face.setItalic(false);
     face.setUnderline(false);
@@ -78,124 +77,45 @@ GradientBar::GradientBar(QStringList faces, QWidget* parent)
 
     // Every pixel is painted unless the bevel is off, so Qt need not paint
     // the parent beneath first.
-    setAttribute(Qt::WA_OpaquePaintEvent, m_bevelStyle != BevelStyle::bsNone);
-    resize(150, 16);
-    takeChannels();
-}
-
-GradientBar::~GradientBar() = default;
-
-void GradientBar::setStyle(GradientStyle value)
-{
-    if (value == m_style) {
-        return;
-    }
-    m_style = value;
-    invalidate();
+    setAttribute(Qt::WA_OpaquePaintEvent, bevelStyle_ != BevelStyle::None);
+    resize(kInitialSize);
 }
 
 void GradientBar::setBevelStyle(BevelStyle value)
 {
-    if (value == m_bevelStyle) {
-        return;
-    }
-    m_bevelStyle = value;
-    setAttribute(Qt::WA_OpaquePaintEvent, m_bevelStyle != BevelStyle::bsNone);
-    invalidate();
+    setAttribute(Qt::WA_OpaquePaintEvent, value != BevelStyle::None);
+    change(bevelStyle_, value);
 }
 
 void GradientBar::setBevelWidth(int value)
 {
     value = std::clamp(value, kMinBevelWidth, kMaxBevelWidth);
-    if (value == m_bevelWidth) {
+    if (value == bevelWidth_) {
         return;
     }
     if (2 * value <= height() - 4 && 2 * value <= width() - 4) {
-        m_bevelWidth = value;
+        bevelWidth_ = value;
     }
-    invalidate();
-}
-
-void GradientBar::setStartColor(Colour value)
-{
-    if (value == m_startColor) {
-        return;
-    }
-    m_startColor = value;
-    takeChannels();
-    invalidate();
-}
-
-void GradientBar::setEndColor(Colour value)
-{
-    if (value == m_endColor) {
-        return;
-    }
-    m_endColor = value;
-    takeChannels();
     invalidate();
 }
 
 void GradientBar::setPosition(int value)
 {
-    if (value < 0) {
-        return;
-    }
-    value = std::min(value, m_maxValue);
     // The meter writes the position every second, mostly unchanged.
-    if (value == m_position) {
-        return;
+    if (value >= 0) {
+        change(position_, std::min(value, maxValue_));
     }
-    m_position = value;
-    invalidate();
 }
 
 void GradientBar::setMaxValue(int value)
 {
-    if (value == m_maxValue) {
-        return;
-    }
-    m_maxValue = value;
-    m_position = std::min(m_position, m_maxValue);
-    invalidate();
+    position_ = std::min(position_, value);
+    change(maxValue_, value);
 }
 
-void GradientBar::setStep(int value)
+void GradientBar::stepIt()
 {
-    // Only Stepit reads it; nothing on screen changes.
-    m_step = value;
-}
-
-void GradientBar::setShowPercent(bool value)
-{
-    if (value == m_showPercent) {
-        return;
-    }
-    m_showPercent = value;
-    invalidate();
-}
-
-void GradientBar::setBackColor(Colour value)
-{
-    if (value == m_backColor) {
-        return;
-    }
-    m_backColor = value;
-    invalidate();
-}
-
-void GradientBar::setFontColor(Colour value)
-{
-    if (value == m_fontColor) {
-        return;
-    }
-    m_fontColor = value;
-    invalidate();
-}
-
-void GradientBar::Stepit()
-{
-    const std::int64_t next = std::int64_t{m_position} + m_step;
+    const std::int64_t next = std::int64_t{position_} + step_;
     setPosition(static_cast<int>(std::clamp<std::int64_t>(next, std::numeric_limits<int>::min(),
                                                           std::numeric_limits<int>::max())));
 }
@@ -203,11 +123,11 @@ void GradientBar::Stepit()
 const QImage& GradientBar::image() const
 {
     // A hidden widget is resized without a resize event, so check the size too.
-    if (m_stale || m_image.size() != size()) {
+    if (stale_ || image_.size() != size()) {
         compose();
-        m_stale = false;
+        stale_ = false;
     }
-    return m_image;
+    return image_;
 }
 
 void GradientBar::paintEvent(QPaintEvent* event)
@@ -222,7 +142,7 @@ void GradientBar::paintEvent(QPaintEvent* event)
 
 void GradientBar::resizeEvent(QResizeEvent* event)
 {
-    m_stale = true;
+    stale_ = true;
     QWidget::resizeEvent(event);
 }
 
@@ -230,71 +150,66 @@ void GradientBar::changeEvent(QEvent* event)
 {
     // The base class schedules the repaint; the image must follow.
     if (event->type() == QEvent::FontChange || event->type() == QEvent::PaletteChange) {
-        m_stale = true;
+        stale_ = true;
     }
     QWidget::changeEvent(event);
 }
 
 void GradientBar::invalidate()
 {
-    m_stale = true;
+    stale_ = true;
     update();
-}
-
-void GradientBar::takeChannels()
-{
-    // Raw bits, on purpose: a system colour or clNone is not resolved here.
-    m_start = {m_startColor.red(), m_startColor.green(), m_startColor.blue()};
-    m_delta = {m_endColor.red() - m_start[0], m_endColor.green() - m_start[1],
-               m_endColor.blue() - m_start[2]};
 }
 
 QRgb GradientBar::gradientColour(int line, int fill) const
 {
+    // Raw bits, on purpose: a system colour or clNone is not resolved here.
     const int t = MulDiv(255, line, fill);
-    std::array<int, 3> channel{};
-    for (std::size_t c = 0; c < channel.size(); ++c) {
-        channel[c] = (m_start[c] + MulDiv(t, m_delta[c], 255)) & 0xFF;
-    }
-    return qRgb(channel[0], channel[1], channel[2]);
+    const auto channel = [t](int from, int to) {
+        return (from + MulDiv(t, to - from, 255)) & 0xFF;
+    };
+    return qRgb(channel(startColour_.red(), endColour_.red()),
+                channel(startColour_.green(), endColour_.green()),
+                channel(startColour_.blue(), endColour_.blue()));
 }
 
 void GradientBar::compose() const
 {
     const int w = width();
     const int h = height();
-    if (m_image.width() != w || m_image.height() != h) {
-        m_image = w > 0 && h > 0 ? QImage(w, h, QImage::Format_ARGB32_Premultiplied) : QImage();
+    if (image_.width() != w || image_.height() != h) {
+        image_ = w > 0 && h > 0 ? QImage(w, h, QImage::Format_ARGB32_Premultiplied) : QImage();
     }
-    if (m_image.isNull()) {
+    if (image_.isNull()) {
         return;
     }
 
     const QPalette& pal = palette();
-    const bool framed = m_bevelStyle != BevelStyle::bsNone;
+    const bool framed = bevelStyle_ != BevelStyle::None;
     // Without a frame the outermost ring shows the parent; with one, start
     // opaque so a bar too small for its rings still covers its area.
-    m_image.fill(framed ? premultiplied(toQColor(m_backColor, pal)) : QRgb{0});
+    image_.fill(framed ? premultiplied(toQColor(backColour_, pal)) : QRgb{0});
 
     if (framed) {
         const QRgb shadow = premultiplied(toQColor(clBtnShadow, pal));
         const QRgb light = premultiplied(toQColor(clBtnHighlight, pal));
-        if (m_bevelStyle == BevelStyle::bsLowered) {
+        if (bevelStyle_ == BevelStyle::Lowered) {
             drawBevel(shadow, light);
         } else {
             drawBevel(light, shadow);
         }
     }
 
-    const int inset = framed ? m_bevelWidth : 1;
+    const int inset = framed ? bevelWidth_ : 1;
     const QRect inner(QPoint(inset, inset), QPoint(w - inset - 1, h - inset - 1));
     if (inner.isEmpty()) {
         return;
     }
     // Measured against the whole bar, not the inner rectangle.
-    const int fill = MulDiv(m_position, m_style == GradientStyle::gsHorizontal ? w : h, m_maxValue);
+    const int fill =
+        MulDiv(position_, gradientStyle_ == GradientStyle::Horizontal ? w : h, maxValue_);
     drawFill(inner, fill);
-    if (m_showPercent) {
+    if (textVisible_) {
         drawPercent(inner, fill);
     }
 }
@@ -303,42 +218,35 @@ void GradientBar::drawBevel(QRgb topLeft, QRgb bottomRight) const
 {
     const int w = width();
     const int h = height();
-    for (int k = 0; k < m_bevelWidth; ++k) {
+    for (int k = 0; k < bevelWidth_; ++k) {
         const int right = w - k - 1;
         const int bottom = h - k - 1;
         if (right < k || bottom < k) {
             break;
         }
         // The bottom and right sides own the bottom-left and top-right corners.
-        auto* top = reinterpret_cast<QRgb*>(m_image.scanLine(k));
-        std::fill(top + k, top + right, topLeft);
-        for (int y = k; y < bottom; ++y) {
-            reinterpret_cast<QRgb*>(m_image.scanLine(y))[k] = topLeft;
-        }
-        auto* base = reinterpret_cast<QRgb*>(m_image.scanLine(bottom));
-        std::fill(base + k, base + right + 1, bottomRight);
-        for (int y = k; y <= bottom; ++y) {
-            reinterpret_cast<QRgb*>(m_image.scanLine(y))[right] = bottomRight;
-        }
+        fillRect(image_, QRect(QPoint(k, k), QPoint(right - 1, k)), topLeft);
+        fillRect(image_, QRect(QPoint(k, k), QPoint(k, bottom - 1)), topLeft);
+        fillRect(image_, QRect(QPoint(k, bottom), QPoint(right, bottom)), bottomRight);
+        fillRect(image_, QRect(QPoint(right, k), QPoint(right, bottom)), bottomRight);
     }
 }
 
 void GradientBar::drawFill(const QRect& inner, int fill) const
 {
-    const QRgb back = premultiplied(toQColor(m_backColor, palette()));
-    if (m_style == GradientStyle::gsHorizontal) {
+    const QRgb back = premultiplied(toQColor(backColour_, palette()));
+    if (gradientStyle_ == GradientStyle::Horizontal) {
         // Gradient columns 0..fill, but the back colour starts at column
-        // fill, so the last gradient column is never seen.
-        const int split =
-            fill < 0 ? inner.left() : std::clamp(fill, inner.left(), inner.right() + 1);
-        auto* first = reinterpret_cast<QRgb*>(m_image.scanLine(inner.top()));
+        // fill, so the last gradient column is never seen. An empty bar (fill −1) clamps to none.
+        const int split = std::clamp(fill, inner.left(), inner.right() + 1);
+        auto* first = reinterpret_cast<QRgb*>(image_.scanLine(inner.top()));
         for (int x = inner.left(); x < split; ++x) {
             first[x] = gradientColour(x, fill);
         }
         std::fill(first + split, first + inner.right() + 1, back);
         const auto bytes = static_cast<std::size_t>(inner.width()) * sizeof(QRgb);
         for (int y = inner.top() + 1; y <= inner.bottom(); ++y) {
-            std::memcpy(reinterpret_cast<QRgb*>(m_image.scanLine(y)) + inner.left(),
+            std::memcpy(reinterpret_cast<QRgb*>(image_.scanLine(y)) + inner.left(),
                         first + inner.left(), bytes);
         }
         return;
@@ -346,28 +254,24 @@ void GradientBar::drawFill(const QRect& inner, int fill) const
     // Vertical: gradient row i is Height − i, growing up from the bottom
     // edge; the back colour ends above row Height − fill, which stays visible.
     const int h = height();
-    const int split =
-        fill < 0 ? inner.bottom() + 1 : std::clamp(h - fill, inner.top(), inner.bottom() + 1);
-    if (split > inner.top()) {
-        fillRect(m_image,
-                 QRect(QPoint(inner.left(), inner.top()), QPoint(inner.right(), split - 1)), back);
-    }
+    const int split = std::clamp(h - fill, inner.top(), inner.bottom() + 1);
+    fillRect(image_, QRect(QPoint(inner.left(), inner.top()), QPoint(inner.right(), split - 1)),
+             back);
     for (int y = split; y <= inner.bottom(); ++y) {
-        auto* line = reinterpret_cast<QRgb*>(m_image.scanLine(y));
-        std::fill(line + inner.left(), line + inner.right() + 1, gradientColour(h - y, fill));
+        fillRect(image_, QRect(inner.left(), y, inner.width(), 1), gradientColour(h - y, fill));
     }
 }
 
 void GradientBar::drawPercent(const QRect& inner, int fill) const
 {
-    const bool horizontal = m_style == GradientStyle::gsHorizontal;
-    // An empty bar (fill −1 when MaxValue is 0) reads 0 %, not −1 %.
+    const bool horizontal = gradientStyle_ == GradientStyle::Horizontal;
+    // An empty bar (fill −1 when the maximum is 0) reads 0 %, not −1 %.
     const int percent = std::max(0, MulDiv(fill, 100, horizontal ? width() : height()));
     const QString text = QString::number(percent) + QLatin1Char('%');
 
-    QPainter painter(&m_image);
+    QPainter painter(&image_);
     painter.setClipRect(inner);
-    painter.setPen(toQColor(m_fontColor, palette()));
+    painter.setPen(toQColor(textColour_, palette()));
     painter.setFont(font());
     constexpr int kCentred = Qt::AlignCenter | Qt::TextSingleLine;
     if (horizontal) {
@@ -380,7 +284,7 @@ void GradientBar::drawPercent(const QRect& inner, int fill) const
     const QFontMetrics ui(QApplication::font());
     const int cx = ui.horizontalAdvance(text);
     const int cy = ui.height();
-    if (width() - 6 - 2 * m_bevelWidth >= cx) {
+    if (width() - 6 - 2 * bevelWidth_ >= cx) {
         painter.drawText(inner, kCentred, text);
         return;
     }
@@ -388,8 +292,8 @@ void GradientBar::drawPercent(const QRect& inner, int fill) const
     // glyph tops facing right. A face that may not rotate well is swapped
     // for the first listed scalable one; with none listed, keep our own.
     QFont rotated = font();
-    if (!m_faces.isEmpty() && !m_faces.contains(rotated.family(), Qt::CaseInsensitive)) {
-        rotated.setFamily(m_faces.first());
+    if (!faces_.isEmpty() && !faces_.contains(rotated.family(), Qt::CaseInsensitive)) {
+        rotated.setFamily(faces_.first());
     }
     painter.setFont(rotated);
     painter.translate(halveToEven(width() + cy - 3), halveToEven(height() - cx + 3));

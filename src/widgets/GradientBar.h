@@ -6,17 +6,16 @@
 #include <QStringList>
 #include <QWidget>
 
-#include <array>
 #include <cstdint>
 
 namespace zarvello {
 
-enum class GradientStyle : std::uint8_t { gsVertical, gsHorizontal };
-enum class BevelStyle : std::uint8_t { bsLowered, bsRaised, bsNone };
+enum class GradientStyle : std::uint8_t { Vertical, Horizontal };
+enum class BevelStyle : std::uint8_t { Lowered, Raised, None };
 
-// A bar whose filled part is a gradient stretched from StartColor at the
-// origin to EndColor at the leading edge, over BackColor, inside a bevel,
-// with an optional percent figure. The whole bar is composed in an
+// A bar whose filled part is a gradient stretched from the start colour at the
+// origin to the end colour at the leading edge, over the back colour, inside a
+// bevel, with an optional percent figure. The whole bar is composed in an
 // off-screen image and put on screen with one copy, so updates never flicker.
 class GradientBar : public QWidget
 {
@@ -27,56 +26,46 @@ public:
     // The face list is normally the installed scalable families; it decides
     // which face the rotated percent text may use.
     GradientBar(QStringList faces, QWidget* parent);
-    ~GradientBar() override;
 
-    GradientBar(const GradientBar&) = delete;
-    GradientBar& operator=(const GradientBar&) = delete;
+    [[nodiscard]] GradientStyle gradientStyle() const { return gradientStyle_; }
+    void setGradientStyle(GradientStyle value) { change(gradientStyle_, value); }
 
-    [[nodiscard]] GradientStyle Style() const { return m_style; }
-    void setStyle(GradientStyle value);
-    using QWidget::setStyle;
-
-    [[nodiscard]] BevelStyle bevelStyle() const { return m_bevelStyle; }
+    [[nodiscard]] BevelStyle bevelStyle() const { return bevelStyle_; }
     void setBevelStyle(BevelStyle value);
 
     // 1..10 rings; a width that leaves no room inside the bar is refused.
-    [[nodiscard]] int BevelWidth() const { return m_bevelWidth; }
+    [[nodiscard]] int bevelWidth() const { return bevelWidth_; }
     void setBevelWidth(int value);
 
-    [[nodiscard]] Colour StartColor() const { return m_startColor; }
-    void setStartColor(Colour value);
+    [[nodiscard]] Colour startColour() const { return startColour_; }
+    void setStartColour(Colour value) { change(startColour_, value); }
+    [[nodiscard]] Colour endColour() const { return endColour_; }
+    void setEndColour(Colour value) { change(endColour_, value); }
+    [[nodiscard]] Colour backColour() const { return backColour_; }
+    void setBackColour(Colour value) { change(backColour_, value); }
+    // Colour of the percent text (the face and size are the widget's font).
+    [[nodiscard]] Colour textColour() const { return textColour_; }
+    void setTextColour(Colour value) { change(textColour_, value); }
 
-    [[nodiscard]] Colour EndColor() const { return m_endColor; }
-    void setEndColor(Colour value);
-
-    // Negative values are ignored, values above MaxValue are clamped.
-    [[nodiscard]] int Position() const { return m_position; }
+    // Negative values are ignored, values above maxValue are clamped.
+    [[nodiscard]] int position() const { return position_; }
     void setPosition(int value);
 
-    // Any value; lowering it below Position lowers Position with it.
-    [[nodiscard]] int MaxValue() const { return m_maxValue; }
+    // Any value; lowering it below the position lowers the position with it.
+    [[nodiscard]] int maxValue() const { return maxValue_; }
     void setMaxValue(int value);
 
-    [[nodiscard]] int Step() const { return m_step; }
-    void setStep(int value);
+    // Only stepIt reads it; nothing on screen changes.
+    [[nodiscard]] int step() const { return step_; }
+    void setStep(int value) { step_ = value; }
+    // Advances the position by the step, through the same clamping as setPosition.
+    void stepIt();
 
-    [[nodiscard]] bool ShowPercent() const { return m_showPercent; }
-    void setShowPercent(bool value);
-
-    [[nodiscard]] Colour BackColor() const { return m_backColor; }
-    void setBackColor(Colour value);
-
-    // Colour of the percent text (the face and size are the widget's font).
-    [[nodiscard]] Colour FontColor() const { return m_fontColor; }
-    void setFontColor(Colour value);
-
-    // Advances Position by Step, through the same clamping as setPosition.
-    void Stepit();
+    [[nodiscard]] bool isTextVisible() const { return textVisible_; }
+    void setTextVisible(bool value) { change(textVisible_, value); }
 
     // The bar exactly as paintEvent puts it on screen, composed on demand.
     [[nodiscard]] const QImage& image() const;
-
-    [[nodiscard]] const QStringList& faceList() const { return m_faces; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -84,34 +73,36 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
+    template <typename T> void change(T& field, T value)
+    {
+        if (field != value) {
+            field = value;
+            invalidate();
+        }
+    }
     void invalidate();
-    void takeChannels();
     void compose() const;
-    void drawBevel(QRgb shadow, QRgb light) const;
+    void drawBevel(QRgb topLeft, QRgb bottomRight) const;
     void drawFill(const QRect& inner, int fill) const;
     void drawPercent(const QRect& inner, int fill) const;
     [[nodiscard]] QRgb gradientColour(int line, int fill) const;
 
-    GradientStyle m_style = GradientStyle::gsHorizontal;
-    BevelStyle m_bevelStyle = BevelStyle::bsLowered;
-    int m_bevelWidth = 1;
-    Colour m_startColor = clBlue;
-    Colour m_endColor = clRed;
-    int m_position = 0;
-    int m_maxValue = 100;
-    int m_step = 1;
-    bool m_showPercent = true;
-    Colour m_backColor = clBtnFace;
-    Colour m_fontColor = clWhite;
+    GradientStyle gradientStyle_ = GradientStyle::Horizontal;
+    BevelStyle bevelStyle_ = BevelStyle::Lowered;
+    int bevelWidth_ = 1;
+    Colour startColour_ = clBlue;
+    Colour endColour_ = clRed;
+    int position_ = 0;
+    int maxValue_ = 100;
+    int step_ = 1;
+    bool textVisible_ = true;
+    Colour backColour_ = clBtnFace;
+    Colour textColour_ = clWhite;
 
-    // Raw channels of StartColor and EndColor − StartColor, red, green, blue.
-    std::array<int, 3> m_start{};
-    std::array<int, 3> m_delta{};
+    QStringList faces_;
 
-    QStringList m_faces;
-
-    mutable QImage m_image;
-    mutable bool m_stale = true;
+    mutable QImage image_;
+    mutable bool stale_ = true;
 };
 
 } // namespace zarvello

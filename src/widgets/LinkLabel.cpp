@@ -21,20 +21,15 @@ QString asciiLower(QString text)
     return text;
 }
 
-QString schemeOf(LinkType type)
-{
-    return type == LinkType::mailto ? QStringLiteral("mailto") : QStringLiteral("http");
-}
-
 QString prefixOf(LinkType type)
 {
-    return type == LinkType::mailto ? QStringLiteral("mailto:") : QStringLiteral("http://");
+    return type == LinkType::Mailto ? QStringLiteral("mailto:") : QStringLiteral("http://");
 }
 
 } // namespace
 
 LinkLabel::LinkLabel(QWidget* parent, LinkOpener* opener)
-    : QLabel(parent), m_opener(opener != nullptr ? opener : &systemLinkOpener())
+    : QLabel(parent), opener_(opener != nullptr ? opener : &systemLinkOpener())
 {
     // Captions come from settings and from a remote reply: never markup, never mnemonics.
     setTextFormat(Qt::PlainText);
@@ -42,110 +37,100 @@ LinkLabel::LinkLabel(QWidget* parent, LinkOpener* opener)
     setCursor(Qt::PointingHandCursor);
     determineAvailability();
 
-    m_passiveFont = LabelFont{font(), clWindowText};
-    m_linkFont = LabelFont{font(), clBlue};
-    m_linkFont.font.setUnderline(true);
+    passiveFont_ = LabelFont{font(), clWindowText};
+    linkFont_ = LabelFont{font(), clBlue};
+    linkFont_.font.setUnderline(true);
 
-    // URLAsHint is still off here, so the placeholder leaves the hint empty.
-    setURL(kPlaceholderWebAddress);
+    // The URL hint is still off here, so the placeholder leaves the hint empty.
+    setUrl(kPlaceholderWebAddress);
     applyLook();
-    m_urlAsHint = true;
-}
-
-void LinkLabel::setLinkFont(const LabelFont& font)
-{
-    m_linkFont = font;
-}
-
-void LinkLabel::setPassiveFont(const LabelFont& font)
-{
-    m_passiveFont = font;
+    urlHint_ = true;
 }
 
 void LinkLabel::setCaption(const QString& caption)
 {
-    m_captionSet = true;
+    captionSet_ = true;
     setText(caption);
 }
 
-void LinkLabel::setURL(const QString& url)
+void LinkLabel::setUrl(const QString& url)
 {
-    if (url == m_url) {
+    if (url == url_) {
         return;
     }
     // The type follows the address; whether it can be opened is not asked again.
     if (url.contains(u'@')) {
-        m_linkType = LinkType::mailto;
+        linkType_ = LinkType::Mailto;
     }
     if (url.contains(u'/')) {
-        m_linkType = LinkType::http;
+        linkType_ = LinkType::Http;
     }
     const QString head = asciiLower(url.left(7));
-    m_url = (head == u"mailto:" || head == u"http://") ? url.mid(7) : url;
+    url_ = (head == u"mailto:" || head == u"http://") ? url.mid(7) : url;
     updateLinkText();
 }
 
-void LinkLabel::setURLAsHint(bool urlAsHint)
+void LinkLabel::setUrlHint(bool urlHint)
 {
-    if (urlAsHint == m_urlAsHint) {
+    if (urlHint == urlHint_) {
         return;
     }
-    m_urlAsHint = urlAsHint;
-    setHint(m_urlAsHint ? m_linkText : QString());
+    urlHint_ = urlHint;
+    setHint(urlHint_ ? linkText_ : QString());
 }
 
-void LinkLabel::setShowPrefix(bool showPrefix)
+void LinkLabel::setPrefixShown(bool prefixShown)
 {
-    m_showPrefix = showPrefix;
+    prefixShown_ = prefixShown;
     updateLinkText();
 }
 
 void LinkLabel::setLabelType(LabelType labelType)
 {
-    if (labelType == m_labelType) {
+    if (labelType == labelType_) {
         return;
     }
-    m_labelType = labelType;
+    labelType_ = labelType;
     applyLook();
 }
 
 void LinkLabel::setLinkType(LinkType linkType)
 {
-    if (linkType == m_linkType) {
+    if (linkType == linkType_) {
         return;
     }
-    m_linkType = linkType;
+    linkType_ = linkType;
     determineAvailability();
     // The look follows the new answer, so an unopenable link never looks openable.
     applyLook();
-    if (m_linkType == LinkType::http && m_url == kPlaceholderMailAddress) {
-        m_url = kPlaceholderWebAddress;
-    } else if (m_linkType == LinkType::mailto && m_url == kPlaceholderWebAddress) {
-        m_url = kPlaceholderMailAddress;
+    if (linkType_ == LinkType::Http && url_ == kPlaceholderMailAddress) {
+        url_ = kPlaceholderWebAddress;
+    } else if (linkType_ == LinkType::Mailto && url_ == kPlaceholderWebAddress) {
+        url_ = kPlaceholderMailAddress;
     }
     updateLinkText();
 }
 
 void LinkLabel::click()
 {
-    // OnClick first: the version notice hides itself before the browser comes up.
-    // The handler may destroy the label, and with it m_onClick: run a copy.
+    // The click handler first: the version notice hides itself before the browser comes up.
+    // The handler may destroy the label, and with it onClick_: run a copy.
     const QPointer<LinkLabel> alive(this);
-    if (const ClickHandler handler = m_onClick) {
+    if (const ClickHandler handler = onClick_) {
         handler();
     }
     if (alive.isNull()) {
         return;
     }
     if (looksLikeLink()) {
-        m_opener->open(prefixedLink());
+        opener_->open(prefixedLink());
     }
 }
 
 void LinkLabel::mousePressEvent(QMouseEvent* event)
 {
     if (event->button() == Qt::LeftButton) {
-        m_pressed = true;
+        pressed_ = true;
     }
     QLabel::mousePressEvent(event);
 }
@@ -153,10 +138,10 @@ void LinkLabel::mousePressEvent(QMouseEvent* event)
 void LinkLabel::mouseReleaseEvent(QMouseEvent* event)
 {
     QLabel::mouseReleaseEvent(event);
-    if (event->button() != Qt::LeftButton || !m_pressed) {
+    if (event->button() != Qt::LeftButton || !pressed_) {
         return;
     }
-    m_pressed = false;
+    pressed_ = false;
     // Like a button: releasing outside the label cancels the click.
     if (rect().contains(event->position().toPoint())) {
         click();
@@ -165,20 +150,20 @@ void LinkLabel::mouseReleaseEvent(QMouseEvent* event)
 
 void LinkLabel::determineAvailability()
 {
-    m_available = m_opener->canOpen(schemeOf(m_linkType));
+    available_ = opener_->canOpen(prefixOf(linkType_).section(u':', 0, 0));
 }
 
 bool LinkLabel::looksLikeLink() const
 {
-    return m_labelType == LabelType::Link || (m_labelType == LabelType::Auto && m_available);
+    return labelType_ == LabelType::Link || (labelType_ == LabelType::Auto && available_);
 }
 
 void LinkLabel::applyLook()
 {
-    const LabelFont& look = looksLikeLink() ? m_linkFont : m_passiveFont;
+    const LabelFont& look = looksLikeLink() ? linkFont_ : passiveFont_;
     setFont(look.font);
     QPalette colours = palette();
-    const QColor text = toQColor(look.color, QApplication::palette(this));
+    const QColor text = toQColor(look.colour, QApplication::palette(this));
     colours.setColor(QPalette::Active, QPalette::WindowText, text);
     colours.setColor(QPalette::Inactive, QPalette::WindowText, text);
     setPalette(colours);
@@ -186,21 +171,21 @@ void LinkLabel::applyLook()
 
 QString LinkLabel::prefixedLink() const
 {
-    return prefixOf(m_linkType) + m_url;
+    return prefixOf(linkType_) + url_;
 }
 
 void LinkLabel::updateLinkText()
 {
-    m_linkText = m_showPrefix ? prefixedLink() : m_url;
-    if (!m_captionSet) {
-        setText(m_linkText);
+    linkText_ = prefixShown_ ? prefixedLink() : url_;
+    if (!captionSet_) {
+        setText(linkText_);
     }
-    setHint(m_urlAsHint ? m_linkText : QString());
+    setHint(urlHint_ ? linkText_ : QString());
 }
 
 void LinkLabel::setHint(const QString& hint)
 {
-    m_hint = hint;
+    hint_ = hint;
     // Tool tips guess at markup; escaping keeps the hint literal.
     setToolTip(hint.isEmpty() ? QString() : Qt::convertFromPlainText(hint, Qt::WhiteSpaceNoWrap));
 }

@@ -19,16 +19,13 @@ enum class LabelType {
     Link = 2,    // always a link
 };
 
-enum class LinkType {
-    http = 0,
-    mailto = 1,
-};
+enum class LinkType { Http = 0, Mailto = 1 };
 
 // A font together with its text colour, as a label look needs both.
 struct LabelFont
 {
     QFont font;
-    Colour color = clWindowText;
+    Colour colour = clWindowText;
 
     friend bool operator==(const LabelFont&, const LabelFont&) = default;
 };
@@ -38,8 +35,8 @@ inline constexpr QLatin1StringView kPlaceholderWebAddress{"www.example.com"};
 inline constexpr QLatin1StringView kPlaceholderMailAddress{"info@example.com"};
 
 // A label standing for a web or mail link, always under a hand cursor. It looks
-// like a link (LinkFont) when the link can be opened and opens it when clicked,
-// after OnClick has run. Caption and hint are always plain text.
+// like a link (linkFont) when the link can be opened and opens it when clicked,
+// after the click handler has run. Caption and hint are always plain text.
 class LinkLabel : public QLabel
 {
     Q_OBJECT
@@ -50,37 +47,41 @@ public:
     // desktop opener when null. It must outlive the label.
     explicit LinkLabel(QWidget* parent = nullptr, LinkOpener* opener = nullptr);
 
-    [[nodiscard]] const LabelFont& LinkFont() const { return m_linkFont; }
-    void setLinkFont(const LabelFont& font); // shown from the next change of look
-    [[nodiscard]] const LabelFont& PassiveFont() const { return m_passiveFont; }
-    void setPassiveFont(const LabelFont& font); // shown from the next change of look
+    // Both looks are shown from the next change of look.
+    [[nodiscard]] const LabelFont& linkFont() const { return linkFont_; }
+    void setLinkFont(const LabelFont& font) { linkFont_ = font; }
+    [[nodiscard]] const LabelFont& passiveFont() const { return passiveFont_; }
+    void setPassiveFont(const LabelFont& font) { passiveFont_ = font; }
 
-    [[nodiscard]] QString Caption() const { return text(); }
+    [[nodiscard]] QString caption() const { return text(); }
     // From now on the caption is no longer replaced by the link text.
     void setCaption(const QString& caption);
 
-    [[nodiscard]] const QString& URL() const { return m_url; }
+    // The link without its scheme prefix.
+    [[nodiscard]] const QString& url() const { return url_; }
     // A leading "http://" or "mailto:" is dropped; an "@" makes the link a mail
     // link, a "/" a web link (the "/" wins).
-    void setURL(const QString& url);
+    void setUrl(const QString& url);
 
-    [[nodiscard]] bool URLAsHint() const { return m_urlAsHint; }
-    void setURLAsHint(bool urlAsHint);
-    [[nodiscard]] bool ShowPrefix() const { return m_showPrefix; }
-    void setShowPrefix(bool showPrefix);
-    [[nodiscard]] LabelType labelType() const { return m_labelType; }
+    // Whether the link text serves as the hint.
+    [[nodiscard]] bool isUrlHint() const { return urlHint_; }
+    void setUrlHint(bool urlHint);
+    // Whether the link text carries the scheme prefix.
+    [[nodiscard]] bool isPrefixShown() const { return prefixShown_; }
+    void setPrefixShown(bool prefixShown);
+    [[nodiscard]] LabelType labelType() const { return labelType_; }
     void setLabelType(LabelType labelType);
-    [[nodiscard]] LinkType linkType() const { return m_linkType; }
+    [[nodiscard]] LinkType linkType() const { return linkType_; }
     // Asks again whether links of the new type can be opened.
     void setLinkType(LinkType linkType);
 
     // The hint shown as tool tip (plain text).
-    [[nodiscard]] const QString& Hint() const { return m_hint; }
+    [[nodiscard]] const QString& hint() const { return hint_; }
 
-    [[nodiscard]] const ClickHandler& OnClick() const { return m_onClick; }
-    void setOnClick(ClickHandler handler) { m_onClick = std::move(handler); }
+    [[nodiscard]] const ClickHandler& clickHandler() const { return onClick_; }
+    void setClickHandler(ClickHandler handler) { onClick_ = std::move(handler); }
 
-    // Runs OnClick, then opens the scheme-prefixed link if the label is a link.
+    // Runs the click handler, then opens the scheme-prefixed link if the label is a link.
     void click();
 
 protected:
@@ -95,20 +96,20 @@ private:
     [[nodiscard]] bool looksLikeLink() const;
     [[nodiscard]] QString prefixedLink() const;
 
-    LinkOpener* m_opener;
-    LabelFont m_linkFont;
-    LabelFont m_passiveFont;
-    QString m_url;
-    QString m_linkText;
-    QString m_hint;
-    ClickHandler m_onClick;
-    LabelType m_labelType = LabelType::Auto;
-    LinkType m_linkType = LinkType::http;
-    bool m_urlAsHint = false;
-    bool m_showPrefix = false;
-    bool m_captionSet = false;
-    bool m_available = false;
-    bool m_pressed = false;
+    LinkOpener* opener_;
+    LabelFont linkFont_;
+    LabelFont passiveFont_;
+    QString url_;
+    QString linkText_;
+    QString hint_;
+    ClickHandler onClick_;
+    LabelType labelType_ = LabelType::Auto;
+    LinkType linkType_ = LinkType::Http;
+    bool urlHint_ = false;
+    bool prefixShown_ = false;
+    bool captionSet_ = false;
+    bool available_ = false;
+    bool pressed_ = false;
 };
 
 } // namespace zarvello

@@ -21,12 +21,7 @@ namespace {
 
 constexpr QRgb kYellow = 0xFFFFFF00u;
 constexpr QRgb kLime = 0xFF00FF00u;
-
-const QString& rangeErrorText()
-{
-    static const QString text = QStringLiteral("Trayscrollbar property out of range!");
-    return text;
-}
+constexpr int kTextPixelHeight = 11; // 8 points at 96 dpi
 
 // Offset of the position into the range and the range's width, both non-negative; the
 // width is 0 for an empty (or reversed) range. 64 bits, so the full int range fits.
@@ -93,13 +88,13 @@ QImage drawTrayProgress(const TrayProgressLook& look)
     const int scale = std::max(look.scale, 1);
     const int side = kTrayIconSize * scale;
     const int filled = trayFilledColumns(look.min, look.max, look.position, side);
-    const QColor fontColour = toQColor(look.fontColor);
+    const QColor fontColour = toQColor(look.textColour);
     // The marker only has to differ from the figure's colour.
     const QRgb marker = fontColour.rgb() == kYellow ? kLime : kYellow;
 
     QImage image(side, side, QImage::Format_RGB32);
     image.fill(marker);
-    if (look.showText) {
+    if (look.textVisible) {
         QPainter painter(&image);
         QFont font = look.font;
         if (scale > 1) {
@@ -114,9 +109,9 @@ QImage drawTrayProgress(const TrayProgressLook& look)
 
     // Every pixel is read before it is written, so fore or back colours equal to the
     // marker cannot confuse the test.
-    const QRgb fore = toQColor(look.foreColor).rgb();
-    const QRgb back = toQColor(look.backColor).rgb();
-    const bool vertical = look.kind == BarKind::pkVertical;
+    const QRgb fore = toQColor(look.foreColour).rgb();
+    const QRgb back = toQColor(look.backColour).rgb();
+    const bool vertical = look.kind == BarKind::Vertical;
     const int last = side - 1;
     for (int c = 0; c < side; ++c) {
         for (int r = 0; r < side; ++r) {
@@ -131,8 +126,8 @@ QImage drawTrayProgress(const TrayProgressLook& look)
         }
     }
 
-    if (look.borderStyle == BorderStyle::bsSingle) {
-        const QRgb border = toQColor(look.borderColor).rgb();
+    if (look.borderStyle == BorderStyle::Single) {
+        const QRgb border = toQColor(look.borderColour).rgb();
         for (int ring = 0; ring < scale; ++ring) {
             for (int i = 0; i < side; ++i) {
                 image.setPixel(i, ring, border);
@@ -146,25 +141,20 @@ QImage drawTrayProgress(const TrayProgressLook& look)
     return image;
 }
 
-QString trayTip(const QString& toolTip, bool progressInHint, int percent)
+QString trayTip(const QString& toolTip, bool percentInToolTip, int percent)
 {
-    if (!progressInHint || !toolTip.contains(QLatin1String("%s"), Qt::CaseInsensitive)) {
+    if (!percentInToolTip || !toolTip.contains(QLatin1String("%s"), Qt::CaseInsensitive)) {
         return leftChars(toolTip, kTrayTipLength);
     }
-    const QString figure = QString::number(percent) + QLatin1Char('%');
+    const QString figure = QString::number(percent) + u'%';
     QString tip;
-    tip.reserve(toolTip.size() + figure.size());
     for (qsizetype i = 0; i < toolTip.size(); ++i) {
-        const QChar ch = toolTip.at(i);
-        const QChar next = i + 1 < toolTip.size() ? toolTip.at(i + 1) : QChar();
-        if (ch == QLatin1Char('%') && (next == QLatin1Char('s') || next == QLatin1Char('S'))) {
-            tip += figure;
-            ++i;
-        } else if (ch == QLatin1Char('%') && next == QLatin1Char('%')) {
-            tip += ch;
+        const QChar next = i + 1 < toolTip.size() ? toolTip[i + 1] : QChar();
+        if (toolTip[i] == u'%' && (next == u's' || next == u'S' || next == u'%')) {
+            tip += next == u'%' ? QString(next) : figure;
             ++i;
         } else {
-            tip += ch;
+            tip += toolTip[i];
         }
     }
     return leftChars(tip, kTrayTipLength);
@@ -174,14 +164,11 @@ TrayMeterIcon::TrayMeterIcon(QObject* owner)
     : QObject(owner), font_(QStringLiteral("Arial")),
       errorReporter_([](const QString& text) { QMessageBox::critical(nullptr, kAppName, text); })
 {
-    font_.setPixelSize(11); // 8 points at 96 dpi
+    font_.setPixelSize(kTextPixelHeight);
     look_.font = trayDrawingFont(font_);
     connect(&tray_, &QSystemTrayIcon::activated, this, &TrayMeterIcon::activated);
     refresh();
 }
-
-// The tray icon member takes itself out of the notification area when it goes.
-TrayMeterIcon::~TrayMeterIcon() = default;
 
 void TrayMeterIcon::setActive(bool value)
 {
@@ -207,51 +194,41 @@ void TrayMeterIcon::setToolTip(const QString& value)
     refresh();
 }
 
-void TrayMeterIcon::setMin(int value)
+void TrayMeterIcon::setMinimum(int value)
 {
-    if (value == look_.min) {
-        return;
+    if (value != look_.min) {
+        changeRange(value, look_.max, value > look_.max);
     }
-    if (value > look_.max) {
-        rangeError();
-    } else {
-        look_.min = value;
-    }
-    look_.position = std::max(look_.position, look_.min);
-    refresh();
 }
 
-void TrayMeterIcon::setMax(int value)
+void TrayMeterIcon::setMaximum(int value)
 {
-    if (value == look_.max) {
-        return;
+    if (value != look_.max) {
+        changeRange(look_.min, value, value < look_.min);
     }
-    if (value < look_.min) {
-        rangeError();
+}
+
+void TrayMeterIcon::changeRange(int min, int max, bool refused)
+{
+    if (refused) {
+        if (errorReporter_) {
+            errorReporter_(QStringLiteral("Trayscrollbar property out of range!"));
+        }
     } else {
-        look_.max = value;
+        look_.min = min;
+        look_.max = max;
     }
-    look_.position = std::min(look_.position, look_.max);
+    look_.position = std::clamp(look_.position, look_.min, look_.max);
     refresh();
 }
 
 void TrayMeterIcon::setPosition(int value)
 {
     // Compared unclamped: writing a value beyond the range again redraws again.
-    if (value == look_.position) {
-        return;
+    if (value != look_.position) {
+        look_.position = std::clamp(value, look_.min, look_.max);
+        refresh();
     }
-    look_.position = std::clamp(value, look_.min, look_.max);
-    refresh();
-}
-
-void TrayMeterIcon::setKind(BarKind value)
-{
-    if (value == look_.kind) {
-        return;
-    }
-    look_.kind = value;
-    refresh();
 }
 
 void TrayMeterIcon::setMaxIcon(const QIcon& value)
@@ -262,79 +239,23 @@ void TrayMeterIcon::setMaxIcon(const QIcon& value)
     }
 }
 
-void TrayMeterIcon::setFont(const QFont& value)
+void TrayMeterIcon::setTextFont(const QFont& value)
 {
-    if (value == font_) {
-        return;
-    }
-    font_ = value;
-    look_.font = trayDrawingFont(font_);
-    refresh();
-}
-
-void TrayMeterIcon::setFontColor(Colour value)
-{
-    if (value == look_.fontColor) {
-        return;
-    }
-    look_.fontColor = value;
-    refresh();
-}
-
-void TrayMeterIcon::setShowText(bool value)
-{
-    if (value == look_.showText) {
-        return;
-    }
-    look_.showText = value;
-    refresh();
-}
-
-void TrayMeterIcon::setBorderStyle(BorderStyle value)
-{
-    if (value == look_.borderStyle) {
-        return;
-    }
-    look_.borderStyle = value;
-    refresh();
-}
-
-void TrayMeterIcon::setForeColor(Colour value)
-{
-    if (value == look_.foreColor) {
-        return;
-    }
-    look_.foreColor = value;
-    refresh();
-}
-
-void TrayMeterIcon::setBackColor(Colour value)
-{
-    if (value == look_.backColor) {
-        return;
-    }
-    look_.backColor = value;
-    refresh();
-}
-
-void TrayMeterIcon::setBorderColor(Colour value)
-{
-    if (value == look_.borderColor) {
-        return;
-    }
-    look_.borderColor = value;
-    if (look_.borderStyle == BorderStyle::bsSingle) {
+    if (value != font_) {
+        font_ = value;
+        look_.font = trayDrawingFont(font_);
         refresh();
     }
 }
 
-void TrayMeterIcon::setProgressInHint(bool value)
+void TrayMeterIcon::setBorderColour(Colour value)
 {
-    if (value == progressInHint_) {
-        return;
+    // Without a frame there is nothing to redraw.
+    if (look_.borderStyle == BorderStyle::Single) {
+        change(look_.borderColour, value);
+    } else {
+        look_.borderColour = value;
     }
-    progressInHint_ = value;
-    refresh();
 }
 
 // Hands a new icon and tip to the tray; while the icon is hidden Qt only keeps them.
@@ -351,14 +272,7 @@ void TrayMeterIcon::refresh()
         percent = trayPercent(look_.min, look_.max, look_.position);
         tray_.setIcon(QIcon(QPixmap::fromImage(image_)));
     }
-    tray_.setToolTip(trayTip(toolTip_, progressInHint_, percent));
-}
-
-void TrayMeterIcon::rangeError()
-{
-    if (errorReporter_) {
-        errorReporter_(rangeErrorText());
-    }
+    tray_.setToolTip(trayTip(toolTip_, percentInToolTip_, percent));
 }
 
 void TrayMeterIcon::activated(QSystemTrayIcon::ActivationReason reason)
@@ -381,8 +295,8 @@ void TrayMeterIcon::activated(QSystemTrayIcon::ActivationReason reason)
         if (!firstReported && onClick_) {
             onClick_(this);
         }
-        if (self && onDblClick_) {
-            onDblClick_(this);
+        if (self && onDoubleClick_) {
+            onDoubleClick_(this);
         }
         if (self && onClick_) {
             onClick_(this);

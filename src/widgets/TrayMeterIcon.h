@@ -17,9 +17,9 @@
 
 namespace zarvello {
 
-// Scoped: the gradient bar has its own bsNone.
-enum class BarKind { pkHorizontal = 0, pkVertical = 1 };
-enum class BorderStyle { bsNone = 0, bsSingle = 1 };
+// Scoped: the gradient bar has its own BevelStyle::None.
+enum class BarKind { Horizontal = 0, Vertical = 1 };
+enum class BorderStyle { None = 0, Single = 1 };
 
 // Everything the 16 x 16 drawing depends on.
 struct TrayProgressLook
@@ -27,19 +27,19 @@ struct TrayProgressLook
     int min = 0;
     int max = 100;
     int position = 0;
-    BarKind kind = BarKind::pkHorizontal;
-    bool showText = true;
-    BorderStyle borderStyle = BorderStyle::bsSingle;
-    Colour foreColor = clHighlight;
-    Colour backColor = clHighlightText;
-    Colour borderColor = clBlack;
+    BarKind kind = BarKind::Horizontal;
+    bool textVisible = true;
+    BorderStyle borderStyle = BorderStyle::Single;
+    Colour foreColour = clHighlight;
+    Colour backColour = clHighlightText;
+    Colour borderColour = clBlack;
     QFont font; // used as given: pass it through trayDrawingFont()
-    Colour fontColor = clBlack;
+    Colour textColour = clBlack;
     int scale = 1; // device pixels per icon pixel: 2 on a doubled screen
 };
 
 inline constexpr int kTrayIconSize = 16;
-inline constexpr int kTrayToolTipLength = 62; // what the component keeps of ToolTip
+inline constexpr int kTrayToolTipLength = 62; // what the component keeps of its tool tip
 inline constexpr int kTrayTipLength = 63;     // what the tray is given after formatting
 
 // Filled columns 0..columns: round half to even of (position - min) * columns / (max - min);
@@ -53,78 +53,77 @@ inline constexpr int kTrayTipLength = 63;     // what the tray is given after fo
 // The 16 x 16 progress image, Format_RGB32; at a scale of 2, the same rules drawn on
 // 32 x 32 device pixels (a two-pixel border, a figure twice the size).
 [[nodiscard]] QImage drawTrayProgress(const TrayProgressLook& look);
-// The tip: with progressInHint, each "%s" (either case) becomes "<percent>%" and "%%" a "%";
+// The tip: with percentInToolTip, each "%s" (either case) becomes "<percent>%" and "%%" a "%";
 // otherwise the text unchanged. At most kTrayTipLength characters.
-[[nodiscard]] QString trayTip(const QString& toolTip, bool progressInHint, int percent);
+[[nodiscard]] QString trayTip(const QString& toolTip, bool percentInToolTip, int percent);
 
 // A notification-area icon drawn as a small progress bar with its percent figure.
-// Setters do nothing for an unchanged value (except ToolTip), so a once-a-second tick that
+// Setters do nothing for an unchanged value (except the tool tip), so a once-a-second tick that
 // writes the same Max and Position costs no drawing.
 class TrayMeterIcon : public QObject
 {
     Q_OBJECT
 
 public:
-    using TNotifyEvent = std::function<void(QObject* sender)>;
-    using TMouseEvent = std::function<void(QObject* sender, Qt::MouseButton button,
-                                           Qt::KeyboardModifiers shift, int x, int y)>;
-    using TErrorReporter = std::function<void(const QString& text)>;
+    using NotifyHandler = std::function<void(QObject* sender)>;
+    using MouseHandler = std::function<void(QObject* sender, Qt::MouseButton button,
+                                            Qt::KeyboardModifiers modifiers, int x, int y)>;
+    using ErrorReporter = std::function<void(const QString& text)>;
 
     explicit TrayMeterIcon(QObject* owner = nullptr);
-    ~TrayMeterIcon() override;
 
-    TrayMeterIcon(const TrayMeterIcon&) = delete;
-    TrayMeterIcon& operator=(const TrayMeterIcon&) = delete;
-
-    [[nodiscard]] bool Active() const { return active_; }
+    [[nodiscard]] bool isActive() const { return active_; }
     void setActive(bool value);
     // There is no form designer, so this is always run time and the value is ignored.
-    [[nodiscard]] bool ShowDesigning() const { return false; }
-    void setShowDesigning(bool /*value*/) {}
-    [[nodiscard]] const QString& ToolTip() const { return toolTip_; }
+    [[nodiscard]] bool isShownWhileDesigning() const { return false; }
+    void setShownWhileDesigning(bool /*value*/) {}
+    // Kept to its first kTrayToolTipLength characters; a pattern with percentInToolTip.
+    [[nodiscard]] const QString& toolTip() const { return toolTip_; }
     void setToolTip(const QString& value);
 
-    [[nodiscard]] const TNotifyEvent& OnClick() const { return onClick_; }
-    void setOnClick(TNotifyEvent handler) { onClick_ = std::move(handler); }
-    [[nodiscard]] const TNotifyEvent& OnDblClick() const { return onDblClick_; }
-    void setOnDblClick(TNotifyEvent handler) { onDblClick_ = std::move(handler); }
-    [[nodiscard]] const TMouseEvent& OnRightClick() const { return onRightClick_; }
-    void setOnRightClick(TMouseEvent handler) { onRightClick_ = std::move(handler); }
-    [[nodiscard]] QMenu* PopupMenu() const { return popupMenu_; }
+    [[nodiscard]] const NotifyHandler& clickHandler() const { return onClick_; }
+    void setClickHandler(NotifyHandler handler) { onClick_ = std::move(handler); }
+    [[nodiscard]] const NotifyHandler& doubleClickHandler() const { return onDoubleClick_; }
+    void setDoubleClickHandler(NotifyHandler handler) { onDoubleClick_ = std::move(handler); }
+    [[nodiscard]] const MouseHandler& rightClickHandler() const { return onRightClick_; }
+    void setRightClickHandler(MouseHandler handler) { onRightClick_ = std::move(handler); }
+    [[nodiscard]] QMenu* popupMenu() const { return popupMenu_; }
     void setPopupMenu(QMenu* menu) { popupMenu_ = menu; }
 
-    [[nodiscard]] int Min() const { return look_.min; }
-    void setMin(int value);
-    [[nodiscard]] int Max() const { return look_.max; }
-    void setMax(int value);
-    [[nodiscard]] int Position() const { return look_.position; }
+    // A minimum above the maximum, or a maximum below the minimum, is reported and refused.
+    [[nodiscard]] int minimum() const { return look_.min; }
+    void setMinimum(int value);
+    [[nodiscard]] int maximum() const { return look_.max; }
+    void setMaximum(int value);
+    [[nodiscard]] int position() const { return look_.position; }
     void setPosition(int value);
-    [[nodiscard]] BarKind Kind() const { return look_.kind; }
-    void setKind(BarKind value);
-    [[nodiscard]] const QIcon& MaxIcon() const { return maxIcon_; }
+    [[nodiscard]] BarKind kind() const { return look_.kind; }
+    void setKind(BarKind value) { change(look_.kind, value); }
+    // Shown instead of the drawing while the bar is full.
+    [[nodiscard]] const QIcon& maxIcon() const { return maxIcon_; }
     void setMaxIcon(const QIcon& value);
     // The figure's font; sizes are pixel heights so the icon does not change with DPI.
-    [[nodiscard]] const QFont& Font() const { return font_; }
-    void setFont(const QFont& value);
-    [[nodiscard]] Colour FontColor() const { return look_.fontColor; }
-    void setFontColor(Colour value);
-    [[nodiscard]] bool ShowText() const { return look_.showText; }
-    void setShowText(bool value);
+    [[nodiscard]] const QFont& textFont() const { return font_; }
+    void setTextFont(const QFont& value);
+    [[nodiscard]] Colour textColour() const { return look_.textColour; }
+    void setTextColour(Colour value) { change(look_.textColour, value); }
+    [[nodiscard]] bool isTextVisible() const { return look_.textVisible; }
+    void setTextVisible(bool value) { change(look_.textVisible, value); }
     [[nodiscard]] BorderStyle borderStyle() const { return look_.borderStyle; }
-    void setBorderStyle(BorderStyle value);
-    [[nodiscard]] Colour ForeColor() const { return look_.foreColor; }
-    void setForeColor(Colour value);
-    [[nodiscard]] Colour BackColor() const { return look_.backColor; }
-    void setBackColor(Colour value);
-    [[nodiscard]] Colour BorderColor() const { return look_.borderColor; }
-    void setBorderColor(Colour value);
-    [[nodiscard]] bool ProgressInHint() const { return progressInHint_; }
-    void setProgressInHint(bool value);
+    void setBorderStyle(BorderStyle value) { change(look_.borderStyle, value); }
+    [[nodiscard]] Colour foreColour() const { return look_.foreColour; }
+    void setForeColour(Colour value) { change(look_.foreColour, value); }
+    [[nodiscard]] Colour backColour() const { return look_.backColour; }
+    void setBackColour(Colour value) { change(look_.backColour, value); }
+    [[nodiscard]] Colour borderColour() const { return look_.borderColour; }
+    void setBorderColour(Colour value);
+    [[nodiscard]] bool isPercentInToolTip() const { return percentInToolTip_; }
+    void setPercentInToolTip(bool value) { change(percentInToolTip_, value); }
 
     // Shows the range error; the default is a modal critical message box.
-    void setErrorReporter(TErrorReporter reporter) { errorReporter_ = std::move(reporter); }
+    void setErrorReporter(ErrorReporter reporter) { errorReporter_ = std::move(reporter); }
 
-    // The last drawn image (kept while MaxIcon stands in), the icon and tip the tray holds.
+    // The last drawn image (kept while maxIcon stands in), the icon and tip the tray holds.
     [[nodiscard]] const QImage& iconImage() const { return image_; }
     [[nodiscard]] QIcon icon() const { return tray_.icon(); }
     [[nodiscard]] QString tip() const { return tray_.toolTip(); }
@@ -132,8 +131,16 @@ public:
     [[nodiscard]] QSystemTrayIcon* trayIcon() { return &tray_; }
 
 private:
+    template <typename T> void change(T& field, T value)
+    {
+        if (field != value) {
+            field = value;
+            refresh();
+        }
+    }
     void refresh();
-    void rangeError();
+    // Refused when the new bounds would cross: reported, and the old ones stay.
+    void changeRange(int min, int max, bool refused);
     void activated(QSystemTrayIcon::ActivationReason reason);
     void rightClick();
 
@@ -143,12 +150,12 @@ private:
     QImage image_;
     QString toolTip_;
     bool active_ = false;
-    bool progressInHint_ = false;
-    TNotifyEvent onClick_;
-    TNotifyEvent onDblClick_;
-    TMouseEvent onRightClick_;
+    bool percentInToolTip_ = false;
+    NotifyHandler onClick_;
+    NotifyHandler onDoubleClick_;
+    MouseHandler onRightClick_;
     QPointer<QMenu> popupMenu_;
-    TErrorReporter errorReporter_;
+    ErrorReporter errorReporter_;
     QElapsedTimer sinceClick_; // tells whether a double click's first click was reported
     QSystemTrayIcon tray_;
 };

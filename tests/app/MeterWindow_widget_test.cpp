@@ -100,8 +100,8 @@ TEST(MeterArrangement, FontsPercentDockingColoursAndTaskBarFollowTheOptionsAndTh
     s.OutColor1 = 19;    // beyond the list: black
     s.TrayBakColor = -1; // none: black
     m.arrange(s);
-    EXPECT_EQ((std::vector{m.figures.inBar()->StartColor(), m.figures.inBar()->EndColor(),
-                           m.figures.outBar()->StartColor(), m.form.trayIcon()->BackColor()}),
+    EXPECT_EQ((std::vector{m.figures.inBar()->startColour(), m.figures.inBar()->endColour(),
+                           m.figures.outBar()->startColour(), m.form.trayIcon()->backColour()}),
               (std::vector{clRed, clNone, Colour{0}, Colour{0}}));
 
     // Boxes and a font choice re-arrange at once, "Enabled" switches the tray
@@ -109,19 +109,19 @@ TEST(MeterArrangement, FontsPercentDockingColoursAndTaskBarFollowTheOptionsAndTh
     for (const Option box : {Option::Percent, Option::Dock, Option::TaskBar}) {
         m.model().set(box, box == Option::Percent ? 0 : 1);
     }
-    EXPECT_FALSE(m.figures.inBar()->ShowPercent() || m.figures.outBar()->ShowPercent());
+    EXPECT_FALSE(m.figures.inBar()->isTextVisible() || m.figures.outBar()->isTextVisible());
     EXPECT_TRUE(m.form.docker()->isActive() && m.form.isTaskbarShown());
     m.model().set(Option::InColor1, 12);
-    EXPECT_EQ(m.figures.inBar()->StartColor(), clRed);
+    EXPECT_EQ(m.figures.inBar()->startColour(), clRed);
     m.model().set(Option::SmallFont, 1);
-    EXPECT_EQ(m.figures.inBar()->StartColor(), clBlue);
+    EXPECT_EQ(m.figures.inBar()->startColour(), clBlue);
     EXPECT_EQ(pixels(MeterControl::InSpeed), 11);
     EXPECT_EQ(pixels(MeterControl::MaxSpeed), 9) << "the peak keeps the smaller face";
     m.model().set(Option::Horiz, 1);
     const LayoutPreset* horizontal = presetFor({true, true, true, true, false});
     EXPECT_EQ(m.form.size(), QSize(horizontal->width, horizontal->height));
     m.model().set(Option::TrayIcon, 0);
-    EXPECT_FALSE(m.form.trayIcon()->Active());
+    EXPECT_FALSE(m.form.trayIcon()->isActive());
     // The last of the three groups to go meets the guard.
     for (const Option group : {Option::In, Option::Out, Option::MaxSpeed}) {
         m.model().set(group, 0);
@@ -142,7 +142,7 @@ TEST(MeterTick, WritesLabelsAndBarsFromTheLiveFixedPeak)
     EXPECT_EQ((QStringList{text(MeterControl::InSpeed), text(MeterControl::OutSpeed),
                            text(MeterControl::MaxSpeed)}),
               (QStringList{"32.0 KBs", "1.0 KBs", "64 KBs"}));
-    EXPECT_EQ(m.figures.inBar()->Position(), 32000);
+    EXPECT_EQ(m.figures.inBar()->position(), 32000);
 }
 
 TEST(MeterCommands, SettingsDropsAlwaysOnTopAndALabelOrTheCaptionOpensTheMenu)

@@ -70,7 +70,7 @@ TEST(VersionCheck, AsksOnceAndShowsTheNoticeWhenTheFirstReplyNamesAnotherVersion
         EXPECT_EQ(std::tuple(server.received(), server.connections(), run.pauses),
                   std::tuple(B("Zarvello"), 1, 0));
         EXPECT_EQ(std::tuple(run.notice.isVisible(), run.notice.Ver()->text(),
-                             run.notice.URLLabel1()->URL()),
+                             run.notice.URLLabel1()->url()),
                   std::tuple(shown, ver, url));
         run.notice.URLLabel1()->click();
         EXPECT_TRUE(run.notice.isHidden()) << "the link hides the notice";

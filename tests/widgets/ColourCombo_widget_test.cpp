@@ -15,18 +15,18 @@ TEST(Colour, NamesAndValuesRoundTripAndResolve)
 {
     for (const auto& [name, value] :
          {std::pair{"clRed", 0x0000FFu}, std::pair{"clNone", 0x1FFFFFFFu}}) {
-        EXPECT_EQ(identToColor(name), Colour{value}) << name;
-        EXPECT_EQ(colorToIdent(Colour{value}), name);
+        EXPECT_EQ(identToColour(name), Colour{value}) << name;
+        EXPECT_EQ(colourToIdent(Colour{value}), name);
     }
-    EXPECT_EQ(identToColor("clred"), clRed) << "identifiers are case-insensitive";
+    EXPECT_EQ(identToColour("clred"), clRed) << "identifiers are case-insensitive";
     EXPECT_EQ(toQColor(clNone), QColor(Qt::white));
     EXPECT_EQ(toQColor(clBtnFace, QPalette(QColor(1, 2, 3))), QColor(1, 2, 3));
 }
 
-TEST(ColorCombo, ListsTheNamesInStoredOrderEachAfterAFramedSwatch)
+TEST(ColourCombo, ListsTheNamesInStoredOrderEachAfterAFramedSwatch)
 {
     ColourCombo combo;
-    combo.fillColorList();
+    combo.fillColourList();
     QStringList names;
     for (int i = 0; i < combo.count(); ++i) {
         names << combo.itemText(i);
@@ -36,7 +36,7 @@ TEST(ColorCombo, ListsTheNamesInStoredOrderEachAfterAFramedSwatch)
                                "clSilver clRed clLime clYellow clBlue clFuchsia clAqua clSilver "
                                "clGray clWhite clNone");
     combo.setCurrentIndex(9);
-    EXPECT_EQ(combo.SelectedColor(), clRed);
+    EXPECT_EQ(combo.selectedColour(), clRed);
 
     // Another widget style brings its own delegate to a plain combo box; the swatches stay.
     const std::unique_ptr<QStyle> fusion(QStyleFactory::create(QStringLiteral("Fusion")));

@@ -22,8 +22,8 @@ struct Look
 {
     int width = 169;
     int height = 16;
-    GradientStyle style = GradientStyle::gsHorizontal;
-    BevelStyle bevel = BevelStyle::bsLowered;
+    GradientStyle style = GradientStyle::Horizontal;
+    BevelStyle bevel = BevelStyle::Lowered;
     int rings = 1;
     Colour start = clBlue;
     Colour end = clRed;
@@ -38,28 +38,28 @@ std::unique_ptr<GradientBar> makeBar(const Look& look)
 {
     auto bar = std::make_unique<GradientBar>(QStringList{}, nullptr);
     bar->resize(look.width, look.height);
-    bar->setShowPercent(false);
+    bar->setTextVisible(false);
     (void)bar->image();
     QPalette palette;
     palette.setColor(QPalette::Button, kBack);
     palette.setColor(QPalette::Dark, kShadow);
     palette.setColor(QPalette::Light, kLight);
     bar->setPalette(palette);
-    bar->setStyle(look.style);
+    bar->setGradientStyle(look.style);
     bar->setBevelStyle(look.bevel);
     bar->setBevelWidth(look.rings);
-    bar->setStartColor(look.start);
-    bar->setEndColor(look.end);
-    bar->setBackColor(look.back);
+    bar->setStartColour(look.start);
+    bar->setEndColour(look.end);
+    bar->setBackColour(look.back);
     bar->setPosition(look.position);
     bar->setMaxValue(look.max);
     return bar;
 }
 
-TEST(GradProgress, DrawsFillAndBevelToTheExactPixel)
+TEST(GradientBar, DrawsFillAndBevelToTheExactPixel)
 {
     using Pixels = std::vector<std::tuple<int, int, QColor>>;
-    const auto vertical = GradientStyle::gsVertical;
+    const auto vertical = GradientStyle::Vertical;
     // clang-format off
     const std::vector<std::tuple<const char*, Look, Pixels>> rows{
         {"full: one lowered ring", {.position = 100},
@@ -70,12 +70,12 @@ TEST(GradProgress, DrawsFillAndBevelToTheExactPixel)
         {"empty, in the new palette", {}, {{1, 1, kBack}, {167, 14, kBack}}},
         {"MaxValue 0 is empty", {.max = 0}, {{1, 1, kBack}}},
         {"back colour", {.back = clLime}, {{1, 1, {0, 255, 0}}, {167, 14, {0, 255, 0}}}},
-        {"three raised rings", {.bevel = BevelStyle::bsRaised, .rings = 3},
+        {"three raised rings", {.bevel = BevelStyle::Raised, .rings = 3},
          {{0, 0, kLight}, {2, 2, kLight}, {165, 2, kLight}, {2, 12, kLight}, {166, 2, kShadow},
           {2, 13, kShadow}, {166, 13, kShadow}, {168, 15, kShadow}, {3, 3, kBack}, {165, 12, kBack}}},
-        {"no frame shows the parent", {.bevel = BevelStyle::bsNone},
+        {"no frame shows the parent", {.bevel = BevelStyle::None},
          {{0, 0, Qt::transparent}, {168, 15, Qt::transparent}, {1, 1, kBack}, {167, 14, kBack}}},
-        {"vertical, position 0 is empty to the bottom", {.width = 20, .height = 100, .style = vertical, .bevel = BevelStyle::bsNone},
+        {"vertical, position 0 is empty to the bottom", {.width = 20, .height = 100, .style = vertical, .bevel = BevelStyle::None},
          {{1, 98, kBack}, {18, 97, kBack}, {1, 99, Qt::transparent}}},
         {"vertical grows up to the end colour", {.width = 20, .height = 100, .style = vertical, .position = 50},
          {{1, 1, kBack}, {18, 49, kBack}, {1, 50, {255, 0, 0}}, {18, 51, {250, 0, 5}}, {1, 98, {10, 0, 245}}, {18, 99, kLight}}},
@@ -85,7 +85,7 @@ TEST(GradProgress, DrawsFillAndBevelToTheExactPixel)
         SCOPED_TRACE(what);
         const auto bar = makeBar(look);
         // Opaque painting is what keeps Qt from painting the parent first, so bars never flicker.
-        EXPECT_EQ(bar->testAttribute(Qt::WA_OpaquePaintEvent), look.bevel != BevelStyle::bsNone);
+        EXPECT_EQ(bar->testAttribute(Qt::WA_OpaquePaintEvent), look.bevel != BevelStyle::None);
         for (const auto& [x, y, colour] : pixels) {
             EXPECT_EQ(QColor::fromRgba(bar->image().pixel(x, y)), colour) << x << "," << y;
         }
@@ -98,37 +98,36 @@ QImage withText(const GradientBar& bar, const QFont& font,
 {
     QImage expected = bar.image().copy();
     QPainter painter(&expected);
-    const int inset = bar.BevelWidth();
+    const int inset = bar.bevelWidth();
     const QRect inner(inset, inset, bar.width() - 2 * inset, bar.height() - 2 * inset);
     painter.setClipRect(inner);
-    painter.setPen(toQColor(bar.FontColor()));
+    painter.setPen(toQColor(bar.textColour()));
     painter.setFont(font);
     draw(painter, inner);
     return expected;
 }
 
-TEST(GradProgress, PercentFigureComesFromTheFillLengthCentredAcrossTheBar)
+TEST(GradientBar, PercentFigureComesFromTheFillLengthCentredAcrossTheBar)
 {
     // Just fits inside two rings when measured with the UI font.
     const int across = QFontMetrics(QApplication::font()).horizontalAdvance("34%") + 10;
     // clang-format off
     for (const auto& [look, text] : {std::pair{Look{.position = 100}, "100%"},
                                      std::pair{Look{.width = 50, .position = 1, .max = 3}, "34%"}, // pixels, not the ratio
-                                     std::pair{Look{.width = across, .height = 50, .style = GradientStyle::gsVertical, .rings = 2, .position = 1, .max = 3}, "34%"}}) {
+                                     std::pair{Look{.width = across, .height = 50, .style = GradientStyle::Vertical, .rings = 2, .position = 1, .max = 3}, "34%"}}) {
         // clang-format on
         SCOPED_TRACE(text);
         const auto bar = makeBar(look);
-        bar->setFontColor(clYellow);
-        ASSERT_EQ(bar->FontColor(), clYellow);
+        bar->setTextColour(clYellow);
         const QImage expected = withText(*bar, bar->font(), [&](QPainter& painter, QRect inner) {
             painter.drawText(inner, Qt::AlignCenter | Qt::TextSingleLine, text);
         });
-        bar->setShowPercent(true);
+        bar->setTextVisible(true);
         EXPECT_EQ(bar->image(), expected);
     }
 }
 
-TEST(GradProgress, NarrowVerticalBarTurnsItsTextInTheFirstListedFace)
+TEST(GradientBar, NarrowVerticalBarTurnsItsTextInTheFirstListedFace)
 {
     const QFontMetrics ui(QApplication::font());
     // {face list, the bar's face, the face the turned text is drawn in}
@@ -142,9 +141,9 @@ TEST(GradProgress, NarrowVerticalBarTurnsItsTextInTheFirstListedFace)
             SCOPED_TRACE(testing::Message() << own << ", " << width << " wide");
             GradientBar bar(faces, nullptr);
             bar.resize(width, 100 + width);
-            bar.setStyle(GradientStyle::gsVertical);
+            bar.setGradientStyle(GradientStyle::Vertical);
             bar.setBevelWidth(2);
-            bar.setShowPercent(false);
+            bar.setTextVisible(false);
             QFont font = bar.font();
             font.setFamily(own);
             bar.setFont(font);
@@ -157,13 +156,13 @@ TEST(GradProgress, NarrowVerticalBarTurnsItsTextInTheFirstListedFace)
                 painter.rotate(90);
                 painter.drawText(0, painter.fontMetrics().ascent(), "0%");
             });
-            bar.setShowPercent(true);
+            bar.setTextVisible(true);
             EXPECT_EQ(bar.image(), expected);
         }
     }
 }
 
-TEST(GradProgress, BevelMustLeaveRoomAndPositionStaysInRange)
+TEST(GradientBar, BevelMustLeaveRoomAndPositionStaysInRange)
 {
     // {size, rings asked, rings kept}
     for (const auto& [size, asked, kept] :
@@ -171,14 +170,14 @@ TEST(GradProgress, BevelMustLeaveRoomAndPositionStaysInRange)
           std::tuple{QSize(16, 100), 6, 6}, std::tuple{QSize(16, 100), 7, 1},
           std::tuple{QSize(169, 40), 25, 10}}) {
         const auto bar = makeBar({.width = size.width(), .height = size.height(), .rings = asked});
-        EXPECT_EQ(bar->BevelWidth(), kept) << size.width() << "x" << size.height() << ", " << asked;
+        EXPECT_EQ(bar->bevelWidth(), kept) << size.width() << "x" << size.height() << ", " << asked;
     }
     const auto bar = makeBar({.position = 40});
     bar->setPosition(-5);
-    EXPECT_EQ(bar->Position(), 40) << "a negative position is ignored";
+    EXPECT_EQ(bar->position(), 40) << "a negative position is ignored";
     bar->setStep(INT_MAX);
-    bar->Stepit();
-    EXPECT_EQ(bar->Position(), 100) << "a step is clamped like any position";
+    bar->stepIt();
+    EXPECT_EQ(bar->position(), 100) << "a step is clamped like any position";
 }
 
 } // namespace

@@ -19,10 +19,10 @@ bool looksLikeLink(const LinkLabel& label)
            label.palette().color(QPalette::Active, QPalette::WindowText) == QColor(0, 0, 255);
 }
 
-TEST(URLLabel, AddressSetterStripsExactPrefixesAndPicksTheLinkType)
+TEST(LinkLabel, AddressSetterStripsExactPrefixesAndPicksTheLinkType)
 {
-    const auto http = LinkType::http;
-    const auto mailto = LinkType::mailto;
+    const auto http = LinkType::Http;
+    const auto mailto = LinkType::Mailto;
     // {given, stored, type before, type after}
     for (const auto& [given, stored, before, after] : {
              std::tuple{"MAILTO:a@b.org", "a@b.org", http, mailto},
@@ -34,39 +34,41 @@ TEST(URLLabel, AddressSetterStripsExactPrefixesAndPicksTheLinkType)
         FakeLinkOpener opener({"http", "mailto"});
         LinkLabel label(nullptr, &opener);
         label.setLinkType(before);
-        label.setURL(given);
-        EXPECT_EQ(std::tuple(label.URL(), label.linkType(), label.Caption(), label.Hint()),
+        label.setUrl(given);
+        EXPECT_EQ(std::tuple(label.url(), label.linkType(), label.caption(), label.hint()),
                   std::tuple(QString(stored), after, QString(stored), QString(stored)));
     }
 }
 
-TEST(URLLabel, PlaceholderPrefixCaptionAndHintFollowTheSettings)
+TEST(LinkLabel, PlaceholderPrefixCaptionAndHintFollowTheSettings)
 {
     FakeLinkOpener opener({"http"});
     LinkLabel label(nullptr, &opener);
-    EXPECT_EQ(std::pair(label.Caption(), label.Hint()),
+    EXPECT_EQ(std::pair(label.caption(), label.hint()),
               std::pair(QString(kPlaceholderWebAddress), QString()))
         << "the placeholder sets no hint";
-    label.setLinkType(LinkType::mailto);
-    EXPECT_EQ(std::pair(label.URL(), looksLikeLink(label)),
+    label.setLinkType(LinkType::Mailto);
+    EXPECT_EQ(std::pair(label.url(), looksLikeLink(label)),
               std::pair(QString(kPlaceholderMailAddress), false))
         << "no mail handler: passive under Auto";
-    label.setLinkType(LinkType::http);
-    EXPECT_EQ(std::pair(label.URL(), looksLikeLink(label)),
+    label.setLinkType(LinkType::Http);
+    EXPECT_EQ(std::pair(label.url(), looksLikeLink(label)),
               std::pair(QString(kPlaceholderWebAddress), true));
-    label.setURL(QStringLiteral("www.example.org"));
-    label.setShowPrefix(true);
-    label.setLinkType(LinkType::mailto);
-    EXPECT_EQ(label.Caption(), u"mailto:www.example.org") << "only the placeholder is swapped";
+    label.setUrl(QStringLiteral("www.example.org"));
+    label.setPrefixShown(true);
+    label.setLinkType(LinkType::Mailto);
+    EXPECT_EQ(label.caption(), u"mailto:www.example.org") << "only the placeholder is swapped";
+    label.setLinkType(LinkType::Http);
+    EXPECT_EQ(label.caption(), u"http://www.example.org") << "only the placeholder is swapped";
     label.setCaption(QStringLiteral("Download"));
-    label.setURL(QStringLiteral("www.example.org/new"));
-    EXPECT_EQ(std::pair(label.Caption(), label.Hint()),
+    label.setUrl(QStringLiteral("www.example.org/new"));
+    EXPECT_EQ(std::pair(label.caption(), label.hint()),
               std::pair(QString("Download"), QString("http://www.example.org/new")));
-    label.setURLAsHint(false);
+    label.setUrlHint(false);
     EXPECT_TRUE(label.toolTip().isEmpty());
 }
 
-TEST(URLLabel, LabelTypeDecidesLookAndAReleaseInsideOpensAfterOnClick)
+TEST(LinkLabel, LabelTypeDecidesLookAndAReleaseInsideOpensAfterOnClick)
 {
     for (const auto& [type, available, link] :
          {std::tuple{LabelType::Auto, true, true}, std::tuple{LabelType::Auto, false, false},
@@ -75,13 +77,13 @@ TEST(URLLabel, LabelTypeDecidesLookAndAReleaseInsideOpensAfterOnClick)
         FakeLinkOpener opener(available ? QStringList{"http"} : QStringList{});
         LinkLabel label(nullptr, &opener);
         label.resize(120, 13);
-        label.setURL(QStringLiteral("www.example.org/x"));
+        label.setUrl(QStringLiteral("www.example.org/x"));
         // Going through another type makes sure the look is applied for this one.
         label.setLabelType(type == LabelType::Link ? LabelType::Passive : LabelType::Link);
         label.setLabelType(type);
         EXPECT_EQ(looksLikeLink(label), link);
         std::vector<qsizetype> openedBeforeOnClick;
-        label.setOnClick([&] { openedBeforeOnClick.push_back(opener.opened.size()); });
+        label.setClickHandler([&] { openedBeforeOnClick.push_back(opener.opened.size()); });
         // Pressed with the right button, then released just outside and at the far corner.
         for (const auto& [button, at] :
              {std::pair{Qt::RightButton, QPoint(5, 5)}, std::pair{Qt::LeftButton, QPoint(120, 5)},

@@ -1,7 +1,9 @@
 #include "widgets/TrayMeterIcon.h"
 
+#include <QPainter>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <functional>
 #include <string>
@@ -11,7 +13,7 @@
 namespace zarvello {
 namespace {
 
-TEST(TrayProgressDrawing, FillsRoundedColumnsFromTheStartEdge)
+TEST(TrayMeterIconDrawing, FillsRoundedColumnsFromTheStartEdge)
 {
     // {min, max, position, filled columns, percent}
     // clang-format off
@@ -31,33 +33,31 @@ TEST(TrayProgressDrawing, FillsRoundedColumnsFromTheStartEdge)
         SCOPED_TRACE(testing::Message() << min << ".." << max << " at " << position);
         EXPECT_EQ(trayFilledColumns(min, max, position), columns);
         EXPECT_EQ(trayPercent(min, max, position), percent);
-        for (const BarKind kind : {BarKind::pkHorizontal, BarKind::pkVertical}) {
+        for (const BarKind kind : {BarKind::Horizontal, BarKind::Vertical}) {
             // No text or frame to hide some of the columns.
             const QImage image =
-                drawTrayProgress({min, max, position, kind, false, BorderStyle::bsNone, clBlue,
+                drawTrayProgress({min, max, position, kind, false, BorderStyle::None, clBlue,
                                   clWhite, clRed, QFont(), clBlack});
-            int mismatches = 0;
-            for (int x = 0; x < 16; ++x) {
-                for (int y = 0; y < 16; ++y) {
-                    // Horizontal fills from the left, vertical from the bottom.
-                    const int column = kind == BarKind::pkHorizontal ? x : 15 - y;
-                    mismatches +=
-                        image.pixel(x, y) != toQColor(column < columns ? clBlue : clWhite).rgb();
-                }
-            }
-            EXPECT_EQ(mismatches, 0) << "kind " << static_cast<int>(kind);
+            // Horizontal fills from the left, vertical from the bottom.
+            QImage expected(16, 16, QImage::Format_RGB32);
+            expected.fill(toQColor(clWhite));
+            QPainter(&expected).fillRect(kind == BarKind::Horizontal
+                                             ? QRect(0, 0, columns, 16)
+                                             : QRect(0, 16 - columns, 16, columns),
+                                         toQColor(clBlue));
+            EXPECT_EQ(image, expected) << "kind " << static_cast<int>(kind);
         }
     }
 }
 
 // On a doubled screen the same rules are drawn on 32 x 32 device pixels, not blown up.
-TEST(TrayProgressDrawing, AtTwiceTheScaleTheRulesUseEveryDevicePixel)
+TEST(TrayMeterIconDrawing, AtTwiceTheScaleTheRulesUseEveryDevicePixel)
 {
     TrayProgressLook look; // horizontal, framed, black figure
     look.position = 47;
-    look.showText = false;
-    look.foreColor = clBlue;
-    look.borderColor = clRed;
+    look.textVisible = false;
+    look.foreColour = clBlue;
+    look.borderColour = clRed;
     look.font = trayDrawingFont(QFont("Arial", 8));
     look.scale = 2;
     const QImage image = drawTrayProgress(look);
@@ -75,26 +75,20 @@ TEST(TrayProgressDrawing, AtTwiceTheScaleTheRulesUseEveryDevicePixel)
     EXPECT_EQ(rows.toStdString(), "BBBBBBBBB BBBBBBBBB BBff...BB BBff...BB BBBBBBBBB BBBBBBBBB ");
 
     // The figure is drawn twice the size, in the font colour on the empty part.
-    const auto figurePixels = [&](int scale) {
-        look.position = 0;
-        look.showText = true;
-        look.borderStyle = BorderStyle::bsNone;
-        look.scale = scale;
-        const QImage drawn = drawTrayProgress(look);
-        int count = 0;
-        for (int y = 0; y < drawn.height(); ++y) {
-            for (int x = 0; x < drawn.width(); ++x) {
-                count += drawn.pixel(x, y) == toQColor(clBlack).rgb();
-            }
-        }
-        return count;
+    const auto figurePixels = [font = look.font](int scale) {
+        const QImage drawn = drawTrayProgress({.borderStyle = BorderStyle::None,
+                                               .font = font,
+                                               .textColour = clBlack,
+                                               .scale = scale});
+        const auto* bits = reinterpret_cast<const QRgb*>(drawn.constBits());
+        return std::count(bits, bits + drawn.width() * drawn.height(), toQColor(clBlack).rgb());
     };
-    const int single = figurePixels(1);
+    const auto single = figurePixels(1);
     EXPECT_GT(single, 0);
     EXPECT_GE(figurePixels(2), 3 * single);
 }
 
-TEST(TrayProgressDrawing, TipFillsInThePercentAndIsCut)
+TEST(TrayMeterIconDrawing, TipFillsInThePercentAndIsCut)
 {
     for (const auto& [toolTip, inHint, tip] :
          {std::tuple{"In %s", true, "In 42%"}, std::tuple{"In %S", true, "In 42%"},
@@ -106,12 +100,12 @@ TEST(TrayProgressDrawing, TipFillsInThePercentAndIsCut)
     }
     TrayMeterIcon bar;
     bar.setToolTip(QString(70, u'x'));
-    EXPECT_EQ(bar.ToolTip(), QString(62, u'x'));
+    EXPECT_EQ(bar.toolTip(), QString(62, u'x'));
     bar.setToolTip(QString(61, u'x') + QString::fromUtf8("\U0001F600"));
-    EXPECT_EQ(bar.ToolTip(), QString(61, u'x')) << "a character is not cut in half";
+    EXPECT_EQ(bar.toolTip(), QString(61, u'x')) << "a character is not cut in half";
 }
 
-TEST(TrayProgressBar, SettersRedrawOnlyForANewValueAndRangeErrorsKeepTheOldOne)
+TEST(TrayMeterIcon, SettersRedrawOnlyForANewValueAndRangeErrorsKeepTheOldOne)
 {
     using Act = std::function<void(TrayMeterIcon&)>;
     const bool none = false, error = true;
@@ -121,20 +115,20 @@ TEST(TrayProgressBar, SettersRedrawOnlyForANewValueAndRangeErrorsKeepTheOldOne)
         {"position", [](auto& b) { b.setPosition(30); }, true, none, 0, 100, 30},
         {"same position", [](auto& b) { b.setPosition(50); }, false, none, 0, 100, 50},
         {"beyond max, compared unclamped", [](auto& b) { b.setPosition(500); }, true, none, 0, 100, 100},
-        {"Max below Min", [](auto& b) { b.setMax(-5); }, true, error, 0, 100, 50},
-        {"Min above Max", [](auto& b) { b.setMin(101); }, true, error, 0, 100, 50},
-        {"Max below Position", [](auto& b) { b.setMax(40); }, true, none, 0, 40, 40},
-        {"Min above Position", [](auto& b) { b.setMin(60); }, true, none, 60, 100, 60},
-        {"Max equal to Min", [](auto& b) { b.setMax(0); }, true, none, 0, 0, 0},
-        {"Min equal to Max", [](auto& b) { b.setMin(100); }, true, none, 100, 100, 100},
-        {"kind", [](auto& b) { b.setKind(BarKind::pkVertical); }, true, none, 0, 100, 50},
-        {"font", [](auto& b) { b.setFont(QFont("Arial", 6)); }, true, none, 0, 100, 50},
-        {"font colour", [](auto& b) { b.setFontColor(clRed); }, true, none, 0, 100, 50},
-        {"text off", [](auto& b) { b.setShowText(false); }, true, none, 0, 100, 50},
-        {"fore colour", [](auto& b) { b.setForeColor(clRed); }, true, none, 0, 100, 50},
-        {"back colour", [](auto& b) { b.setBackColor(clRed); }, true, none, 0, 100, 50},
-        {"no border", [](auto& b) { b.setBorderStyle(BorderStyle::bsNone); }, true, none, 0, 100, 50},
-        {"border colour", [](auto& b) { b.setBorderColor(clRed); }, true, none, 0, 100, 50},
+        {"Max below Min", [](auto& b) { b.setMaximum(-5); }, true, error, 0, 100, 50},
+        {"Min above Max", [](auto& b) { b.setMinimum(101); }, true, error, 0, 100, 50},
+        {"Max below Position", [](auto& b) { b.setMaximum(40); }, true, none, 0, 40, 40},
+        {"Min above Position", [](auto& b) { b.setMinimum(60); }, true, none, 60, 100, 60},
+        {"Max equal to Min", [](auto& b) { b.setMaximum(0); }, true, none, 0, 0, 0},
+        {"Min equal to Max", [](auto& b) { b.setMinimum(100); }, true, none, 100, 100, 100},
+        {"kind", [](auto& b) { b.setKind(BarKind::Vertical); }, true, none, 0, 100, 50},
+        {"font", [](auto& b) { b.setTextFont(QFont("Arial", 6)); }, true, none, 0, 100, 50},
+        {"font colour", [](auto& b) { b.setTextColour(clRed); }, true, none, 0, 100, 50},
+        {"text off", [](auto& b) { b.setTextVisible(false); }, true, none, 0, 100, 50},
+        {"fore colour", [](auto& b) { b.setForeColour(clRed); }, true, none, 0, 100, 50},
+        {"back colour", [](auto& b) { b.setBackColour(clRed); }, true, none, 0, 100, 50},
+        {"no border", [](auto& b) { b.setBorderStyle(BorderStyle::None); }, true, none, 0, 100, 50},
+        {"border colour", [](auto& b) { b.setBorderColour(clRed); }, true, none, 0, 100, 50},
     };
     // clang-format on
     for (const auto& [what, change, redraws, errors, min, max, position] : rows) {
@@ -148,11 +142,12 @@ TEST(TrayProgressBar, SettersRedrawOnlyForANewValueAndRangeErrorsKeepTheOldOne)
         EXPECT_EQ(bar.icon().cacheKey() != before, redraws);
         EXPECT_EQ(reported,
                   errors ? QStringList{"Trayscrollbar property out of range!"} : QStringList{});
-        EXPECT_EQ(std::tuple(bar.Min(), bar.Max(), bar.Position()), std::tuple(min, max, position));
+        EXPECT_EQ(std::tuple(bar.minimum(), bar.maximum(), bar.position()),
+                  std::tuple(min, max, position));
     }
 }
 
-TEST(TrayProgressBar, ShowsAFramedBarWhenActiveAndTheMaxIconForAFullOne)
+TEST(TrayMeterIcon, ShowsAFramedBarWhenActiveAndTheMaxIconForAFullOne)
 {
     TrayMeterIcon bar;
     EXPECT_EQ(bar.iconImage().pixel(8, 14), toQColor(clHighlightText).rgb()) << "empty";
@@ -161,17 +156,17 @@ TEST(TrayProgressBar, ShowsAFramedBarWhenActiveAndTheMaxIconForAFullOne)
     bar.setActive(false);
     EXPECT_FALSE(bar.trayIcon()->isVisible());
 
-    bar.setBorderStyle(BorderStyle::bsNone);
+    bar.setBorderStyle(BorderStyle::None);
     const qint64 frameless = bar.icon().cacheKey();
-    bar.setBorderColor(clRed);
+    bar.setBorderColour(clRed);
     EXPECT_EQ(bar.icon().cacheKey(), frameless) << "no frame, nothing to redraw";
-    bar.setBorderStyle(BorderStyle::bsSingle);
+    bar.setBorderStyle(BorderStyle::Single);
     EXPECT_EQ(bar.iconImage().pixel(0, 0), toQColor(clRed).rgb());
 
     bar.setToolTip(QStringLiteral("%s"));
-    bar.setProgressInHint(true);
+    bar.setPercentInToolTip(true);
     EXPECT_EQ(bar.tip(), "0%") << "the hint follows at once";
-    bar.setMax(1);
+    bar.setMaximum(1);
     const QIcon full(QPixmap(16, 16));
     bar.setMaxIcon(full);
     EXPECT_NE(bar.icon().cacheKey(), full.cacheKey()) << "not full yet";
@@ -180,15 +175,15 @@ TEST(TrayProgressBar, ShowsAFramedBarWhenActiveAndTheMaxIconForAFullOne)
               std::pair(full.cacheKey(), QString("100%")));
 }
 
-TEST(TrayProgressBar, ADoubleClickIsClickDoubleClickClickAndUnhandledEventsAreDropped)
+TEST(TrayMeterIcon, ADoubleClickIsClickDoubleClickClickAndUnhandledEventsAreDropped)
 {
     TrayMeterIcon bar; // a double click first, so no click came before it
     for (const auto reason : {QSystemTrayIcon::DoubleClick, QSystemTrayIcon::Context}) {
         EXPECT_NO_THROW(Q_EMIT bar.trayIcon()->activated(reason));
     }
     std::string got;
-    bar.setOnClick([&](QObject* sender) { got += sender == &bar ? "click " : "?"; });
-    bar.setOnDblClick([&](QObject*) { got += "dbl "; });
+    bar.setClickHandler([&](QObject* sender) { got += sender == &bar ? "click " : "?"; });
+    bar.setDoubleClickHandler([&](QObject*) { got += "dbl "; });
     Q_EMIT bar.trayIcon()->activated(QSystemTrayIcon::DoubleClick);
     EXPECT_EQ(got, "click dbl click ") << "the first click supplied";
 }
