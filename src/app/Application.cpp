@@ -191,7 +191,7 @@ int runApplication(int argc, char** argv)
     auto* versionCheck = new VersionCheck(formVersion.get(), versionServerHost(),
                                           VersionCheck::kVersionPort, formVersion.get());
     wireSettings(*formMain, *formSettings, settingsModel, hive, registry, *versionCheck);
-    formMain->setMemoryWindow([memory = formMem.get()] { memory->Open(); });
+    formMain->setMemoryWindow([memory = formMem.get()] { memory->open(); });
 
     QObject::connect(&termination, &TerminationSignals::terminationRequested, formMain.get(),
                      &QWidget::close);

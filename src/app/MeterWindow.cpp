@@ -109,8 +109,9 @@ MeterWindow::MeterWindow(std::unique_ptr<CounterSource> counters, QWidget* paren
     createMenu();
 
     threadedTimer1_ = new SamplingTimer(this);
-    threadedTimer1_->setOnTimer([this](SamplingTimer*) { Button1Click(); });
-    threadedTimer1_->setThreadPriority(tpTimeCritical);
+    QObject::connect(threadedTimer1_, &SamplingTimer::timeout, threadedTimer1_,
+                     [this] { Button1Click(); });
+    threadedTimer1_->setThreadPriority(ThreadPriority::TimeCritical);
     threadedTimer1_->setEnabled(true);
 
     trayProgress_ = new TrayMeterIcon(this);
@@ -128,9 +129,9 @@ MeterWindow::MeterWindow(std::unique_ptr<CounterSource> counters, QWidget* paren
     top1_ = new StayOnTop(this);
     aboutDlg_ = new AboutDialog(this);
     globalHotKey1_ = new GlobalHotKey(this);
-    globalHotKey1_->setOnKeyDown(
-        [this](GlobalHotKey*, int, Qt::KeyboardModifiers) { GlobalHotKey1KeyDown(); });
-    globalHotKey1_->setHotKey(16461); // Ctrl+M
+    QObject::connect(globalHotKey1_, &GlobalHotKey::activated, globalHotKey1_,
+                     [this] { GlobalHotKey1KeyDown(); });
+    globalHotKey1_->setHotKey(Qt::CTRL | Qt::Key_M);
     globalHotKey1_->setActive(true);
 
     setSettingsModel(new Settings(this));

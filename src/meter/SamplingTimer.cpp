@@ -17,7 +17,6 @@
 #include <exception>
 #include <mutex>
 #include <stdexcept>
-#include <utility>
 
 namespace zarvello {
 namespace {
@@ -56,8 +55,9 @@ private:
     bool signalled_ = false;
 };
 
-// Nice level per value, tpIdle to tpHighest; tpTimeCritical is a policy instead.
-constexpr std::array<int, tpTimeCritical> kNiceLevels{19, 10, 5, 0, -5, -10};
+// Nice level per value, Idle to Highest; TimeCritical is a policy instead.
+constexpr std::array<int, static_cast<std::size_t>(ThreadPriority::TimeCritical)> kNiceLevels{
+    19, 10, 5, 0, -5, -10};
 
 // The lowest real-time level already runs ahead of every ordinary thread and
 // leaves the levels above it to the system's own threads.
@@ -65,7 +65,7 @@ constexpr int kRealTimeLevel = 1;
 
 ThreadPriority nearestToNice(int nice)
 {
-    auto best = tpNormal;
+    auto best = ThreadPriority::Normal;
     int bestDistance = 1000;
     for (std::size_t i = 0; i < kNiceLevels.size(); ++i) {
         const int distance = std::abs(kNiceLevels[i] - nice);
@@ -92,7 +92,7 @@ struct SamplingTimer::Shared
     bool paused = true;
     bool terminating = false;
     bool tickDone = true;
-    // Counts changes of Enabled, so a tick whose wait began before a change
+    // Counts changes of enabled_, so a tick whose wait began before a change
     // is recognised as stale and dropped.
     std::uint64_t epoch = 0;
     // The epoch of the tick being handed over.
@@ -173,17 +173,16 @@ void SamplingTimer::runWorker(const std::shared_ptr<Shared>& shared, SamplingTim
 
 void SamplingTimer::deliverTick()
 {
-    // Kept here, as the handler may destroy the timer.
+    // Kept here, as a slot may destroy the timer.
     const std::shared_ptr<Shared> shared = shared_;
     bool current = false;
     {
         const std::lock_guard lock(shared->mutex);
         current = !shared->terminating && shared->epoch == shared->tickEpoch;
     }
-    if (current && onTimer_) {
-        const TNotifyEvent handler = onTimer_;
+    if (current) {
         try {
-            handler(this);
+            Q_EMIT timeout();
         } catch (const std::exception& failure) {
             qWarning("TThreadedTimer: OnTimer failed: %s", failure.what());
         } catch (...) {
@@ -203,7 +202,7 @@ void SamplingTimer::setEnabled(bool value)
         return;
     }
     enabled_ = value;
-    if (value && Interval() == 0) {
+    if (value && interval() == 0) {
         return;
     }
     if (value) {
@@ -219,23 +218,18 @@ void SamplingTimer::setEnabled(bool value)
     shared_->changed.notify_all();
 }
 
-std::uint16_t SamplingTimer::Interval() const
+std::uint16_t SamplingTimer::interval() const
 {
     return shared_->interval.load();
 }
 
 void SamplingTimer::setInterval(std::uint16_t value)
 {
-    if (value == Interval()) {
+    if (value == interval()) {
         return;
     }
     setEnabled(false);
     shared_->interval.store(value);
-}
-
-void SamplingTimer::setOnTimer(TNotifyEvent handler)
-{
-    onTimer_ = std::move(handler);
 }
 
 ThreadPriority SamplingTimer::threadPriority() const
@@ -243,30 +237,30 @@ ThreadPriority SamplingTimer::threadPriority() const
     int policy = 0;
     sched_param param{};
     if (pthread_getschedparam(workerHandle_, &policy, &param) != 0) {
-        return tpNormal;
+        return ThreadPriority::Normal;
     }
     if (policy == SCHED_FIFO || policy == SCHED_RR) {
-        return tpTimeCritical;
+        return ThreadPriority::TimeCritical;
     }
     if (policy == SCHED_IDLE) {
-        return tpIdle;
+        return ThreadPriority::Idle;
     }
     errno = 0;
     const int nice = getpriority(PRIO_PROCESS, static_cast<id_t>(workerTid_));
     if (nice == -1 && errno != 0) {
-        return tpNormal;
+        return ThreadPriority::Normal;
     }
     return nearestToNice(nice);
 }
 
 void SamplingTimer::setThreadPriority(ThreadPriority value)
 {
-    if (value > tpTimeCritical) {
+    if (value > ThreadPriority::TimeCritical) {
         throw std::invalid_argument("TThreadedTimer: no such thread priority");
     }
     // Refusals (EPERM without the privilege to raise priority) are ignored:
-    // the thread keeps what it has, and ThreadPriority reports that.
-    if (value == tpTimeCritical) {
+    // the thread keeps what it has, and threadPriority() reports that.
+    if (value == ThreadPriority::TimeCritical) {
         sched_param param{};
         param.sched_priority = kRealTimeLevel;
         (void)pthread_setschedparam(workerHandle_, SCHED_FIFO, &param);
@@ -280,7 +274,8 @@ void SamplingTimer::setThreadPriority(ThreadPriority value)
         const sched_param ordinary{};
         (void)pthread_setschedparam(workerHandle_, SCHED_OTHER, &ordinary);
     }
-    (void)setpriority(PRIO_PROCESS, static_cast<id_t>(workerTid_), kNiceLevels[value]);
+    (void)setpriority(PRIO_PROCESS, static_cast<id_t>(workerTid_),
+                      kNiceLevels[static_cast<std::size_t>(value)]);
 }
 
 } // namespace zarvello

@@ -24,19 +24,17 @@ public:
 
     // What the hot key does: switch the refresh on, then show the window
     // (raised). Showing again changes nothing else.
-    void Open();
+    void open();
 
-    void TimerTimer();
-
-    [[nodiscard]] QLabel* Mem() const { return mem_; }
-    [[nodiscard]] SamplingTimer* Timer() const { return timer_; }
+    // Shows the allocated bytes now; the timer calls it every second.
+    void refresh();
 
 protected:
     void showEvent(QShowEvent* event) override;
 
 private:
     AllocatorStats* stats_;
-    QLabel* mem_;
+    QLabel* figure_;
     SamplingTimer* timer_;
     bool placed_ = false;
 };

@@ -88,11 +88,11 @@ void VersionCheck::dataArrived()
     // Bytes as they are: Latin-1 maps every byte to one character and never fails.
     const QString reply = QString::fromLatin1(socket_->read(kMaxReplyBytes));
 
-    const QString version = Piece(reply, u":", 1);
-    QLabel* ver = notice_->Ver();
-    ver->setText(visibleText(version));
-    ver->adjustSize();
-    notice_->URLLabel1()->setURL(Piece(reply, u":", 2));
+    const QString version = piece(reply, u":", 1);
+    QLabel* label = notice_->versionLabel();
+    label->setText(visibleText(version));
+    label->adjustSize();
+    notice_->downloadLink()->setURL(piece(reply, u":", 2));
 
     // Any other text, older or empty versions included, is news.
     if (version != kCurrentVersion) {

@@ -25,24 +25,17 @@ public:
     // opener: passed to the link label (the desktop's opener when null).
     explicit VersionNotice(QWidget* parent = nullptr, LinkOpener* opener = nullptr);
 
-    // Hides the notice; the link label opens its address afterwards.
-    void URLLabel1Click();
-
-    [[nodiscard]] QLabel* Label1() const { return label1_; }
-    [[nodiscard]] QLabel* Label2() const { return label2_; }
-    [[nodiscard]] QLabel* Label3() const { return label3_; }
-    [[nodiscard]] QLabel* Ver() const { return ver_; }
-    [[nodiscard]] LinkLabel* URLLabel1() const { return urlLabel1_; }
+    // The version the server named, and the link to its download address,
+    // which hides the notice before it opens the address.
+    [[nodiscard]] QLabel* versionLabel() const { return version_; }
+    [[nodiscard]] LinkLabel* downloadLink() const { return downloadLink_; }
 
 protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    QLabel* label1_;
-    QLabel* label2_;
-    QLabel* ver_;
-    QLabel* label3_;
-    LinkLabel* urlLabel1_;
+    QLabel* version_ = nullptr;
+    LinkLabel* downloadLink_ = nullptr;
     bool placed_ = false;
 };
 

@@ -251,10 +251,10 @@ void GradientBar::takeChannels()
 
 QRgb GradientBar::gradientColour(int line, int fill) const
 {
-    const int t = MulDiv(255, line, fill);
+    const int t = mulDiv(255, line, fill);
     std::array<int, 3> channel{};
     for (std::size_t c = 0; c < channel.size(); ++c) {
-        channel[c] = (m_start[c] + MulDiv(t, m_delta[c], 255)) & 0xFF;
+        channel[c] = (m_start[c] + mulDiv(t, m_delta[c], 255)) & 0xFF;
     }
     return qRgb(channel[0], channel[1], channel[2]);
 }
@@ -292,7 +292,7 @@ void GradientBar::compose() const
         return;
     }
     // Measured against the whole bar, not the inner rectangle.
-    const int fill = MulDiv(m_position, m_style == GradientStyle::gsHorizontal ? w : h, m_maxValue);
+    const int fill = mulDiv(m_position, m_style == GradientStyle::gsHorizontal ? w : h, m_maxValue);
     drawFill(inner, fill);
     if (m_showPercent) {
         drawPercent(inner, fill);
@@ -362,7 +362,7 @@ void GradientBar::drawPercent(const QRect& inner, int fill) const
 {
     const bool horizontal = m_style == GradientStyle::gsHorizontal;
     // An empty bar (fill −1 when MaxValue is 0) reads 0 %, not −1 %.
-    const int percent = std::max(0, MulDiv(fill, 100, horizontal ? width() : height()));
+    const int percent = std::max(0, mulDiv(fill, 100, horizontal ? width() : height()));
     const QString text = QString::number(percent) + QLatin1Char('%');
 
     QPainter painter(&m_image);

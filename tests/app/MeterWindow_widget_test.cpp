@@ -201,7 +201,7 @@ TEST(MeterSampling, TheTimerDrivesTheTickAndNoTickRunsOnceSamplingStops)
     MeterWindow form(std::make_unique<ScriptedCounterSource>());
     form.FormCreate();
     QPointer<SamplingTimer> timer = form.ThreadedTimer1();
-    ASSERT_TRUE(timer && timer->Enabled()) << "sampling starts with the window";
+    ASSERT_TRUE(timer && timer->isEnabled()) << "sampling starts with the window";
     QSignalSpy ticks(&form, &MeterWindow::ticked);
     timer->setInterval(kFastInterval); // a new interval stops the timer
     timer->setEnabled(true);
@@ -215,7 +215,7 @@ TEST(MeterSampling, TheTimerDrivesTheTickAndNoTickRunsOnceSamplingStops)
     SamplingTimer pacer;
     int paces = 0;
     pacer.setInterval(kFastInterval);
-    pacer.setOnTimer([&](SamplingTimer*) { ++paces; });
+    QObject::connect(&pacer, &SamplingTimer::timeout, &pacer, [&] { ++paces; });
     pacer.setEnabled(true);
     ASSERT_TRUE(waitUntil([&] { return paces >= 3; }));
     EXPECT_EQ(ticks.count(), seen);
