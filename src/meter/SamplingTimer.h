@@ -42,9 +42,6 @@ public:
     explicit SamplingTimer(QObject* owner = nullptr);
     ~SamplingTimer() override;
 
-    SamplingTimer(const SamplingTimer&) = delete;
-    SamplingTimer& operator=(const SamplingTimer&) = delete;
-
     // Enabling starts a fresh wait: the first tick comes one full interval
     // later. Enabling with an interval of 0 delivers nothing. Once disabled
     // (also from within the handler) no further tick runs, including one

@@ -110,11 +110,6 @@ void SpinEdit::setValue(int value)
     setTypedText(QString::number(value));
 }
 
-QString SpinEdit::typedText() const
-{
-    return lineEdit()->text();
-}
-
 void SpinEdit::setTypedText(const QString& text)
 {
     lineEdit()->setText(text);

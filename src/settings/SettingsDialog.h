@@ -33,7 +33,7 @@ public:
 
     [[nodiscard]] int value() const;
     void setValue(int value);
-    [[nodiscard]] QString typedText() const;
+    // Sets the text as typing would; text() reads it.
     void setTypedText(const QString& text);
 
     QValidator::State validate(QString& input, int& pos) const override;

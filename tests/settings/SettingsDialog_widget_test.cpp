@@ -73,7 +73,7 @@ TEST(SettingsDialog, PeakTextClosingAndTheStartUpTimer)
         EXPECT_EQ(model.value(Option::PeakSpeed), 0) << text;
     }
     model.set(Option::PeakSpeed, -5);
-    EXPECT_EQ(peak->typedText(), QStringLiteral("-5"));
+    EXPECT_EQ(peak->text(), QStringLiteral("-5"));
     model.set(Option::PeakSpeed, 0); // as the load does it
     EXPECT_EQ(resets.count(), 5);
     QString typed = QStringLiteral("12a");

@@ -17,8 +17,6 @@ class GlobalHotKey : public QObject
 public:
     explicit GlobalHotKey(QObject* parent = nullptr);
     ~GlobalHotKey() override;
-    GlobalHotKey(const GlobalHotKey&) = delete;
-    GlobalHotKey& operator=(const GlobalHotKey&) = delete;
 
     // Shift, Ctrl and Alt with a letter, a digit (Qt::KeypadModifier for the keypad's), F1 to
     // F24 or a common editing or cursor key, e.g. Qt::CTRL | Qt::Key_M; none by default.
