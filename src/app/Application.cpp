@@ -113,7 +113,7 @@ void wireSettings(MeterWindow& main, SettingsDialog& settings, Settings& model, 
     QObject::connect(&main, &MeterWindow::closing, &settings, [&main, &settings, &model, &hive] {
         // Closed before the load (a SIGTERM at start-up): the model holds only the
         // defaults, and saving them would overwrite the stored options.
-        if (settings.loaded()) {
+        if (settings.isLoaded()) {
             model.set(Option::Left, main.x());
             model.set(Option::Top, main.y());
             saveSettings(hive, model.values(), showError);

@@ -16,6 +16,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <chrono>
 #include <cstddef>
 #include <limits>
 #include <tuple>
@@ -23,6 +24,9 @@
 
 namespace zarvello {
 namespace {
+
+// The stored options are loaded once the event loop runs, this long after start-up.
+constexpr std::chrono::milliseconds kLoadDelay{100};
 
 // The project's own addresses.
 constexpr QLatin1StringView kWebAddress("zarvello.example.org");
@@ -234,7 +238,7 @@ SettingsDialog::SettingsDialog(Settings& model, QWidget* parent)
     connect(about, &QPushButton::clicked, this, &SettingsDialog::aboutRequested);
     connect(improveSpeed, &QPushButton::clicked, this, &SettingsDialog::improveSpeedRequested);
 
-    QTimer::singleShot(100, this, &SettingsDialog::loadOnce);
+    QTimer::singleShot(kLoadDelay, this, &SettingsDialog::loadOnce);
 }
 
 template <typename Control> Control* SettingsDialog::bind(Option option, Control* control)

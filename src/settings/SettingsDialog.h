@@ -60,7 +60,7 @@ public:
 
     // Whether the stored options have been loaded; until then the model holds
     // only the form's defaults.
-    [[nodiscard]] bool loaded() const { return loaded_; }
+    [[nodiscard]] bool isLoaded() const { return loaded_; }
 
     // The control that shows and edits an option; none for Left and Top.
     template <typename Control> [[nodiscard]] Control* control(Option option) const

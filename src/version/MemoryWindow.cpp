@@ -24,7 +24,7 @@ MemoryWindow::MemoryWindow(QWidget* parent, AllocatorStats* stats)
     figure_->adjustSize();
 
     // Idle until the hot key: the window is created hidden at start-up.
-    timer_->setInterval(1000);
+    timer_->setInterval(kRefreshMs);
     timer_->setThreadPriority(ThreadPriority::Normal);
     connect(timer_, &SamplingTimer::timeout, this, &MemoryWindow::refresh);
 }

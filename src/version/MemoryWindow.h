@@ -2,6 +2,8 @@
 
 #include <QWidget>
 
+#include <cstdint>
+
 class QLabel;
 
 namespace zarvello {
@@ -17,6 +19,7 @@ class MemoryWindow : public QWidget
 public:
     static constexpr int kClientWidth = 145;
     static constexpr int kClientHeight = 25;
+    static constexpr std::uint16_t kRefreshMs = 1000;
 
     // stats: where the figure comes from; the C library's statistics when
     // null. It must outlive the window.

@@ -44,7 +44,7 @@ QString versionServerHost()
 VersionCheck::VersionCheck(VersionNotice* notice, const QString& host, std::uint16_t port,
                            QObject* owner)
     : QObject(owner), notice_(notice), socket_(new QTcpSocket(this)), host_(host), port_(port),
-      pause_([] { QThread::msleep(10); })
+      pause_([] { QThread::msleep(kFailurePauseMs); })
 {
     // Whatever the server sends beyond the reply stays with it.
     socket_->setReadBufferSize(kMaxReplyBytes);

@@ -93,9 +93,9 @@ TEST(SettingsDialog, PeakTextClosingAndTheStartUpTimer)
     EXPECT_EQ(seen, QStringList({"top 1", "arrange"}));
 
     QSignalSpy loads(&dialog, &SettingsDialog::loadRequested);
-    EXPECT_FALSE(dialog.loaded());
+    EXPECT_FALSE(dialog.isLoaded());
     ASSERT_TRUE(loads.wait(5000));
-    EXPECT_TRUE(dialog.loaded());
+    EXPECT_TRUE(dialog.isLoaded());
 }
 
 } // namespace
