@@ -31,6 +31,7 @@ TEST(SettingsDialog, ShowsTheModelAndAUsersChangesEditIt)
                  button(dialog, Option::KiloBytes)->isChecked() ||
                  button(dialog, Option::KiloBits)->isChecked());
     EXPECT_EQ(combo(dialog, Option::OutColor2)->currentIndex(), -1);
+    EXPECT_EQ(dialog.control<SpinEdit>(Option::PeakSpeed)->text(), QStringLiteral("0"));
     // The program's changes show, and are not taken for a user's.
     model.set(Option::Percent, 1);
     model.set(Option::InColor1, 9);
