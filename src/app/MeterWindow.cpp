@@ -279,7 +279,7 @@ QWidget* MeterWindow::control(MeterControl c) const
 
 void MeterWindow::FormCreate()
 {
-    measurement_.setUp();
+    measurement_.restart();
     firstActivation_ = true;
 }
 

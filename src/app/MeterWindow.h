@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/Layout.h"
-#include "meter/Statistics.h"
+#include "meter/MeasurementState.h"
 #include "platform/CounterSource.h"
 #include "settings/Settings.h"
 
