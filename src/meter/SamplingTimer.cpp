@@ -21,40 +21,6 @@
 namespace zarvello {
 namespace {
 
-// An event that stays signalled until exactly one wait consumes it. Signals
-// given while nobody waits are not lost, and several of them count as one.
-class AutoResetEvent
-{
-public:
-    void set()
-    {
-        {
-            const std::lock_guard lock(mutex_);
-            signalled_ = true;
-        }
-        changed_.notify_one();
-    }
-
-    // True when the event was signalled (it is reset again), false when the
-    // timeout ran out first. Timed on the steady clock, so setting the wall
-    // clock neither shortens nor stretches a wait.
-    bool waitFor(std::chrono::milliseconds timeout)
-    {
-        const auto deadline = std::chrono::steady_clock::now() + timeout;
-        std::unique_lock lock(mutex_);
-        if (!changed_.wait_until(lock, deadline, [this] { return signalled_; })) {
-            return false;
-        }
-        signalled_ = false;
-        return true;
-    }
-
-private:
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    bool signalled_ = false;
-};
-
 // Nice level per value, Idle to Highest; TimeCritical is a policy instead.
 constexpr std::array<int, static_cast<std::size_t>(ThreadPriority::TimeCritical)> kNiceLevels{
     19, 10, 5, 0, -5, -10};
@@ -81,8 +47,6 @@ ThreadPriority nearestToNice(int nice)
 
 struct SamplingTimer::Shared
 {
-    // Ends the worker's wait early, without a tick.
-    AutoResetEvent stopEvent;
     // Read by the worker at the start of each wait.
     std::atomic<std::uint16_t> interval{1000};
 
@@ -90,6 +54,9 @@ struct SamplingTimer::Shared
     std::condition_variable changed;
     // Guarded by mutex.
     bool paused = true;
+    // Ends the worker's current or next wait early, without a tick; set
+    // while nobody waits it is kept, and several count as one.
+    bool stopRequested = false;
     bool terminating = false;
     bool tickDone = true;
     // Counts changes of enabled_, so a tick whose wait began before a change
@@ -119,7 +86,6 @@ SamplingTimer::~SamplingTimer()
     // Wakes the worker wherever it is: paused, waiting out the interval, or
     // waiting for a tick it handed over. That last case is why the worker
     // never waits for this thread alone: this thread is about to wait for it.
-    shared_->stopEvent.set();
     shared_->changed.notify_all();
     if (worker_.joinable()) {
         worker_.join();
@@ -129,31 +95,29 @@ SamplingTimer::~SamplingTimer()
 
 void SamplingTimer::runWorker(const std::shared_ptr<Shared>& shared, SamplingTimer* timer)
 {
-    {
-        const std::lock_guard lock(shared->mutex);
-        shared->tid = gettid();
-    }
+    std::unique_lock lock(shared->mutex);
+    shared->tid = gettid();
     shared->changed.notify_all();
-
     for (;;) {
-        std::uint64_t epoch = 0;
-        {
-            std::unique_lock lock(shared->mutex);
-            shared->changed.wait(lock, [&] { return !shared->paused || shared->terminating; });
-            if (shared->terminating) {
-                return;
-            }
-            epoch = shared->epoch;
-        }
-
-        const bool stopped =
-            shared->stopEvent.waitFor(std::chrono::milliseconds(shared->interval.load()));
-
-        std::unique_lock lock(shared->mutex);
+        shared->changed.wait(lock, [&] { return !shared->paused || shared->terminating; });
         if (shared->terminating) {
             return;
         }
-        if (stopped || shared->epoch != epoch) {
+        const std::uint64_t epoch = shared->epoch;
+        // Timed on the steady clock, so setting the wall clock neither
+        // shortens nor stretches a wait.
+        const auto deadline =
+            std::chrono::steady_clock::now() + std::chrono::milliseconds(shared->interval.load());
+        const bool stopped = shared->changed.wait_until(
+            lock, deadline, [&] { return shared->stopRequested || shared->terminating; });
+        if (shared->terminating) {
+            return;
+        }
+        if (stopped) {
+            shared->stopRequested = false;
+            continue;
+        }
+        if (shared->epoch != epoch) {
             continue;
         }
         shared->tickDone = false;
@@ -205,13 +169,11 @@ void SamplingTimer::setEnabled(bool value)
     if (value && interval() == 0) {
         return;
     }
-    if (value) {
-        // Ends the worker's current or next wait at once, without a tick, so
-        // that a fresh full interval starts now.
-        shared_->stopEvent.set();
-    }
     {
         const std::lock_guard lock(shared_->mutex);
+        // Ends the worker's current or next wait at once, without a tick, so
+        // that a fresh full interval starts now.
+        shared_->stopRequested |= value;
         ++shared_->epoch;
         shared_->paused = !value;
     }
