@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -23,6 +24,10 @@ namespace {
 // X's core key and button state has the eight modifiers in its low byte; the bits above
 // carry mouse buttons and the keyboard group, which have no say in a chord.
 constexpr unsigned int kKeyModifierBits = 0xFF;
+// Shift, Lock, Control and Mod1 to Mod5: the rows of the modifier map.
+constexpr int kModifierCount = 8;
+// Set in an event's type when it came from SendEvent.
+constexpr std::uint8_t kSentEventBit = 0x80;
 
 struct NamedKey
 {
@@ -30,27 +35,21 @@ struct NamedKey
     unsigned long keysym;
 };
 
+// clang-format off
 constexpr std::array kNamedKeys{
-    NamedKey{Qt::Key_Backspace, XK_BackSpace},
-    NamedKey{Qt::Key_Tab, XK_Tab},
-    NamedKey{Qt::Key_Return, XK_Return},
-    NamedKey{Qt::Key_Pause, XK_Pause},
-    NamedKey{Qt::Key_Escape, XK_Escape},
-    NamedKey{Qt::Key_Space, XK_space},
-    NamedKey{Qt::Key_PageUp, XK_Prior},
-    NamedKey{Qt::Key_PageDown, XK_Next},
-    NamedKey{Qt::Key_End, XK_End},
-    NamedKey{Qt::Key_Home, XK_Home},
-    NamedKey{Qt::Key_Left, XK_Left},
-    NamedKey{Qt::Key_Up, XK_Up},
-    NamedKey{Qt::Key_Right, XK_Right},
-    NamedKey{Qt::Key_Down, XK_Down},
-    NamedKey{Qt::Key_Print, XK_Print},
-    NamedKey{Qt::Key_Insert, XK_Insert},
+    NamedKey{Qt::Key_Backspace, XK_BackSpace}, NamedKey{Qt::Key_Tab, XK_Tab},
+    NamedKey{Qt::Key_Return, XK_Return},       NamedKey{Qt::Key_Pause, XK_Pause},
+    NamedKey{Qt::Key_Escape, XK_Escape},       NamedKey{Qt::Key_Space, XK_space},
+    NamedKey{Qt::Key_PageUp, XK_Prior},        NamedKey{Qt::Key_PageDown, XK_Next},
+    NamedKey{Qt::Key_End, XK_End},             NamedKey{Qt::Key_Home, XK_Home},
+    NamedKey{Qt::Key_Left, XK_Left},           NamedKey{Qt::Key_Up, XK_Up},
+    NamedKey{Qt::Key_Right, XK_Right},         NamedKey{Qt::Key_Down, XK_Down},
+    NamedKey{Qt::Key_Print, XK_Print},         NamedKey{Qt::Key_Insert, XK_Insert},
     NamedKey{Qt::Key_Delete, XK_Delete},
 };
+// clang-format on
 
-// What to grab on the X server for a shortcut code: a keysym and the X modifier mask
+// What to grab on the X server for a hot key: a keysym and the X modifier mask
 // (ShiftMask, ControlMask, Mod1Mask) that must be held with it.
 struct XKeyChord
 {
@@ -94,7 +93,7 @@ unsigned int findNumLockMask(Display* display)
     }
     unsigned int mask = 0;
     const int perModifier = map->max_keypermod;
-    for (int index = 0; index < 8 * perModifier && mask == 0; ++index) {
+    for (int index = 0; index < kModifierCount * perModifier && mask == 0; ++index) {
         const KeyCode keycode = map->modifiermap[index];
         if (keycode != 0 && XkbKeycodeToKeysym(display, keycode, 0, 0) == XK_Num_Lock) {
             mask = 1U << (index / perModifier);
@@ -181,8 +180,7 @@ public:
             return false;
         }
         const auto* event = static_cast<const xcb_generic_event_t*>(message);
-        // The top bit only says the event came from SendEvent.
-        if ((event->response_type & 0x7F) != XCB_KEY_PRESS) {
+        if ((event->response_type & ~kSentEventBit) != XCB_KEY_PRESS) {
             return false;
         }
         const auto* press = static_cast<const xcb_key_press_event_t*>(message);
