@@ -9,6 +9,8 @@
 namespace zarvello {
 namespace {
 
+using enum Option;
+
 QAbstractButton* button(const SettingsDialog& dialog, Option option)
 {
     return dialog.control<QAbstractButton>(option);
@@ -25,39 +27,44 @@ TEST(SettingsDialog, ShowsTheModelAndAUsersChangesEditIt)
     SettingsDialog dialog(model);
     QSignalSpy arranges(&dialog, &SettingsDialog::arrangeRequested);
     // The form's defaults: only "Enabled" ticked, no radio chosen, no colour, a 0 peak.
-    EXPECT_TRUE(button(dialog, Option::TrayIcon)->isChecked());
-    EXPECT_FALSE(button(dialog, Option::In)->isChecked() ||
-                 button(dialog, Option::OnTop)->isChecked() ||
-                 button(dialog, Option::KiloBytes)->isChecked() ||
-                 button(dialog, Option::KiloBits)->isChecked());
-    EXPECT_EQ(combo(dialog, Option::OutColor2)->currentIndex(), -1);
+    EXPECT_TRUE(button(dialog, TrayIcon)->isChecked());
+    EXPECT_FALSE(button(dialog, In)->isChecked() || button(dialog, OnTop)->isChecked() ||
+                 button(dialog, KiloBytes)->isChecked() || button(dialog, KiloBits)->isChecked());
+    EXPECT_EQ(combo(dialog, OutColor2)->currentIndex(), -1);
     EXPECT_EQ(dialog.control<SpinEdit>(Option::PeakSpeed)->text(), QStringLiteral("0"));
     // The program's changes show, and are not taken for a user's.
     model.set(Option::Percent, 1);
     model.set(Option::InColor1, 9);
     model.set(Option::LargeFont, 1);
-    EXPECT_TRUE(button(dialog, Option::Percent)->isChecked() &&
-                button(dialog, Option::LargeFont)->isChecked());
-    EXPECT_EQ(combo(dialog, Option::InColor1)->currentIndex(), 9);
+    EXPECT_TRUE(button(dialog, Percent)->isChecked() && button(dialog, LargeFont)->isChecked());
+    EXPECT_EQ(combo(dialog, InColor1)->currentIndex(), 9);
     EXPECT_EQ(arranges.count(), 0);
 
     // A radio stays chosen when clicked again, and choosing its partner clears it.
-    button(dialog, Option::Horiz)->click();
-    button(dialog, Option::SmallFont)->click();
-    button(dialog, Option::SmallFont)->click();
-    button(dialog, Option::TrayIcon)->click();
-    combo(dialog, Option::OutColor2)->setCurrentIndex(16);
+    button(dialog, Horiz)->click();
+    button(dialog, SmallFont)->click();
+    button(dialog, SmallFont)->click();
+    button(dialog, TrayIcon)->click();
+    combo(dialog, OutColor2)->setCurrentIndex(16);
     const OptionValues& s = model.values();
     EXPECT_TRUE(s.Horiz && s.SmallFont && !s.LargeFont && !s.TrayIcon && s.OutColor2 == 16);
-    EXPECT_FALSE(button(dialog, Option::LargeFont)->isChecked());
+    EXPECT_FALSE(button(dialog, LargeFont)->isChecked());
     // Only a pick in a "Start:" or tray colour combo arranges at once.
     for (ColourCombo* picked :
-         {combo(dialog, Option::OutColor2), combo(dialog, Option::InColor1),
-          combo(dialog, Option::OutColor1), combo(dialog, Option::TrayBakColor),
-          combo(dialog, Option::TrayForColor)}) {
+         {combo(dialog, OutColor2), combo(dialog, InColor1), combo(dialog, OutColor1),
+          combo(dialog, TrayBakColor), combo(dialog, TrayForColor)}) {
         Q_EMIT picked->activated(3);
     }
     EXPECT_EQ(arranges.count(), 4);
+
+    // The meter's font set reaches the six colour combos, and only them.
+    const QFont large(QStringLiteral("Arial"), 13);
+    dialog.setComboFont(large);
+    for (const Option option :
+         {InColor1, InColor2, OutColor1, OutColor2, TrayBakColor, TrayForColor}) {
+        EXPECT_EQ(combo(dialog, option)->font(), large);
+    }
+    EXPECT_NE(button(dialog, In)->font(), large);
 }
 
 TEST(SettingsDialog, PeakTextClosingAndTheStartUpTimer)
@@ -88,7 +95,7 @@ TEST(SettingsDialog, PeakTextClosingAndTheStartUpTimer)
                      [&](bool on) { seen.push_back(on ? "top 1" : "top 0"); });
     QObject::connect(&dialog, &SettingsDialog::arrangeRequested,
                      [&] { seen.push_back("arrange"); });
-    button(dialog, Option::OnTop)->click();
+    button(dialog, OnTop)->click();
     dialog.show();
     dialog.close();
     EXPECT_EQ(seen, QStringList({"top 1", "arrange"}));
