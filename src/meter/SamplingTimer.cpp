@@ -228,14 +228,10 @@ void SamplingTimer::setThreadPriority(ThreadPriority value)
         (void)pthread_setschedparam(workerHandle_, SCHED_FIFO, &param);
         return;
     }
-    int policy = 0;
-    sched_param current{};
-    if (pthread_getschedparam(workerHandle_, &policy, &current) == 0 && policy != SCHED_OTHER) {
-        // Leaving a real-time policy is always allowed; nice levels only
-        // matter under the ordinary one.
-        const sched_param ordinary{};
-        (void)pthread_setschedparam(workerHandle_, SCHED_OTHER, &ordinary);
-    }
+    // Nice levels only matter under the ordinary policy. Leaving a real-time
+    // one is always allowed, and choosing it again keeps the nice level.
+    const sched_param ordinary{};
+    (void)pthread_setschedparam(workerHandle_, SCHED_OTHER, &ordinary);
     (void)setpriority(PRIO_PROCESS, static_cast<id_t>(workerTid_),
                       kNiceLevels[static_cast<std::size_t>(value)]);
 }

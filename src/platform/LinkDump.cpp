@@ -146,10 +146,9 @@ bool LinkDumpParser::addLink(std::span<const std::byte> payload)
     }
     const std::span<const std::byte> attrs = payload.subspan(fixed);
     LinkCounters link;
-    link.index =
-        kind_ == LinkDumpKind::Stats
-            ? load<std::uint32_t>(payload, offsetof(if_stats_msg, ifindex))
-            : static_cast<std::uint32_t>(load<int>(payload, offsetof(ifinfomsg, ifi_index)));
+    // Both messages keep the interface index in the same place.
+    static_assert(offsetof(if_stats_msg, ifindex) == offsetof(ifinfomsg, ifi_index));
+    link.index = load<std::uint32_t>(payload, offsetof(if_stats_msg, ifindex));
 
     const auto counters64 = static_cast<unsigned short>(
         kind_ == LinkDumpKind::Stats ? unsigned{IFLA_STATS_LINK_64} : unsigned{IFLA_STATS64});
