@@ -2,21 +2,21 @@
 
 #include "meter/SamplingTimer.h"
 #include "platform/AllocatorStats.h"
-#include "version/FormPlacement.h"
+#include "version/CentredToolWindow.h"
 
 #include <QLabel>
 
 namespace zarvello {
 
 MemoryWindow::MemoryWindow(QWidget* parent, AllocatorStats* stats)
-    : QWidget(parent, Qt::Tool | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint |
-                          Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
+    : CentredToolWindow(parent,
+                        Qt::Tool | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint |
+                            Qt::WindowTitleHint | Qt::WindowCloseButtonHint,
+                        {kClientWidth, kClientHeight}),
       stats_(stats != nullptr ? stats : &systemAllocatorStats()), figure_(new QLabel(this)),
       timer_(new SamplingTimer(this))
 {
     setWindowTitle(QStringLiteral("Memory"));
-    applyDialogLook(*this);
-    setFixedSize(kClientWidth, kClientHeight);
 
     figure_->setTextFormat(Qt::PlainText);
     figure_->setText(QStringLiteral("Mem"));
@@ -40,15 +40,6 @@ void MemoryWindow::refresh()
 {
     figure_->setText(QStringLiteral("Mem Allocated: ") + QString::number(stats_->allocatedBytes()));
     figure_->adjustSize();
-}
-
-void MemoryWindow::showEvent(QShowEvent* event)
-{
-    if (!placed_) {
-        placed_ = true;
-        centreOnScreen(*this);
-    }
-    QWidget::showEvent(event);
 }
 
 } // namespace zarvello

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QWidget>
+#include "version/CentredToolWindow.h"
 
 #include <cstdint>
 
@@ -13,7 +13,7 @@ class SamplingTimer;
 
 // "Memory": a tiny always-on-top window showing the bytes the program has
 // allocated, refreshed every second once the hot key has opened it.
-class MemoryWindow : public QWidget
+class MemoryWindow : public CentredToolWindow
 {
     Q_OBJECT
 public:
@@ -32,14 +32,10 @@ public:
     // Shows the allocated bytes now; the timer calls it every second.
     void refresh();
 
-protected:
-    void showEvent(QShowEvent* event) override;
-
 private:
     AllocatorStats* stats_;
     QLabel* figure_;
     SamplingTimer* timer_;
-    bool placed_ = false;
 };
 
 } // namespace zarvello

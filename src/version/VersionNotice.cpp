@@ -1,6 +1,6 @@
 #include "version/VersionNotice.h"
 
-#include "version/FormPlacement.h"
+#include "version/CentredToolWindow.h"
 #include "widgets/LinkLabel.h"
 
 #include <QLabel>
@@ -23,11 +23,10 @@ QLabel* plainLabel(QWidget* parent, const QString& text, QPoint at)
 
 } // namespace
 
-VersionNotice::VersionNotice(QWidget* parent, LinkOpener* opener) : QWidget(parent, Qt::Tool)
+VersionNotice::VersionNotice(QWidget* parent, LinkOpener* opener)
+    : CentredToolWindow(parent, Qt::Tool, {kClientWidth, kClientHeight})
 {
     setWindowTitle(QStringLiteral("New version available!!"));
-    applyDialogLook(*this);
-    setFixedSize(kClientWidth, kClientHeight);
 
     plainLabel(this, QStringLiteral("There is a new version of Zarvello availabel!!"), {28, 6});
     const QLabel* lead = plainLabel(this, QStringLiteral("The new version is v"), {91, 24});
@@ -43,15 +42,6 @@ VersionNotice::VersionNotice(QWidget* parent, LinkOpener* opener) : QWidget(pare
     downloadLink_->move(102, 61);
     downloadLink_->adjustSize();
     downloadLink_->setOnClick([this] { hide(); });
-}
-
-void VersionNotice::showEvent(QShowEvent* event)
-{
-    if (!placed_) {
-        placed_ = true;
-        centreOnScreen(*this);
-    }
-    QWidget::showEvent(event);
 }
 
 } // namespace zarvello

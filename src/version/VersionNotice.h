@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QWidget>
+#include "version/CentredToolWindow.h"
 
 class QLabel;
 
@@ -15,7 +15,7 @@ inline constexpr QLatin1StringView kMakerWebAddress{"zarvello.example.org"};
 
 // "New version available!!": the notice shown when the version server names
 // another version. Created hidden; closing it or clicking the link hides it.
-class VersionNotice : public QWidget
+class VersionNotice : public CentredToolWindow
 {
     Q_OBJECT
 public:
@@ -30,13 +30,9 @@ public:
     [[nodiscard]] QLabel* versionLabel() const { return version_; }
     [[nodiscard]] LinkLabel* downloadLink() const { return downloadLink_; }
 
-protected:
-    void showEvent(QShowEvent* event) override;
-
 private:
     QLabel* version_ = nullptr;
     LinkLabel* downloadLink_ = nullptr;
-    bool placed_ = false;
 };
 
 } // namespace zarvello
