@@ -95,6 +95,7 @@ TEST(MeasurementState, TrafficIsWhatEachLinkInBothSamplesMoved)
         {"32-bit counter wraps while another link vanishes", {link(1, 4'294'967'000U, 10, false), link(2, 5000, 5000)}, {link(1, 704, 20, false)}, 1000, 10},
         {"64-bit counters reset, even with the low word rising", {link(1, kHighWord + 100, 9000), link(2, 100, 100)}, {link(1, 300, 100), link(2, 300, 400)}, 200, 300},
         {"link appears below an existing index", {link(2, 1000, 500)}, {link(1, kLarge, kLarge), link(2, 4000, 600)}, 3000, 100},
+        {"link vanishes below an existing index", {link(1, kLarge, kLarge), link(2, 1000, 500)}, {link(2, 4000, 600)}, 3000, 100},
         {"32-bit counter reset", {link(1, 5000, 9, false)}, {link(1, 200, 9, false)}, 0, 0},
         {"32-bit counter's largest step still counts, and peaks", {link(1, 10, 0, false)}, {link(1, 10 + 0x7FFF'FFFFU, 0, false)}, 0x7FFF'FFFF, 0},
         {"counters narrowed to 32 bits count by their low words", {link(1, kHighWord + 100, 0)}, {link(1, 300, 0, false)}, 200, 0},
