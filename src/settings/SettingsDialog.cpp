@@ -99,7 +99,7 @@ SpinEdit::SpinEdit(QWidget* parent) : QAbstractSpinBox(parent)
     setButtonSymbols(QAbstractSpinBox::UpDownArrows);
     setCorrectionMode(QAbstractSpinBox::CorrectToPreviousValue);
     lineEdit()->setText(QStringLiteral("0"));
-    connect(lineEdit(), &QLineEdit::textChanged, this, &SpinEdit::changed);
+    connect(lineEdit(), &QLineEdit::textChanged, this, &SpinEdit::textChanged);
 }
 
 int SpinEdit::value() const
@@ -245,7 +245,7 @@ template <typename Control> Control* SettingsDialog::bind(Option option, Control
 {
     controls_[static_cast<std::size_t>(option)] = control;
     if constexpr (std::is_same_v<Control, SpinEdit>) {
-        connect(control, &SpinEdit::changed, this, [this, option] {
+        connect(control, &SpinEdit::textChanged, this, [this, option] {
             model_.set(option, peak_->value());
             if (peak_->value() == 0) {
                 Q_EMIT peakResetRequested();

@@ -40,7 +40,7 @@ public:
     void stepBy(int steps) override;
 
 Q_SIGNALS:
-    void changed();
+    void textChanged(); // typed or set
 
 protected:
     [[nodiscard]] StepEnabled stepEnabled() const override;
