@@ -91,7 +91,7 @@ void loadAll(MeterWindow& main, Settings& model, SettingsHive& hive, RegistryFil
 void saveAll(const MeterWindow& main, const SettingsDialog& settings, Settings& model,
              SettingsHive& hive)
 {
-    if (settings.loaded()) {
+    if (settings.isLoaded()) {
         model.set(Option::Left, main.x());
         model.set(Option::Top, main.y());
         saveSettings(hive, model.values(), showError);

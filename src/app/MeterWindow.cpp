@@ -43,8 +43,9 @@ MeterWindow::MeterWindow(std::unique_ptr<CounterSource> counters, QWidget* paren
     createMenu();
 
     samplingTimer_ = new SamplingTimer(this);
-    samplingTimer_->setOnTimer([this](SamplingTimer*) { onSamplingTick(); });
-    samplingTimer_->setThreadPriority(tpTimeCritical);
+    QObject::connect(samplingTimer_, &SamplingTimer::timeout, samplingTimer_,
+                     [this] { onSamplingTick(); });
+    samplingTimer_->setThreadPriority(ThreadPriority::TimeCritical);
     samplingTimer_->setEnabled(true);
 
     trayIcon_ = new TrayMeterIcon(this);
@@ -61,8 +62,8 @@ MeterWindow::MeterWindow(std::unique_ptr<CounterSource> counters, QWidget* paren
     docker_ = new ScreenDocker(this);
     stayOnTop_ = new StayOnTop(this);
     auto* hotKey = new GlobalHotKey(this);
-    hotKey->setOnKeyDown(
-        [this](GlobalHotKey*, int, Qt::KeyboardModifiers) { Q_EMIT memoryWindowRequested(); });
+    QObject::connect(hotKey, &GlobalHotKey::activated, hotKey,
+                     [this] { Q_EMIT memoryWindowRequested(); });
     hotKey->setHotKey(kMemoryHotKey);
     hotKey->setActive(true);
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "meter/Statistics.h"
+#include "meter/MeasurementState.h"
 #include "platform/CounterSource.h"
 #include "settings/Settings.h"
 

@@ -7,7 +7,7 @@ namespace zarvello {
 
 // a × b / d with a 64-bit intermediate, rounded to nearest with halves away
 // from zero; −1 when d is 0 or the result does not fit in 32 bits.
-constexpr int MulDiv(int a, int b, int d)
+constexpr int mulDiv(int a, int b, int d)
 {
     if (d == 0) {
         return -1;

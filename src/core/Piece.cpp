@@ -2,7 +2,7 @@
 
 namespace zarvello {
 
-QString Piece(QStringView text, QStringView separator, int n)
+QString piece(QStringView text, QStringView separator, int n)
 {
     if (separator.isEmpty() || n < 1) {
         return {};

@@ -11,6 +11,6 @@ namespace zarvello {
 // ever part of a piece. Empty when the text or the separator is empty, when n
 // is below 1, or when the text holds fewer than n - 1 separators. Only the
 // separator's first character counts.
-[[nodiscard]] QString Piece(QStringView text, QStringView separator, int n);
+[[nodiscard]] QString piece(QStringView text, QStringView separator, int n);
 
 } // namespace zarvello

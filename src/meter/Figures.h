@@ -1,6 +1,6 @@
 #pragma once
 
-#include "meter/Statistics.h"
+#include "meter/MeasurementState.h"
 
 #include <QLocale>
 #include <QString>

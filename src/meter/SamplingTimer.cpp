@@ -17,47 +17,13 @@
 #include <exception>
 #include <mutex>
 #include <stdexcept>
-#include <utility>
 
 namespace zarvello {
 namespace {
 
-// An event that stays signalled until exactly one wait consumes it. Signals
-// given while nobody waits are not lost, and several of them count as one.
-class AutoResetEvent
-{
-public:
-    void set()
-    {
-        {
-            const std::lock_guard lock(mutex_);
-            signalled_ = true;
-        }
-        changed_.notify_one();
-    }
-
-    // True when the event was signalled (it is reset again), false when the
-    // timeout ran out first. Timed on the steady clock, so setting the wall
-    // clock neither shortens nor stretches a wait.
-    bool waitFor(std::chrono::milliseconds timeout)
-    {
-        const auto deadline = std::chrono::steady_clock::now() + timeout;
-        std::unique_lock lock(mutex_);
-        if (!changed_.wait_until(lock, deadline, [this] { return signalled_; })) {
-            return false;
-        }
-        signalled_ = false;
-        return true;
-    }
-
-private:
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    bool signalled_ = false;
-};
-
-// Nice level per value, tpIdle to tpHighest; tpTimeCritical is a policy instead.
-constexpr std::array<int, tpTimeCritical> kNiceLevels{19, 10, 5, 0, -5, -10};
+// Nice level per value, Idle to Highest; TimeCritical is a policy instead.
+constexpr std::array<int, static_cast<std::size_t>(ThreadPriority::TimeCritical)> kNiceLevels{
+    19, 10, 5, 0, -5, -10};
 
 // The lowest real-time level already runs ahead of every ordinary thread and
 // leaves the levels above it to the system's own threads.
@@ -65,7 +31,7 @@ constexpr int kRealTimeLevel = 1;
 
 ThreadPriority nearestToNice(int nice)
 {
-    auto best = tpNormal;
+    auto best = ThreadPriority::Normal;
     int bestDistance = 1000;
     for (std::size_t i = 0; i < kNiceLevels.size(); ++i) {
         const int distance = std::abs(kNiceLevels[i] - nice);
@@ -81,8 +47,6 @@ ThreadPriority nearestToNice(int nice)
 
 struct SamplingTimer::Shared
 {
-    // Ends the worker's wait early, without a tick.
-    AutoResetEvent stopEvent;
     // Read by the worker at the start of each wait.
     std::atomic<std::uint16_t> interval{1000};
 
@@ -90,9 +54,12 @@ struct SamplingTimer::Shared
     std::condition_variable changed;
     // Guarded by mutex.
     bool paused = true;
+    // Ends the worker's current or next wait early, without a tick; set
+    // while nobody waits it is kept, and several count as one.
+    bool stopRequested = false;
     bool terminating = false;
     bool tickDone = true;
-    // Counts changes of Enabled, so a tick whose wait began before a change
+    // Counts changes of enabled_, so a tick whose wait began before a change
     // is recognised as stale and dropped.
     std::uint64_t epoch = 0;
     // The epoch of the tick being handed over.
@@ -119,7 +86,6 @@ SamplingTimer::~SamplingTimer()
     // Wakes the worker wherever it is: paused, waiting out the interval, or
     // waiting for a tick it handed over. That last case is why the worker
     // never waits for this thread alone: this thread is about to wait for it.
-    shared_->stopEvent.set();
     shared_->changed.notify_all();
     if (worker_.joinable()) {
         worker_.join();
@@ -129,31 +95,29 @@ SamplingTimer::~SamplingTimer()
 
 void SamplingTimer::runWorker(const std::shared_ptr<Shared>& shared, SamplingTimer* timer)
 {
-    {
-        const std::lock_guard lock(shared->mutex);
-        shared->tid = gettid();
-    }
+    std::unique_lock lock(shared->mutex);
+    shared->tid = gettid();
     shared->changed.notify_all();
-
     for (;;) {
-        std::uint64_t epoch = 0;
-        {
-            std::unique_lock lock(shared->mutex);
-            shared->changed.wait(lock, [&] { return !shared->paused || shared->terminating; });
-            if (shared->terminating) {
-                return;
-            }
-            epoch = shared->epoch;
-        }
-
-        const bool stopped =
-            shared->stopEvent.waitFor(std::chrono::milliseconds(shared->interval.load()));
-
-        std::unique_lock lock(shared->mutex);
+        shared->changed.wait(lock, [&] { return !shared->paused || shared->terminating; });
         if (shared->terminating) {
             return;
         }
-        if (stopped || shared->epoch != epoch) {
+        const std::uint64_t epoch = shared->epoch;
+        // Timed on the steady clock, so setting the wall clock neither
+        // shortens nor stretches a wait.
+        const auto deadline =
+            std::chrono::steady_clock::now() + std::chrono::milliseconds(shared->interval.load());
+        const bool stopped = shared->changed.wait_until(
+            lock, deadline, [&] { return shared->stopRequested || shared->terminating; });
+        if (shared->terminating) {
+            return;
+        }
+        if (stopped) {
+            shared->stopRequested = false;
+            continue;
+        }
+        if (shared->epoch != epoch) {
             continue;
         }
         shared->tickDone = false;
@@ -173,17 +137,16 @@ void SamplingTimer::runWorker(const std::shared_ptr<Shared>& shared, SamplingTim
 
 void SamplingTimer::deliverTick()
 {
-    // Kept here, as the handler may destroy the timer.
+    // Kept here, as a slot may destroy the timer.
     const std::shared_ptr<Shared> shared = shared_;
     bool current = false;
     {
         const std::lock_guard lock(shared->mutex);
         current = !shared->terminating && shared->epoch == shared->tickEpoch;
     }
-    if (current && onTimer_) {
-        const TNotifyEvent handler = onTimer_;
+    if (current) {
         try {
-            handler(this);
+            Q_EMIT timeout();
         } catch (const std::exception& failure) {
             qWarning("TThreadedTimer: OnTimer failed: %s", failure.what());
         } catch (...) {
@@ -203,39 +166,32 @@ void SamplingTimer::setEnabled(bool value)
         return;
     }
     enabled_ = value;
-    if (value && Interval() == 0) {
+    if (value && interval() == 0) {
         return;
-    }
-    if (value) {
-        // Ends the worker's current or next wait at once, without a tick, so
-        // that a fresh full interval starts now.
-        shared_->stopEvent.set();
     }
     {
         const std::lock_guard lock(shared_->mutex);
+        // Ends the worker's current or next wait at once, without a tick, so
+        // that a fresh full interval starts now.
+        shared_->stopRequested |= value;
         ++shared_->epoch;
         shared_->paused = !value;
     }
     shared_->changed.notify_all();
 }
 
-std::uint16_t SamplingTimer::Interval() const
+std::uint16_t SamplingTimer::interval() const
 {
     return shared_->interval.load();
 }
 
 void SamplingTimer::setInterval(std::uint16_t value)
 {
-    if (value == Interval()) {
+    if (value == interval()) {
         return;
     }
     setEnabled(false);
     shared_->interval.store(value);
-}
-
-void SamplingTimer::setOnTimer(TNotifyEvent handler)
-{
-    onTimer_ = std::move(handler);
 }
 
 ThreadPriority SamplingTimer::threadPriority() const
@@ -243,44 +199,41 @@ ThreadPriority SamplingTimer::threadPriority() const
     int policy = 0;
     sched_param param{};
     if (pthread_getschedparam(workerHandle_, &policy, &param) != 0) {
-        return tpNormal;
+        return ThreadPriority::Normal;
     }
     if (policy == SCHED_FIFO || policy == SCHED_RR) {
-        return tpTimeCritical;
+        return ThreadPriority::TimeCritical;
     }
     if (policy == SCHED_IDLE) {
-        return tpIdle;
+        return ThreadPriority::Idle;
     }
     errno = 0;
     const int nice = getpriority(PRIO_PROCESS, static_cast<id_t>(workerTid_));
     if (nice == -1 && errno != 0) {
-        return tpNormal;
+        return ThreadPriority::Normal;
     }
     return nearestToNice(nice);
 }
 
 void SamplingTimer::setThreadPriority(ThreadPriority value)
 {
-    if (value > tpTimeCritical) {
+    if (value > ThreadPriority::TimeCritical) {
         throw std::invalid_argument("TThreadedTimer: no such thread priority");
     }
     // Refusals (EPERM without the privilege to raise priority) are ignored:
-    // the thread keeps what it has, and ThreadPriority reports that.
-    if (value == tpTimeCritical) {
+    // the thread keeps what it has, and threadPriority() reports that.
+    if (value == ThreadPriority::TimeCritical) {
         sched_param param{};
         param.sched_priority = kRealTimeLevel;
         (void)pthread_setschedparam(workerHandle_, SCHED_FIFO, &param);
         return;
     }
-    int policy = 0;
-    sched_param current{};
-    if (pthread_getschedparam(workerHandle_, &policy, &current) == 0 && policy != SCHED_OTHER) {
-        // Leaving a real-time policy is always allowed; nice levels only
-        // matter under the ordinary one.
-        const sched_param ordinary{};
-        (void)pthread_setschedparam(workerHandle_, SCHED_OTHER, &ordinary);
-    }
-    (void)setpriority(PRIO_PROCESS, static_cast<id_t>(workerTid_), kNiceLevels[value]);
+    // Nice levels only matter under the ordinary policy. Leaving a real-time
+    // one is always allowed, and choosing it again keeps the nice level.
+    const sched_param ordinary{};
+    (void)pthread_setschedparam(workerHandle_, SCHED_OTHER, &ordinary);
+    (void)setpriority(PRIO_PROCESS, static_cast<id_t>(workerTid_),
+                      kNiceLevels[static_cast<std::size_t>(value)]);
 }
 
 } // namespace zarvello

@@ -6,60 +6,52 @@
 #include <sys/types.h>
 
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <thread>
 
 namespace zarvello {
 
-// Scheduling of the timer's worker thread. The five middle values are nice
-// levels (19, 10, 5, 0, -5, -10 from tpIdle to tpHighest); tpTimeCritical is
-// the real-time FIFO policy.
-enum ThreadPriority : std::uint8_t {
-    tpIdle,
-    tpLowest,
-    tpLower,
-    tpNormal,
-    tpHigher,
-    tpHighest,
-    tpTimeCritical,
+// Scheduling of the timer's worker thread. All but the last are nice levels
+// (19, 10, 5, 0, -5, -10 from Idle to Highest); TimeCritical is the real-time
+// FIFO policy.
+enum class ThreadPriority : std::uint8_t {
+    Idle,
+    Lowest,
+    Lower,
+    Normal,
+    Higher,
+    Highest,
+    TimeCritical
 };
 
 // A timer whose waiting is done by a worker thread of its own, so its period
-// does not depend on how busy the user-interface thread is, while OnTimer
-// always runs on the thread the timer lives in. The worker waits one
-// Interval, hands the tick over and waits until the handler has returned, so
-// the period is Interval plus the handler's time and ticks never overlap or
-// pile up behind a busy user-interface thread.
+// does not depend on how busy the user-interface thread is, while timeout()
+// is always emitted on the thread the timer lives in. The worker waits one
+// interval, hands the tick over and waits until timeout()'s slots have
+// returned, so the period is the interval plus their time and ticks never
+// overlap or pile up behind a busy user-interface thread. Connect directly
+// (a queued slot would run after the worker went on).
 //
-// All members are to be called on the thread the timer lives in. A handler
-// that throws is reported on stderr and the timer keeps ticking.
+// All members are to be called on the thread the timer lives in. A slot that
+// throws is reported on stderr and the timer keeps ticking.
 class SamplingTimer : public QObject
 {
     Q_OBJECT
 
 public:
-    using TNotifyEvent = std::function<void(SamplingTimer* sender)>;
-
     explicit SamplingTimer(QObject* owner = nullptr);
     ~SamplingTimer() override;
 
-    SamplingTimer(const SamplingTimer&) = delete;
-    SamplingTimer& operator=(const SamplingTimer&) = delete;
-
-    // Enabling starts a fresh wait: the first tick comes one full Interval
-    // later. Enabling with an Interval of 0 delivers nothing. Once disabled
+    // Enabling starts a fresh wait: the first tick comes one full interval
+    // later. Enabling with an interval of 0 delivers nothing. Once disabled
     // (also from within the handler) no further tick runs, including one
     // already on its way.
-    [[nodiscard]] bool Enabled() const { return enabled_; }
+    [[nodiscard]] bool isEnabled() const { return enabled_; }
     void setEnabled(bool value);
 
     // Milliseconds, 1000 by default. A change disables the timer.
-    [[nodiscard]] std::uint16_t Interval() const;
+    [[nodiscard]] std::uint16_t interval() const;
     void setInterval(std::uint16_t value);
-
-    [[nodiscard]] const TNotifyEvent& OnTimer() const { return onTimer_; }
-    void setOnTimer(TNotifyEvent handler);
 
     // Read from and written to the worker thread itself. A change the system
     // refuses (raising priority without the privilege) leaves the thread as
@@ -69,11 +61,14 @@ public:
     [[nodiscard]] ThreadPriority threadPriority() const;
     void setThreadPriority(ThreadPriority value);
 
+Q_SIGNALS:
+    void timeout();
+
 private:
     struct Shared;
 
     static void runWorker(const std::shared_ptr<Shared>& shared, SamplingTimer* timer);
-    // Runs OnTimer for the tick the worker handed over, unless Enabled has
+    // Emits timeout() for the tick the worker handed over, unless enabling has
     // changed since its wait began; then lets the worker go on.
     Q_INVOKABLE void deliverTick();
 
@@ -84,7 +79,6 @@ private:
     pthread_t workerHandle_{};
     pid_t workerTid_ = 0;
     bool enabled_ = false;
-    TNotifyEvent onTimer_;
 };
 
 } // namespace zarvello

@@ -9,6 +9,9 @@
 #include <cerrno>
 #include <cstddef>
 #include <cstring>
+#include <optional>
+#include <tuple>
+#include <utility>
 
 namespace zarvello {
 namespace {
@@ -143,19 +146,15 @@ bool LinkDumpParser::addLink(std::span<const std::byte> payload)
     }
     const std::span<const std::byte> attrs = payload.subspan(fixed);
     LinkCounters link;
-    link.index =
-        kind_ == LinkDumpKind::Stats
-            ? load<std::uint32_t>(payload, offsetof(if_stats_msg, ifindex))
-            : static_cast<std::uint32_t>(load<int>(payload, offsetof(ifinfomsg, ifi_index)));
+    // Both messages keep the interface index in the same place.
+    static_assert(offsetof(if_stats_msg, ifindex) == offsetof(ifinfomsg, ifi_index));
+    link.index = load<std::uint32_t>(payload, offsetof(if_stats_msg, ifindex));
 
     const auto counters64 = static_cast<unsigned short>(
         kind_ == LinkDumpKind::Stats ? unsigned{IFLA_STATS_LINK_64} : unsigned{IFLA_STATS64});
-    bool have64 = false;
-    bool have32 = false;
-    std::uint64_t rx64 = 0;
-    std::uint64_t tx64 = 0;
-    std::uint32_t rx32 = 0;
-    std::uint32_t tx32 = 0;
+    // Received and sent bytes of each record found.
+    std::optional<std::pair<std::uint64_t, std::uint64_t>> wide;
+    std::optional<std::pair<std::uint64_t, std::uint64_t>> narrow;
 
     std::size_t pos = 0;
     while (pos < attrs.size()) {
@@ -175,32 +174,25 @@ bool LinkDumpParser::addLink(std::span<const std::byte> payload)
             if (data.size() < kStats64Needed) {
                 return false;
             }
-            rx64 = load<std::uint64_t>(data, offsetof(rtnl_link_stats64, rx_bytes));
-            tx64 = load<std::uint64_t>(data, offsetof(rtnl_link_stats64, tx_bytes));
-            have64 = true;
+            wide.emplace(load<std::uint64_t>(data, offsetof(rtnl_link_stats64, rx_bytes)),
+                         load<std::uint64_t>(data, offsetof(rtnl_link_stats64, tx_bytes)));
         } else if (kind_ == LinkDumpKind::Links && attrType == IFLA_STATS) {
             if (data.size() < kStats32Needed) {
                 return false;
             }
-            rx32 = load<std::uint32_t>(data, offsetof(rtnl_link_stats, rx_bytes));
-            tx32 = load<std::uint32_t>(data, offsetof(rtnl_link_stats, tx_bytes));
-            have32 = true;
+            narrow.emplace(load<std::uint32_t>(data, offsetof(rtnl_link_stats, rx_bytes)),
+                           load<std::uint32_t>(data, offsetof(rtnl_link_stats, tx_bytes)));
         }
         pos += std::min(align4(attr.rta_len), remaining);
     }
 
-    if (have64) {
-        link.inOctets = rx64;
-        link.outOctets = tx64;
-        link.wide = true;
-    } else if (have32) {
-        link.inOctets = rx32;
-        link.outOctets = tx32;
-    } else {
-        // A link without counters would silently drop out of the sums and
-        // make the next good sample jump.
+    // A link without counters would silently drop out of the sums and make
+    // the next good sample jump.
+    if (!wide && !narrow) {
         return false;
     }
+    link.wide = wide.has_value();
+    std::tie(link.inOctets, link.outOctets) = wide ? *wide : *narrow;
     // Each link enters the sums with the low 32 bits of its counter.
     sums_.inOctets += static_cast<std::uint32_t>(link.inOctets);
     sums_.outOctets += static_cast<std::uint32_t>(link.outOctets);

@@ -44,7 +44,7 @@ std::optional<QUrl> openableLink(const QString& link)
 }
 
 DesktopLinkOpener::DesktopLinkOpener(QString queryProgram, std::chrono::milliseconds wait)
-    : m_queryProgram(std::move(queryProgram)), m_wait(wait)
+    : queryProgram_(std::move(queryProgram)), wait_(wait)
 {
 }
 
@@ -53,26 +53,26 @@ bool DesktopLinkOpener::canOpen(const QString& scheme)
     if (!isSchemeName(scheme)) {
         return false;
     }
-    const auto known = m_known.find(scheme);
-    if (known != m_known.end()) {
+    const auto known = known_.find(scheme);
+    if (known != known_.end()) {
         return known->second;
     }
     const bool found = queryHandler(scheme);
-    m_known.emplace(scheme, found);
+    known_.emplace(scheme, found);
     return found;
 }
 
 bool DesktopLinkOpener::queryHandler(const QString& scheme) const
 {
     QProcess query;
-    query.setProgram(m_queryProgram);
+    query.setProgram(queryProgram_);
     query.setArguments({QStringLiteral("query"), QStringLiteral("default"),
                         QStringLiteral("x-scheme-handler/") + scheme});
     query.setStandardInputFile(QProcess::nullDevice());
     query.setStandardErrorFile(QProcess::nullDevice());
 
     // The question is asked on the user-interface thread, so it must not hang it.
-    const QDeadlineTimer deadline(m_wait.count());
+    const QDeadlineTimer deadline(wait_.count());
     query.start();
     const bool finished =
         query.waitForStarted(remainingMs(deadline)) && query.waitForFinished(remainingMs(deadline));

@@ -41,9 +41,9 @@ public:
 private:
     [[nodiscard]] bool queryHandler(const QString& scheme) const;
 
-    QString m_queryProgram;
-    std::chrono::milliseconds m_wait;
-    std::map<QString, bool> m_known;
+    QString queryProgram_;
+    std::chrono::milliseconds wait_;
+    std::map<QString, bool> known_;
 };
 
 // The opener shared by every link label of the program.

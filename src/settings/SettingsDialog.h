@@ -7,17 +7,9 @@
 #include <QWidget>
 
 #include <array>
-
-class QCheckBox;
-class QGroupBox;
-class QLabel;
-class QPushButton;
-class QTimer;
+#include <cstddef>
 
 namespace zarvello {
-
-class ColourCombo;
-class LinkLabel;
 
 // A radio button of a pair that the settings keep exclusive, so that both may
 // be off (as before the first load) and either may be set from code.
@@ -39,16 +31,16 @@ class SpinEdit : public QAbstractSpinBox
 public:
     explicit SpinEdit(QWidget* parent = nullptr);
 
-    [[nodiscard]] int Value() const;
+    [[nodiscard]] int value() const;
     void setValue(int value);
-    [[nodiscard]] QString Text() const;
-    void setText(const QString& text);
+    // Sets the text as typing would; text() reads it.
+    void setTypedText(const QString& text);
 
     QValidator::State validate(QString& input, int& pos) const override;
     void stepBy(int steps) override;
 
 Q_SIGNALS:
-    void changed();
+    void textChanged(); // typed or set
 
 protected:
     [[nodiscard]] StepEnabled stepEnabled() const override;
@@ -66,45 +58,15 @@ public:
     // The font of the six colour combos, which follows the meter's font set.
     void setComboFont(const QFont& font);
 
-    // Handlers.
-    void PeakSpeedChange();
-    void FormClose();
-    void Timer1Timer();
     // Whether the stored options have been loaded; until then the model holds
     // only the form's defaults.
-    [[nodiscard]] bool loaded() const { return loaded_; }
+    [[nodiscard]] bool isLoaded() const { return loaded_; }
 
-    // Controls, named as stored.
-    QCheckBox* In1 = nullptr;
-    QCheckBox* Out1 = nullptr;
-    QCheckBox* MaxSpeed1 = nullptr;
-    QCheckBox* Percent1 = nullptr;
-    QCheckBox* Horiz1 = nullptr;
-    QCheckBox* Shrink1 = nullptr;
-    QCheckBox* OnTop1 = nullptr;
-    QCheckBox* Dock1 = nullptr;
-    QCheckBox* TaskBar1 = nullptr;
-    PairedRadio* KiloBytes1 = nullptr;
-    PairedRadio* KiloBits1 = nullptr;
-    PairedRadio* TrayIconIn = nullptr;
-    PairedRadio* TrayIconOut = nullptr;
-    QCheckBox* TrayIconEnabled = nullptr;
-    ColourCombo* InColor1 = nullptr;
-    ColourCombo* InColor2 = nullptr;
-    ColourCombo* OutColor1 = nullptr;
-    ColourCombo* OutColor2 = nullptr;
-    ColourCombo* TrayIconBakColor = nullptr;
-    ColourCombo* TrayIconForColor = nullptr;
-    PairedRadio* TrayPercent = nullptr;
-    PairedRadio* TrayActual = nullptr;
-    PairedRadio* SmallFont = nullptr;
-    PairedRadio* LargeFont = nullptr;
-    SpinEdit* PeakSpeed = nullptr;
-    QPushButton* Button1 = nullptr;
-    QPushButton* ImproveSpeed = nullptr;
-    LinkLabel* URLLabel1 = nullptr;
-    LinkLabel* URLLabel2 = nullptr;
-    QTimer* Timer1 = nullptr;
+    // The control that shows and edits an option; none for Left and Top.
+    template <typename Control> [[nodiscard]] Control* control(Option option) const
+    {
+        return qobject_cast<Control*>(controls_[static_cast<std::size_t>(option)]);
+    }
 
 Q_SIGNALS:
     void arrangeRequested();      // a "Start:" or tray colour picked, or the dialog closing
@@ -121,9 +83,11 @@ protected:
 private:
     void reflect(Option option); // the control of `option` shows the model
     template <typename Control> Control* bind(Option option, Control* control);
+    void loadOnce();
 
     Settings& model_;
-    std::array<QWidget*, kOptionCount> controls_{}; // none for Left and Top
+    std::array<QWidget*, kOptionCount> controls_{};
+    SpinEdit* peak_ = nullptr;
     bool loaded_ = false;
     bool placed_ = false;
 };

@@ -99,8 +99,8 @@ void improveSpeed(Registry& registry, const TuningDialogs& dialogs, RestartReque
         QString instance;
         const QString backslash = QStringLiteral("\\");
         for (const QString& binding : bindings) {
-            if (Piece(binding, backslash, 1) == QStringLiteral("MSTCP")) {
-                instance = Piece(binding, backslash, 2);
+            if (piece(binding, backslash, 1) == QStringLiteral("MSTCP")) {
+                instance = piece(binding, backslash, 2);
             }
         }
         if (instance.isEmpty()) {
@@ -113,7 +113,7 @@ void improveSpeed(Registry& registry, const TuningDialogs& dialogs, RestartReque
         {
             const RegistryKey key = registry.open(
                 RegRoot::LocalMachine, QStringLiteral("Enum\\Network\\MSTCP\\") + instance);
-            driver = Piece(readString(key, QStringLiteral("Driver")), backslash, 2);
+            driver = piece(readString(key, QStringLiteral("Driver")), backslash, 2);
         }
         if (driver.isEmpty()) {
             stop(QStringLiteral("The MSTCP binding names no transport driver; the transport was "

@@ -1,6 +1,8 @@
 #pragma once
 
-#include <QWidget>
+#include "version/CentredToolWindow.h"
+
+#include <cstdint>
 
 class QLabel;
 
@@ -11,12 +13,13 @@ class SamplingTimer;
 
 // "Memory": a tiny always-on-top window showing the bytes the program has
 // allocated, refreshed every second once the hot key has opened it.
-class MemoryWindow : public QWidget
+class MemoryWindow : public CentredToolWindow
 {
     Q_OBJECT
 public:
     static constexpr int kClientWidth = 145;
     static constexpr int kClientHeight = 25;
+    static constexpr std::uint16_t kRefreshMs = 1000;
 
     // stats: where the figure comes from; the C library's statistics when
     // null. It must outlive the window.
@@ -24,21 +27,15 @@ public:
 
     // What the hot key does: switch the refresh on, then show the window
     // (raised). Showing again changes nothing else.
-    void Open();
+    void open();
 
-    void TimerTimer();
-
-    [[nodiscard]] QLabel* Mem() const { return mem_; }
-    [[nodiscard]] SamplingTimer* Timer() const { return timer_; }
-
-protected:
-    void showEvent(QShowEvent* event) override;
+    // Shows the allocated bytes now; the timer calls it every second.
+    void refresh();
 
 private:
     AllocatorStats* stats_;
-    QLabel* mem_;
+    QLabel* figure_;
     SamplingTimer* timer_;
-    bool placed_ = false;
 };
 
 } // namespace zarvello

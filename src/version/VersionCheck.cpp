@@ -44,7 +44,7 @@ QString versionServerHost()
 VersionCheck::VersionCheck(VersionNotice* notice, const QString& host, std::uint16_t port,
                            QObject* owner)
     : QObject(owner), notice_(notice), socket_(new QTcpSocket(this)), host_(host), port_(port),
-      pause_([] { QThread::msleep(10); })
+      pause_([] { QThread::msleep(kFailurePauseMs); })
 {
     // Whatever the server sends beyond the reply stays with it.
     socket_->setReadBufferSize(kMaxReplyBytes);
@@ -88,11 +88,11 @@ void VersionCheck::dataArrived()
     // Bytes as they are: Latin-1 maps every byte to one character and never fails.
     const QString reply = QString::fromLatin1(socket_->read(kMaxReplyBytes));
 
-    const QString version = Piece(reply, u":", 1);
-    QLabel* ver = notice_->Ver();
-    ver->setText(visibleText(version));
-    ver->adjustSize();
-    notice_->URLLabel1()->setUrl(Piece(reply, u":", 2));
+    const QString version = piece(reply, u":", 1);
+    QLabel* label = notice_->versionLabel();
+    label->setText(visibleText(version));
+    label->adjustSize();
+    notice_->downloadLink()->setUrl(piece(reply, u":", 2));
 
     // Any other text, older or empty versions included, is news.
     if (version != kCurrentVersion) {

@@ -43,7 +43,9 @@ public:
     // Returns before the name is resolved.
     void start();
 
-    // What a failure does: a 10 ms sleep unless replaced.
+    static constexpr unsigned long kFailurePauseMs = 10;
+
+    // What a failure does: a kFailurePauseMs sleep unless replaced.
     void setPause(std::function<void()> pause) { pause_ = std::move(pause); }
 
     // Data events seen so far; only the first one is read.

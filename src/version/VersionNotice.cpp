@@ -1,6 +1,6 @@
 #include "version/VersionNotice.h"
 
-#include "version/FormPlacement.h"
+#include "version/CentredToolWindow.h"
 #include "widgets/LinkLabel.h"
 
 #include <QLabel>
@@ -24,43 +24,24 @@ QLabel* plainLabel(QWidget* parent, const QString& text, QPoint at)
 } // namespace
 
 VersionNotice::VersionNotice(QWidget* parent, LinkOpener* opener)
-    : QWidget(parent, Qt::Tool), label1_(nullptr), label2_(nullptr), ver_(nullptr),
-      label3_(nullptr), urlLabel1_(nullptr)
+    : CentredToolWindow(parent, Qt::Tool, {kClientWidth, kClientHeight})
 {
     setWindowTitle(QStringLiteral("New version available!!"));
-    applyDialogLook(*this);
-    setFixedSize(kClientWidth, kClientHeight);
 
-    label1_ = plainLabel(this, QStringLiteral("There is a new version of Zarvello availabel!!"),
-                         QPoint(28, 6));
-    label2_ = plainLabel(this, QStringLiteral("The new version is v"), QPoint(91, 24));
+    plainLabel(this, QStringLiteral("There is a new version of Zarvello availabel!!"), {28, 6});
+    const QLabel* lead = plainLabel(this, QStringLiteral("The new version is v"), {91, 24});
     // The line reads "The new version is v" and the version: where the font
     // substituted for "MS Sans Serif" runs wider, the version moves along.
-    ver_ = plainLabel(this, QStringLiteral("Ver"),
-                      QPoint(std::max(190, label2_->x() + label2_->width()), 24));
-    label3_ = plainLabel(this, QStringLiteral("Click the link below to download it now!"),
-                         QPoint(57, 43));
+    version_ =
+        plainLabel(this, QStringLiteral("Ver"), {std::max(190, lead->x() + lead->width()), 24});
+    plainLabel(this, QStringLiteral("Click the link below to download it now!"), {57, 43});
 
-    urlLabel1_ = new LinkLabel(this, opener);
-    urlLabel1_->setUrl(kMakerWebAddress);
-    urlLabel1_->setCaption(kMakerWebAddress);
-    urlLabel1_->move(102, 61);
-    urlLabel1_->adjustSize();
-    urlLabel1_->setClickHandler([this] { URLLabel1Click(); });
-}
-
-void VersionNotice::URLLabel1Click()
-{
-    hide();
-}
-
-void VersionNotice::showEvent(QShowEvent* event)
-{
-    if (!placed_) {
-        placed_ = true;
-        centreOnScreen(*this);
-    }
-    QWidget::showEvent(event);
+    downloadLink_ = new LinkLabel(this, opener);
+    downloadLink_->setUrl(kMakerWebAddress);
+    downloadLink_->setCaption(kMakerWebAddress);
+    downloadLink_->move(102, 61);
+    downloadLink_->adjustSize();
+    downloadLink_->setClickHandler([this] { hide(); });
 }
 
 } // namespace zarvello

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QWidget>
+#include "version/CentredToolWindow.h"
 
 class QLabel;
 
@@ -15,7 +15,7 @@ inline constexpr QLatin1StringView kMakerWebAddress{"zarvello.example.org"};
 
 // "New version available!!": the notice shown when the version server names
 // another version. Created hidden; closing it or clicking the link hides it.
-class VersionNotice : public QWidget
+class VersionNotice : public CentredToolWindow
 {
     Q_OBJECT
 public:
@@ -25,25 +25,14 @@ public:
     // opener: passed to the link label (the desktop's opener when null).
     explicit VersionNotice(QWidget* parent = nullptr, LinkOpener* opener = nullptr);
 
-    // Hides the notice; the link label opens its address afterwards.
-    void URLLabel1Click();
-
-    [[nodiscard]] QLabel* Label1() const { return label1_; }
-    [[nodiscard]] QLabel* Label2() const { return label2_; }
-    [[nodiscard]] QLabel* Label3() const { return label3_; }
-    [[nodiscard]] QLabel* Ver() const { return ver_; }
-    [[nodiscard]] LinkLabel* URLLabel1() const { return urlLabel1_; }
-
-protected:
-    void showEvent(QShowEvent* event) override;
+    // The version the server named, and the link to its download address,
+    // which hides the notice before it opens the address.
+    [[nodiscard]] QLabel* versionLabel() const { return version_; }
+    [[nodiscard]] LinkLabel* downloadLink() const { return downloadLink_; }
 
 private:
-    QLabel* label1_;
-    QLabel* label2_;
-    QLabel* ver_;
-    QLabel* label3_;
-    LinkLabel* urlLabel1_;
-    bool placed_ = false;
+    QLabel* version_ = nullptr;
+    LinkLabel* downloadLink_ = nullptr;
 };
 
 } // namespace zarvello

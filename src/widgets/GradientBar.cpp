@@ -164,9 +164,9 @@ void GradientBar::invalidate()
 QRgb GradientBar::gradientColour(int line, int fill) const
 {
     // Raw bits, on purpose: a system colour or clNone is not resolved here.
-    const int t = MulDiv(255, line, fill);
+    const int t = mulDiv(255, line, fill);
     const auto channel = [t](int from, int to) {
-        return (from + MulDiv(t, to - from, 255)) & 0xFF;
+        return (from + mulDiv(t, to - from, 255)) & 0xFF;
     };
     return qRgb(channel(startColour_.red(), endColour_.red()),
                 channel(startColour_.green(), endColour_.green()),
@@ -207,7 +207,7 @@ void GradientBar::compose() const
     }
     // Measured against the whole bar, not the inner rectangle.
     const int fill =
-        MulDiv(position_, gradientStyle_ == GradientStyle::Horizontal ? w : h, maxValue_);
+        mulDiv(position_, gradientStyle_ == GradientStyle::Horizontal ? w : h, maxValue_);
     drawFill(inner, fill);
     if (textVisible_) {
         drawPercent(inner, fill);
@@ -266,7 +266,7 @@ void GradientBar::drawPercent(const QRect& inner, int fill) const
 {
     const bool horizontal = gradientStyle_ == GradientStyle::Horizontal;
     // An empty bar (fill −1 when the maximum is 0) reads 0 %, not −1 %.
-    const int percent = std::max(0, MulDiv(fill, 100, horizontal ? width() : height()));
+    const int percent = std::max(0, mulDiv(fill, 100, horizontal ? width() : height()));
     const QString text = QString::number(percent) + QLatin1Char('%');
 
     QPainter painter(&image_);

@@ -206,7 +206,7 @@ TEST(MeterSampling, TheTimerDrivesTheTickUntilSamplingStops)
     constexpr int kFastInterval = 20; // ms, instead of a second, to keep the test short
     MeterWindow form(std::make_unique<ScriptedCounterSource>());
     QPointer<SamplingTimer> timer = form.samplingTimer();
-    ASSERT_TRUE(timer && timer->Enabled()) << "sampling starts with the window";
+    ASSERT_TRUE(timer && timer->isEnabled()) << "sampling starts with the window";
     QSignalSpy ticks(&form, &MeterWindow::ticked);
     timer->setInterval(kFastInterval); // a new interval stops the timer
     timer->setEnabled(true);

@@ -16,7 +16,7 @@ namespace {
 
 TEST(MulDiv, RoundsHalvesAwayFromZero)
 {
-    EXPECT_EQ(std::tuple(MulDiv(255, 1, 2), MulDiv(-255, 1, 2), MulDiv(254, 1, 3)),
+    EXPECT_EQ(std::tuple(mulDiv(255, 1, 2), mulDiv(-255, 1, 2), mulDiv(254, 1, 3)),
               std::tuple(128, -128, 85));
 }
 
@@ -26,7 +26,7 @@ TEST(Piece, IsEmptyWithoutASeparatorBelowPieceOneAndPastTheLastPiece)
     const std::tuple<QStringView, int, QString> rows[] = {
         {u":", 1, u"a"_s}, {u":", 2, u"b"_s}, {u":", 0, {}}, {u":", 3, {}}, {u"", 1, {}}};
     for (const auto& [separator, n, expected] : rows) {
-        EXPECT_EQ(Piece(u"a:b", separator, n), expected) << n;
+        EXPECT_EQ(piece(u"a:b", separator, n), expected) << n;
     }
 }
 

@@ -26,14 +26,14 @@ struct TickLog
     std::vector<Clock::time_point> starts, ends;
     std::function<void()> work = [] {};
 
-    SamplingTimer::TNotifyEvent handler()
+    void listenTo(SamplingTimer& timer)
     {
-        return [this](SamplingTimer* sender) {
-            EXPECT_EQ(QThread::currentThread(), sender->thread());
+        QObject::connect(&timer, &SamplingTimer::timeout, &timer, [this, &timer] {
+            EXPECT_EQ(QThread::currentThread(), timer.thread());
             starts.push_back(Clock::now());
             work();
             ends.push_back(Clock::now());
-        };
+        });
     }
     [[nodiscard]] std::size_t count() const { return starts.size(); }
     [[nodiscard]] bool noTickFor() const
@@ -54,7 +54,7 @@ struct OnHandOver : QObject
     }
 };
 
-TEST(ThreadedTimer, ASlowHandlerIsNeverOverlappedAndEachTickWaitsAFullInterval)
+TEST(SamplingTimer, ASlowHandlerIsNeverOverlappedAndEachTickWaitsAFullInterval)
 {
     constexpr int kInterval = 100;
     // A timer on a thread of its own measures the first handler's work: two of
@@ -64,7 +64,7 @@ TEST(ThreadedTimer, ASlowHandlerIsNeverOverlappedAndEachTickWaitsAFullInterval)
     std::atomic<int> paces = 0;
     auto* pacer = new SamplingTimer;
     pacer->setInterval(kInterval);
-    pacer->setOnTimer([&](SamplingTimer*) { ++paces; });
+    QObject::connect(pacer, &SamplingTimer::timeout, pacer, [&] { ++paces; });
     pacer->moveToThread(&pacerThread);
     const auto stopPacer = qScopeGuard([&] {
         pacerThread.quit();
@@ -82,7 +82,7 @@ TEST(ThreadedTimer, ASlowHandlerIsNeverOverlappedAndEachTickWaitsAFullInterval)
             EXPECT_EQ(log.count(), 1U) << "a tick overlapped the handler";
         }
     };
-    timer.setOnTimer(log.handler());
+    log.listenTo(timer);
     timer.setInterval(kInterval);
     const auto enabledAt = Clock::now();
     timer.setEnabled(true);
@@ -96,11 +96,11 @@ TEST(ThreadedTimer, ASlowHandlerIsNeverOverlappedAndEachTickWaitsAFullInterval)
     }
 }
 
-TEST(ThreadedTimer, DisablingDropsATickOnItsWayAndDestructionDoesNotWaitForOne)
+TEST(SamplingTimer, DisablingDropsATickOnItsWayAndDestructionDoesNotWaitForOne)
 {
     QPointer<SamplingTimer> timer = new SamplingTimer;
     TickLog log;
-    timer->setOnTimer(log.handler());
+    log.listenTo(*timer);
     timer->setInterval(5);
     int handedOver = 0;
     OnHandOver filter;
@@ -120,7 +120,7 @@ TEST(ThreadedTimer, DisablingDropsATickOnItsWayAndDestructionDoesNotWaitForOne)
     delete timer.data(); // joins a worker still waiting for the swallowed tick: must not hang
 }
 
-TEST(ThreadedTimer, StopsWhenDisabledFromItsHandlerOrByANewIntervalAndSurvivesAThrow)
+TEST(SamplingTimer, StopsWhenDisabledFromItsHandlerOrByANewIntervalAndSurvivesAThrow)
 {
     SamplingTimer timer, nagger;
     TickLog log;
@@ -129,29 +129,29 @@ TEST(ThreadedTimer, StopsWhenDisabledFromItsHandlerOrByANewIntervalAndSurvivesAT
         throw std::runtime_error("sample failed");
     };
     timer.setInterval(100);
-    timer.setOnTimer(log.handler());
+    log.listenTo(timer);
     timer.setEnabled(true);
     ASSERT_TRUE(waitUntil([&] { return log.count() >= 2; })) << "a throw stopped the timer";
-    EXPECT_TRUE(!timer.Enabled() && log.noTickFor()) << "disabled from the handler";
+    EXPECT_TRUE(!timer.isEnabled() && log.noTickFor()) << "disabled from the handler";
     // Enabled again every 20 ms: a restarted wait would never end.
     nagger.setInterval(20);
-    nagger.setOnTimer([&](SamplingTimer*) { timer.setEnabled(true); });
+    QObject::connect(&nagger, &SamplingTimer::timeout, [&] { timer.setEnabled(true); });
     nagger.setEnabled(true);
     ASSERT_TRUE(waitUntil([&] { return log.count() >= 3; }));
     nagger.setEnabled(false);
     timer.setInterval(50);
-    EXPECT_TRUE(!timer.Enabled() && timer.Interval() == 50 && log.noTickFor()) << "new interval";
+    EXPECT_TRUE(!timer.isEnabled() && timer.interval() == 50 && log.noTickFor()) << "new interval";
     timer.setInterval(0);
     timer.setEnabled(true);
-    EXPECT_TRUE(timer.Enabled() && log.noTickFor()) << "interval 0";
+    EXPECT_TRUE(timer.isEnabled() && log.noTickFor()) << "interval 0";
 }
 
-TEST(ThreadedTimer, LoweringToIdleIsAlwaysAppliedAndAnUnknownPriorityRefused)
+TEST(SamplingTimer, LoweringToIdleIsAlwaysAppliedAndAnUnknownPriorityRefused)
 {
     SamplingTimer timer;
-    timer.setThreadPriority(tpTimeCritical); // refused without the privilege
-    timer.setThreadPriority(tpIdle);
-    EXPECT_EQ(timer.threadPriority(), tpIdle);
+    timer.setThreadPriority(ThreadPriority::TimeCritical); // refused without the privilege
+    timer.setThreadPriority(ThreadPriority::Idle);
+    EXPECT_EQ(timer.threadPriority(), ThreadPriority::Idle);
     EXPECT_THROW(timer.setThreadPriority(static_cast<ThreadPriority>(7)), std::invalid_argument);
 }
 

@@ -46,11 +46,6 @@ inline Sums sumsOf(const CounterSample& sample)
     return {sample.inOctets, sample.outOctets};
 }
 
-inline std::optional<Sums> sumsOf(const std::optional<CounterSample>& sample)
-{
-    return sample ? std::optional<Sums>(sumsOf(*sample)) : std::nullopt;
-}
-
 // Hands out the samples it was given, one per call; no sample once they run out.
 class ScriptedCounterSource : public CounterSource
 {

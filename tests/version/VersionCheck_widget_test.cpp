@@ -69,10 +69,10 @@ TEST(VersionCheck, AsksOnceAndShowsTheNoticeWhenTheFirstReplyNamesAnotherVersion
         EXPECT_LE(run.socket()->bytesAvailable(), VersionCheck::kMaxReplyBytes) << "a flood waits";
         EXPECT_EQ(std::tuple(server.received(), server.connections(), run.pauses),
                   std::tuple(B("Zarvello"), 1, 0));
-        EXPECT_EQ(std::tuple(run.notice.isVisible(), run.notice.Ver()->text(),
-                             run.notice.URLLabel1()->url()),
+        EXPECT_EQ(std::tuple(run.notice.isVisible(), run.notice.versionLabel()->text(),
+                             run.notice.downloadLink()->url()),
                   std::tuple(shown, ver, url));
-        run.notice.URLLabel1()->click();
+        run.notice.downloadLink()->click();
         EXPECT_TRUE(run.notice.isHidden()) << "the link hides the notice";
         EXPECT_EQ(run.opener.opened, QStringList{"http://" + url});
     }
@@ -98,7 +98,7 @@ TEST(VersionCheck, FailsSilentlyWithOnePauseForEachFailure)
         ASSERT_TRUE(waitUntil(
             [&] { return run.socket()->state() == QAbstractSocket::UnconnectedState; }, 20000));
         EXPECT_EQ(std::tuple(run.pauses, run.check->dataEventCount(), run.notice.isHidden(),
-                             run.notice.Ver()->text()),
+                             run.notice.versionLabel()->text()),
                   std::tuple(pauses, 0U, true, QString("Ver")));
         EXPECT_EQ(server.connections(), serve ? 1 : 0);
     }
@@ -108,7 +108,7 @@ TEST(VersionCheck, FailsSilentlyWithOnePauseForEachFailure)
 TEST(MemoryWindow, ReadsTheProgramsOwnAllocatorByDefault)
 {
     MemoryWindow memory;
-    memory.TimerTimer();
+    memory.refresh();
     EXPECT_TRUE(memory.findChild<QLabel*>()->text().startsWith(u"Mem Allocated: "));
 }
 

@@ -13,37 +13,43 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <optional>
+#include <utility>
 #include <vector>
 
 namespace zarvello {
 namespace {
 
-constexpr int kVirtualKeyMask = 0xFF;
-
 // X's core key and button state has the eight modifiers in its low byte; the bits above
 // carry mouse buttons and the keyboard group, which have no say in a chord.
 constexpr unsigned int kKeyModifierBits = 0xFF;
+// Shift, Lock, Control and Mod1 to Mod5: the rows of the modifier map.
+constexpr int kModifierCount = 8;
+// Set in an event's type when it came from SendEvent.
+constexpr std::uint8_t kSentEventBit = 0x80;
 
-struct VirtualKeysym
+struct NamedKey
 {
-    int virtualKey;
+    Qt::Key key;
     unsigned long keysym;
 };
 
+// clang-format off
 constexpr std::array kNamedKeys{
-    VirtualKeysym{0x08, XK_BackSpace}, VirtualKeysym{0x09, XK_Tab},
-    VirtualKeysym{0x0D, XK_Return},    VirtualKeysym{0x13, XK_Pause},
-    VirtualKeysym{0x1B, XK_Escape},    VirtualKeysym{0x20, XK_space},
-    VirtualKeysym{0x21, XK_Prior},     VirtualKeysym{0x22, XK_Next},
-    VirtualKeysym{0x23, XK_End},       VirtualKeysym{0x24, XK_Home},
-    VirtualKeysym{0x25, XK_Left},      VirtualKeysym{0x26, XK_Up},
-    VirtualKeysym{0x27, XK_Right},     VirtualKeysym{0x28, XK_Down},
-    VirtualKeysym{0x2C, XK_Print},     VirtualKeysym{0x2D, XK_Insert},
-    VirtualKeysym{0x2E, XK_Delete},
+    NamedKey{Qt::Key_Backspace, XK_BackSpace}, NamedKey{Qt::Key_Tab, XK_Tab},
+    NamedKey{Qt::Key_Return, XK_Return},       NamedKey{Qt::Key_Pause, XK_Pause},
+    NamedKey{Qt::Key_Escape, XK_Escape},       NamedKey{Qt::Key_Space, XK_space},
+    NamedKey{Qt::Key_PageUp, XK_Prior},        NamedKey{Qt::Key_PageDown, XK_Next},
+    NamedKey{Qt::Key_End, XK_End},             NamedKey{Qt::Key_Home, XK_Home},
+    NamedKey{Qt::Key_Left, XK_Left},           NamedKey{Qt::Key_Up, XK_Up},
+    NamedKey{Qt::Key_Right, XK_Right},         NamedKey{Qt::Key_Down, XK_Down},
+    NamedKey{Qt::Key_Print, XK_Print},         NamedKey{Qt::Key_Insert, XK_Insert},
+    NamedKey{Qt::Key_Delete, XK_Delete},
 };
+// clang-format on
 
-// What to grab on the X server for a shortcut code: a keysym and the X modifier mask
+// What to grab on the X server for a hot key: a keysym and the X modifier mask
 // (ShiftMask, ControlMask, Mod1Mask) that must be held with it.
 struct XKeyChord
 {
@@ -87,7 +93,7 @@ unsigned int findNumLockMask(Display* display)
     }
     unsigned int mask = 0;
     const int perModifier = map->max_keypermod;
-    for (int index = 0; index < 8 * perModifier && mask == 0; ++index) {
+    for (int index = 0; index < kModifierCount * perModifier && mask == 0; ++index) {
         const KeyCode keycode = map->modifiermap[index];
         if (keycode != 0 && XkbKeycodeToKeysym(display, keycode, 0, 0) == XK_Num_Lock) {
             mask = 1U << (index / perModifier);
@@ -97,61 +103,43 @@ unsigned int findNumLockMask(Display* display)
     return mask;
 }
 
-// The keysym of a virtual-key code: letters, digits, the keypad digits, F1 to F24 and the
-// common editing and cursor keys. 0 for any other code.
-unsigned long keysymOfVirtualKey(int virtualKey)
+// The keysym of a key: letters, digits, the keypad digits, F1 to F24 and the common editing
+// and cursor keys. 0 for any other key.
+unsigned long keysymOfKey(QKeyCombination combination)
 {
-    if (virtualKey >= '0' && virtualKey <= '9') {
-        return XK_0 + static_cast<unsigned long>(virtualKey - '0');
+    const int key = combination.key();
+    const auto offset = [key](int first) { return static_cast<unsigned long>(key - first); };
+    if (key >= Qt::Key_0 && key <= Qt::Key_9) {
+        const bool keypad = combination.keyboardModifiers().testFlag(Qt::KeypadModifier);
+        return (keypad ? XK_KP_0 : XK_0) + offset(Qt::Key_0);
     }
-    if (virtualKey >= 'A' && virtualKey <= 'Z') {
+    if (key >= Qt::Key_A && key <= Qt::Key_Z) {
         // Grabs name the unshifted symbol; Shift is a modifier of its own.
-        return XK_a + static_cast<unsigned long>(virtualKey - 'A');
+        return XK_a + offset(Qt::Key_A);
     }
-    if (virtualKey >= 0x60 && virtualKey <= 0x69) {
-        return XK_KP_0 + static_cast<unsigned long>(virtualKey - 0x60);
+    if (key >= Qt::Key_F1 && key <= Qt::Key_F24) {
+        return XK_F1 + offset(Qt::Key_F1);
     }
-    if (virtualKey >= 0x70 && virtualKey <= 0x87) {
-        return XK_F1 + static_cast<unsigned long>(virtualKey - 0x70);
-    }
-    const auto* named = std::find_if(
-        kNamedKeys.begin(), kNamedKeys.end(),
-        [virtualKey](const VirtualKeysym& entry) { return entry.virtualKey == virtualKey; });
+    const auto* named = std::find_if(kNamedKeys.begin(), kNamedKeys.end(),
+                                     [key](const NamedKey& entry) { return entry.key == key; });
     return named != kNamedKeys.end() ? named->keysym : 0;
 }
 
-// A shortcut code's modifier flags, as X grabs them and as Qt reports them.
-struct ModifierFlag
+// Empty for keys that have no keysym.
+std::optional<XKeyChord> decodeHotKey(QKeyCombination combination)
 {
-    int shortCut;
-    unsigned int x;
-    Qt::KeyboardModifier qt;
-};
-constexpr std::array kModifierFlags{ModifierFlag{kShortCutShift, ShiftMask, Qt::ShiftModifier},
-                                    ModifierFlag{kShortCutCtrl, ControlMask, Qt::ControlModifier},
-                                    ModifierFlag{kShortCutAlt, Mod1Mask, Qt::AltModifier}};
-
-// Empty for 0 and for codes whose key has no keysym.
-std::optional<XKeyChord> decodeShortCut(int shortCut)
-{
-    const unsigned long keysym = keysymOfVirtualKey(shortCut & kVirtualKeyMask);
+    const unsigned long keysym = keysymOfKey(combination);
     if (keysym == 0) {
         return std::nullopt;
     }
+    const Qt::KeyboardModifiers held = combination.keyboardModifiers();
     XKeyChord chord{keysym, 0};
-    for (const ModifierFlag& flag : kModifierFlags) {
-        chord.modifiers |= (shortCut & flag.shortCut) != 0 ? flag.x : 0U;
+    for (const auto& [qt, x] :
+         {std::pair{Qt::ShiftModifier, ShiftMask}, std::pair{Qt::ControlModifier, ControlMask},
+          std::pair{Qt::AltModifier, Mod1Mask}}) {
+        chord.modifiers |= held.testFlag(qt) ? static_cast<unsigned int>(x) : 0U;
     }
     return chord;
-}
-
-Qt::KeyboardModifiers qtModifiersOfShortCut(int shortCut)
-{
-    Qt::KeyboardModifiers modifiers;
-    for (const ModifierFlag& flag : kModifierFlags) {
-        modifiers.setFlag(flag.qt, (shortCut & flag.shortCut) != 0);
-    }
-    return modifiers;
 }
 
 // The masks to grab so the chord works whatever the state of NumLock and CapsLock.
@@ -192,8 +180,7 @@ public:
             return false;
         }
         const auto* event = static_cast<const xcb_generic_event_t*>(message);
-        // The top bit only says the event came from SendEvent.
-        if ((event->response_type & 0x7F) != XCB_KEY_PRESS) {
+        if ((event->response_type & ~kSentEventBit) != XCB_KEY_PRESS) {
             return false;
         }
         const auto* press = static_cast<const xcb_key_press_event_t*>(message);
@@ -222,7 +209,7 @@ template <typename T> void GlobalHotKey::regrabWith(T& field, T value)
     grab();
 }
 
-void GlobalHotKey::setHotKey(int value)
+void GlobalHotKey::setHotKey(QKeyCombination value)
 {
     regrabWith(hotKey_, value);
 }
@@ -234,10 +221,10 @@ void GlobalHotKey::setActive(bool value)
 
 void GlobalHotKey::grab()
 {
-    if (!active_ || hotKey_ == 0) {
+    if (!active_) {
         return;
     }
-    const std::optional<XKeyChord> chord = decodeShortCut(hotKey_);
+    const std::optional<XKeyChord> chord = decodeHotKey(hotKey_);
     if (!chord) {
         return;
     }
@@ -293,11 +280,8 @@ bool GlobalHotKey::handleKeyPress(unsigned int keycode, unsigned int state, unsi
         !isChordPress(keycode, state, keycode_, modifiers_, numLockMask_)) {
         return false;
     }
-    // The handler may change or destroy this object: call a copy and touch nothing after.
-    const KeyDownHandler handler = onKeyDown_;
-    if (handler) {
-        handler(this, hotKey_ & kVirtualKeyMask, qtModifiersOfShortCut(hotKey_));
-    }
+    // A slot may change or destroy this object: nothing is touched after.
+    Q_EMIT activated();
     return true;
 }
 

@@ -1,43 +1,34 @@
 #pragma once
 
+#include <QKeyCombination>
 #include <QObject>
 
-#include <functional>
 #include <memory>
 
 namespace zarvello {
 
-// Modifier flags of a shortcut code; the low byte holds a Windows-style virtual-key code.
-inline constexpr int kShortCutShift = 0x2000;
-inline constexpr int kShortCutCtrl = 0x4000;
-inline constexpr int kShortCutAlt = 0x8000;
-
-// A system-wide hot key: while Active and given a HotKey it holds that key on the X server,
-// and a press of it anywhere on the desktop calls OnKeyDown. If another client already holds
+// A system-wide hot key: while active and given a key it holds that key on the X server, and
+// a press of it anywhere on the desktop emits activated(). If another client already holds
 // the key, nothing is reported and the key simply does nothing. Off X11 it does nothing.
 class GlobalHotKey : public QObject
 {
     Q_OBJECT
 
 public:
-    using KeyDownHandler =
-        std::function<void(GlobalHotKey* sender, int key, Qt::KeyboardModifiers shift)>;
-
     explicit GlobalHotKey(QObject* parent = nullptr);
     ~GlobalHotKey() override;
-    GlobalHotKey(const GlobalHotKey&) = delete;
-    GlobalHotKey& operator=(const GlobalHotKey&) = delete;
 
-    // The shortcut code (kShortCut* flags plus a virtual-key code); 0 for none.
-    int HotKey() const { return hotKey_; }
-    void setHotKey(int value);
+    // Shift, Ctrl and Alt with a letter, a digit (Qt::KeypadModifier for the keypad's), F1 to
+    // F24 or a common editing or cursor key, e.g. Qt::CTRL | Qt::Key_M; none by default.
+    [[nodiscard]] QKeyCombination hotKey() const { return hotKey_; }
+    void setHotKey(QKeyCombination value);
 
-    bool Active() const { return active_; }
+    [[nodiscard]] bool isActive() const { return active_; }
     void setActive(bool value);
 
-    // Called with the virtual-key code and the modifiers of HotKey.
-    const KeyDownHandler& OnKeyDown() const { return onKeyDown_; }
-    void setOnKeyDown(KeyDownHandler handler) { onKeyDown_ = std::move(handler); }
+Q_SIGNALS:
+    // A slot may change or destroy the hot key.
+    void activated();
 
 private:
     class KeyFilter;
@@ -49,9 +40,8 @@ private:
     bool handleKeyPress(unsigned int keycode, unsigned int state, unsigned long root,
                         unsigned long window);
 
-    int hotKey_ = 0;
+    QKeyCombination hotKey_;
     bool active_ = false;
-    KeyDownHandler onKeyDown_;
 
     // What is held on the server while grabbed_.
     bool grabbed_ = false;

@@ -28,8 +28,8 @@ struct TickResults
 class MeasurementState
 {
 public:
-    // Back to the start-up state; the delta histories are deliberately kept.
-    void setUp();
+    // Primes again as at start-up; the delta histories are deliberately kept.
+    void restart();
 
     // peakSpeed is the fixed peak in thousands of bytes per second, 0 = measured.
     // Returns nothing when there is no sample: the tick then changes nothing.

@@ -1,4 +1,4 @@
-#include "meter/Statistics.h"
+#include "meter/MeasurementState.h"
 
 #include <algorithm>
 #include <limits>
@@ -88,7 +88,7 @@ int fixedPeak(int peakSpeed)
 
 } // namespace
 
-void MeasurementState::setUp()
+void MeasurementState::restart()
 {
     previousIn_ = 0;
     peakRate_ = 0;

@@ -1,4 +1,4 @@
-#include "meter/Statistics.h"
+#include "meter/MeasurementState.h"
 
 #include "support/ScriptedCounterSource.h"
 
@@ -14,7 +14,8 @@ namespace {
 // One tick of a sequence: what happens before it, the sample's sums (one
 // link), the fixed peak option, and what the tick must report. Rates and peak
 // are checked only when `rates` is expected.
-enum Op { kSample, kNoSample, kResetPeakFirst, kSetUpFirst };
+enum class Op { Sample, NoSample, ResetPeakFirst, RestartFirst };
+using enum Op;
 struct Tick
 {
     Op op;
@@ -25,7 +26,7 @@ struct Tick
     int peak = 0;
 };
 
-TEST(Statistics, SampleSequences)
+TEST(MeasurementState, SampleSequences)
 {
     const struct
     {
@@ -34,33 +35,33 @@ TEST(Statistics, SampleSequences)
     } rows[] = {
         // clang-format off
         {"primes, then averages three slots with divisor three",
-         {{kSample, 1000, 10}, {kSample, 4000, 20, 0, true, 1000, 10.0 / 3, 3000}, {kSample, 10000, 30, 0, true, 3000, 20.0 / 3, 6000}, {kSample, 10000, 40, 0, true, 3000, 10, 6000}}},
-        {"a missing sample changes nothing; the next delta spans it", {{kSample, 500, 7}, {kNoSample}, {kSample, 3500, 7, 0, true, 1000, 0, 3000}}},
-        {"zero in sum primes forever, even with out traffic", {{kSample, 0, 100}, {kSample, 0, 5000}, {kSample, 0, 90000}}},
+         {{Sample, 1000, 10}, {Sample, 4000, 20, 0, true, 1000, 10.0 / 3, 3000}, {Sample, 10000, 30, 0, true, 3000, 20.0 / 3, 6000}, {Sample, 10000, 40, 0, true, 3000, 10, 6000}}},
+        {"a missing sample changes nothing; the next delta spans it", {{Sample, 500, 7}, {NoSample}, {Sample, 3500, 7, 0, true, 1000, 0, 3000}}},
+        {"zero in sum primes forever, even with out traffic", {{Sample, 0, 100}, {Sample, 0, 5000}, {Sample, 0, 90000}}},
         {"fixed peak survives a reset; measuring again takes the larger delta",
-         {{kSample, 1000, 0, 64}, {kSample, 2000, 0, 64, true, 1000.0 / 3, 0, 64000}, {kResetPeakFirst, 3000, 0, 64, true, 2000.0 / 3, 0, 64000},
-          {kResetPeakFirst, 3100, 900, 0, true, 700, 300, 900}}},
+         {{Sample, 1000, 0, 64}, {Sample, 2000, 0, 64, true, 1000.0 / 3, 0, 64000}, {ResetPeakFirst, 3000, 0, 64, true, 2000.0 / 3, 0, 64000},
+          {ResetPeakFirst, 3100, 900, 0, true, 700, 300, 900}}},
         {"set-up primes again and restarts the slots, keeping the older ones",
-         {{kSample, 1000}, {kSample, 4000, 0, 0, true, 1000, 0, 3000}, {kSample, 10000, 0, 0, true, 3000, 0, 6000}, {kSetUpFirst, 100}, {kSample, 100, 0, 0, true, 2000, 0, 0}}},
-        {"fixed peak saturates", {{kSample, 1, 0, 2147484}, {kSample, 2, 0, 2147484, true, 1.0 / 3, 0, std::numeric_limits<int>::max()}}},
+         {{Sample, 1000}, {Sample, 4000, 0, 0, true, 1000, 0, 3000}, {Sample, 10000, 0, 0, true, 3000, 0, 6000}, {RestartFirst, 100}, {Sample, 100, 0, 0, true, 2000, 0, 0}}},
+        {"fixed peak saturates", {{Sample, 1, 0, 2147484}, {Sample, 2, 0, 2147484, true, 1.0 / 3, 0, std::numeric_limits<int>::max()}}},
         // clang-format on
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         MeasurementState state;
-        state.setUp();
+        state.restart();
         for (std::size_t i = 0; i < row.ticks.size(); ++i) {
             const Tick& t = row.ticks[i];
             SCOPED_TRACE(i);
-            if (t.op == kResetPeakFirst) {
+            if (t.op == ResetPeakFirst) {
                 state.resetPeak();
-            } else if (t.op == kSetUpFirst) {
-                state.setUp();
+            } else if (t.op == RestartFirst) {
+                state.restart();
             }
             const auto r = state.processSample(
-                t.op == kNoSample ? std::nullopt : std::optional(sampleOf(oneLink(t.in, t.out))),
+                t.op == NoSample ? std::nullopt : std::optional(sampleOf(oneLink(t.in, t.out))),
                 t.peakSpeed);
-            ASSERT_EQ(r.has_value(), t.op != kNoSample);
+            ASSERT_EQ(r.has_value(), t.op != NoSample);
             if (!r) {
                 continue;
             }
@@ -74,7 +75,7 @@ TEST(Statistics, SampleSequences)
     }
 }
 
-TEST(Statistics, TrafficIsWhatEachLinkInBothSamplesMoved)
+TEST(MeasurementState, TrafficIsWhatEachLinkInBothSamplesMoved)
 {
     constexpr std::uint64_t kLarge = 1'500'000'000; // a container's veth after a while
     constexpr std::uint64_t kHighWord = std::uint64_t{1} << 32;
@@ -94,6 +95,7 @@ TEST(Statistics, TrafficIsWhatEachLinkInBothSamplesMoved)
         {"32-bit counter wraps while another link vanishes", {link(1, 4'294'967'000U, 10, false), link(2, 5000, 5000)}, {link(1, 704, 20, false)}, 1000, 10},
         {"64-bit counters reset, even with the low word rising", {link(1, kHighWord + 100, 9000), link(2, 100, 100)}, {link(1, 300, 100), link(2, 300, 400)}, 200, 300},
         {"link appears below an existing index", {link(2, 1000, 500)}, {link(1, kLarge, kLarge), link(2, 4000, 600)}, 3000, 100},
+        {"link vanishes below an existing index", {link(1, kLarge, kLarge), link(2, 1000, 500)}, {link(2, 4000, 600)}, 3000, 100},
         {"32-bit counter reset", {link(1, 5000, 9, false)}, {link(1, 200, 9, false)}, 0, 0},
         {"32-bit counter's largest step still counts, and peaks", {link(1, 10, 0, false)}, {link(1, 10 + 0x7FFF'FFFFU, 0, false)}, 0x7FFF'FFFF, 0},
         {"counters narrowed to 32 bits count by their low words", {link(1, kHighWord + 100, 0)}, {link(1, 300, 0, false)}, 200, 0},
@@ -103,7 +105,7 @@ TEST(Statistics, TrafficIsWhatEachLinkInBothSamplesMoved)
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
         MeasurementState state;
-        state.setUp();
+        state.restart();
         state.processSample(sampleOf(row.before), 0);
         const auto r = state.processSample(sampleOf(row.after), 0);
         ASSERT_TRUE(r && r->ratesComputed);
