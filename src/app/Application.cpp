@@ -193,7 +193,7 @@ int runApplication(int argc, char** argv)
         loadAll(*main, settingsModel, hive, registry, *versionCheck);
     });
     QObject::connect(main, &MeterWindow::memoryWindowRequested, memoryWindow.get(),
-                     &MemoryWindow::Open);
+                     &MemoryWindow::open);
     QObject::connect(&termination, &TerminationSignals::terminationRequested, main,
                      &QWidget::close);
     QObject::connect(main, &MeterWindow::closed, &app, &QCoreApplication::quit);

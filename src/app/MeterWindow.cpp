@@ -24,7 +24,7 @@ namespace zarvello {
 constexpr QPoint kDesignPosition(614, 5000);
 constexpr QSize kDesignClientSize(104, 213);
 // The virtual-key code of a letter is the letter, as Qt's key code is.
-constexpr int kMemoryHotKey = kShortCutCtrl | Qt::Key_M;
+constexpr QKeyCombination kMemoryHotKey(Qt::ControlModifier, Qt::Key_M);
 
 MeterWindow::MeterWindow(std::unique_ptr<CounterSource> counters, QWidget* parent)
     : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint), counters_(std::move(counters))
@@ -56,7 +56,7 @@ MeterWindow::MeterWindow(std::unique_ptr<CounterSource> counters, QWidget* paren
     trayIcon_->setBackColour(clBtnFace);
     trayIcon_->setPercentInToolTip(true);
     trayIcon_->setPopupMenu(popupMenu_);
-    trayIcon_->setDoubleClickHandler([this](QObject*) { restoreProgram(); });
+    connect(trayIcon_, &TrayMeterIcon::doubleClicked, this, &MeterWindow::restoreProgram);
     trayIcon_->setActive(true);
 
     docker_ = new ScreenDocker(this);

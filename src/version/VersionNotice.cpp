@@ -41,7 +41,7 @@ VersionNotice::VersionNotice(QWidget* parent, LinkOpener* opener)
     downloadLink_->setCaption(kMakerWebAddress);
     downloadLink_->move(102, 61);
     downloadLink_->adjustSize();
-    downloadLink_->setClickHandler([this] { hide(); });
+    connect(downloadLink_, &LinkLabel::clicked, this, &QWidget::hide);
 }
 
 } // namespace zarvello

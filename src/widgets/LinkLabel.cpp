@@ -113,12 +113,9 @@ void LinkLabel::setLinkType(LinkType linkType)
 
 void LinkLabel::click()
 {
-    // The click handler first: the version notice hides itself before the browser comes up.
-    // The handler may destroy the label, and with it onClick_: run a copy.
+    // The click first: the version notice hides itself before the browser comes up.
     const QPointer<LinkLabel> alive(this);
-    if (const ClickHandler handler = onClick_) {
-        handler();
-    }
+    Q_EMIT clicked();
     if (alive.isNull()) {
         return;
     }

@@ -41,8 +41,6 @@ class LinkLabel : public QLabel
 {
     Q_OBJECT
 public:
-    using ClickHandler = std::function<void()>;
-
     // opener: where availability is asked and links are opened; the program's
     // desktop opener when null. It must outlive the label.
     explicit LinkLabel(QWidget* parent = nullptr, LinkOpener* opener = nullptr);
@@ -78,11 +76,12 @@ public:
     // The hint shown as tool tip (plain text).
     [[nodiscard]] const QString& hint() const { return hint_; }
 
-    [[nodiscard]] const ClickHandler& clickHandler() const { return onClick_; }
-    void setClickHandler(ClickHandler handler) { onClick_ = std::move(handler); }
-
     // Runs the click handler, then opens the scheme-prefixed link if the label is a link.
     void click();
+
+Q_SIGNALS:
+    // Before the link opens; a slot may destroy the label.
+    void clicked();
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
@@ -102,7 +101,6 @@ private:
     QString url_;
     QString linkText_;
     QString hint_;
-    ClickHandler onClick_;
     LabelType labelType_ = LabelType::Auto;
     LinkType linkType_ = LinkType::Http;
     bool urlHint_ = false;

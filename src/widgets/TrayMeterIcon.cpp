@@ -280,9 +280,7 @@ void TrayMeterIcon::activated(QSystemTrayIcon::ActivationReason reason)
     switch (reason) {
     case QSystemTrayIcon::Trigger:
         sinceClick_.start();
-        if (onClick_) {
-            onClick_(this);
-        }
+        Q_EMIT clicked();
         break;
     case QSystemTrayIcon::DoubleClick: {
         // A double click is click, double click, click. Qt does not always report the
@@ -292,14 +290,14 @@ void TrayMeterIcon::activated(QSystemTrayIcon::ActivationReason reason)
             sinceClick_.elapsed() <= QGuiApplication::styleHints()->mouseDoubleClickInterval();
         sinceClick_.invalidate();
         const QPointer<TrayMeterIcon> self(this);
-        if (!firstReported && onClick_) {
-            onClick_(this);
+        if (!firstReported) {
+            Q_EMIT clicked();
         }
-        if (self && onDoubleClick_) {
-            onDoubleClick_(this);
+        if (self) {
+            Q_EMIT doubleClicked();
         }
-        if (self && onClick_) {
-            onClick_(this);
+        if (self) {
+            Q_EMIT clicked();
         }
         break;
     }
@@ -322,9 +320,7 @@ void TrayMeterIcon::rightClick()
             return;
         }
     }
-    if (onRightClick_) {
-        onRightClick_(this, Qt::RightButton, Qt::NoModifier, at.x(), at.y());
-    }
+    Q_EMIT rightClicked(at);
 }
 
 } // namespace zarvello

@@ -8,6 +8,7 @@
 #include <QImage>
 #include <QMenu>
 #include <QObject>
+#include <QPoint>
 #include <QPointer>
 #include <QString>
 #include <QSystemTrayIcon>
@@ -65,9 +66,6 @@ class TrayMeterIcon : public QObject
     Q_OBJECT
 
 public:
-    using NotifyHandler = std::function<void(QObject* sender)>;
-    using MouseHandler = std::function<void(QObject* sender, Qt::MouseButton button,
-                                            Qt::KeyboardModifiers modifiers, int x, int y)>;
     using ErrorReporter = std::function<void(const QString& text)>;
 
     explicit TrayMeterIcon(QObject* owner = nullptr);
@@ -81,12 +79,6 @@ public:
     [[nodiscard]] const QString& toolTip() const { return toolTip_; }
     void setToolTip(const QString& value);
 
-    [[nodiscard]] const NotifyHandler& clickHandler() const { return onClick_; }
-    void setClickHandler(NotifyHandler handler) { onClick_ = std::move(handler); }
-    [[nodiscard]] const NotifyHandler& doubleClickHandler() const { return onDoubleClick_; }
-    void setDoubleClickHandler(NotifyHandler handler) { onDoubleClick_ = std::move(handler); }
-    [[nodiscard]] const MouseHandler& rightClickHandler() const { return onRightClick_; }
-    void setRightClickHandler(MouseHandler handler) { onRightClick_ = std::move(handler); }
     [[nodiscard]] QMenu* popupMenu() const { return popupMenu_; }
     void setPopupMenu(QMenu* menu) { popupMenu_ = menu; }
 
@@ -130,6 +122,13 @@ public:
     // The tray icon underneath; its activated signal drives the mouse events.
     [[nodiscard]] QSystemTrayIcon* trayIcon() { return &tray_; }
 
+Q_SIGNALS:
+    void clicked();
+    // Double click reads click, double click, click; any slot may end the icon's owner.
+    void doubleClicked();
+    // After the popup menu, if any, has run; at the cursor's place.
+    void rightClicked(QPoint at);
+
 private:
     template <typename T> void change(T& field, T value)
     {
@@ -151,9 +150,6 @@ private:
     QString toolTip_;
     bool active_ = false;
     bool percentInToolTip_ = false;
-    NotifyHandler onClick_;
-    NotifyHandler onDoubleClick_;
-    MouseHandler onRightClick_;
     QPointer<QMenu> popupMenu_;
     ErrorReporter errorReporter_;
     QElapsedTimer sinceClick_; // tells whether a double click's first click was reported

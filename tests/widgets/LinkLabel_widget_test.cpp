@@ -83,7 +83,8 @@ TEST(LinkLabel, LabelTypeDecidesLookAndAReleaseInsideOpensAfterOnClick)
         label.setLabelType(type);
         EXPECT_EQ(looksLikeLink(label), link);
         std::vector<qsizetype> openedBeforeOnClick;
-        label.setClickHandler([&] { openedBeforeOnClick.push_back(opener.opened.size()); });
+        QObject::connect(&label, &LinkLabel::clicked,
+                         [&] { openedBeforeOnClick.push_back(opener.opened.size()); });
         // Pressed with the right button, then released just outside and at the far corner.
         for (const auto& [button, at] :
              {std::pair{Qt::RightButton, QPoint(5, 5)}, std::pair{Qt::LeftButton, QPoint(120, 5)},

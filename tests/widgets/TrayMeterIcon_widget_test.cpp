@@ -182,8 +182,8 @@ TEST(TrayMeterIcon, ADoubleClickIsClickDoubleClickClickAndUnhandledEventsAreDrop
         EXPECT_NO_THROW(Q_EMIT bar.trayIcon()->activated(reason));
     }
     std::string got;
-    bar.setClickHandler([&](QObject* sender) { got += sender == &bar ? "click " : "?"; });
-    bar.setDoubleClickHandler([&](QObject*) { got += "dbl "; });
+    QObject::connect(&bar, &TrayMeterIcon::clicked, [&] { got += "click "; });
+    QObject::connect(&bar, &TrayMeterIcon::doubleClicked, [&] { got += "dbl "; });
     Q_EMIT bar.trayIcon()->activated(QSystemTrayIcon::DoubleClick);
     EXPECT_EQ(got, "click dbl click ") << "the first click supplied";
 }
