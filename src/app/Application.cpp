@@ -12,7 +12,6 @@
 #include "platform/SingleInstance.h"
 #include "platform/TerminationSignals.h"
 #include "platform/x11/Display.h"
-#include "settings/RegistryHive.h"
 #include "settings/Settings.h"
 #include "settings/SettingsDialog.h"
 #include "settings/SettingsStore.h"
@@ -176,7 +175,7 @@ int runApplication(int argc, char** argv)
     // From here on SIGTERM and SIGINT close the window normally, even before it exists.
     TerminationSignals termination;
     RegistryFile registry(RegistryFile::defaultFilePath());
-    RegistryHive hive(registry);
+    SettingsHive hive(registry);
     Settings settingsModel; // outlives the windows that use it
     auto formMain = std::make_unique<MeterWindow>(makeSystemCounterSource());
     instance.listen();

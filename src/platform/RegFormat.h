@@ -6,6 +6,7 @@
 #include <QString>
 
 #include <optional>
+#include <string_view>
 #include <vector>
 
 namespace zarvello {
@@ -20,12 +21,17 @@ inline constexpr quint32 Binary = 3;
 inline constexpr quint32 Dword = 4;
 } // namespace RegType
 
-// The predefined keys a path starts from.
-enum class RegRoot { ClassesRoot, CurrentUser, LocalMachine, Users, CurrentConfig };
+// The predefined key a path starts from ("HKEY_LOCAL_MACHINE"...), in its
+// own spelling, for a name of one in any case; empty for anything else.
+[[nodiscard]] QString regRootName(const QString& name);
 
-[[nodiscard]] QString regRootName(RegRoot root);
-// Case-insensitive; nullopt for anything but the five names above.
-[[nodiscard]] std::optional<RegRoot> regRootFromName(const QString& name);
+[[nodiscard]] inline bool regIsControl(char16_t c)
+{
+    return c < 0x20 || c == 0x7f;
+}
+// Strict: anything that would not come back byte for byte (malformed or
+// truncated sequences, overlong forms, surrogates) is refused.
+[[nodiscard]] std::optional<QString> regDecodeUtf8(std::string_view bytes);
 
 // What the file and the tree accept. Everything within these limits is
 // written back in a form that reads back within them. A real options file is

@@ -1,5 +1,6 @@
 #include "settings/SettingsStore.h"
 
+#include "platform/RegistryFile.h"
 #include "settings/Settings.h"
 
 #include <algorithm>
@@ -7,6 +8,8 @@
 
 namespace zarvello {
 namespace {
+
+const QString kKey = QStringLiteral("HKEY_LOCAL_MACHINE\\Software\\Zarvello");
 
 // A stored value, or `fallback` when it is missing or unreadable; an unreadable one is reported.
 int read(SettingsHive& hive, Option option, int fallback,
@@ -26,6 +29,28 @@ int read(SettingsHive& hive, Option option, int fallback,
 }
 
 } // namespace
+
+StoredValue SettingsHive::read(const QString& name) const
+{
+    const std::optional<RegData> data = file_.value(kKey, name);
+    if (!data) {
+        return {};
+    }
+    if (data->isDword()) {
+        return {StoredValue::Dword, static_cast<std::int32_t>(data->toDword())};
+    }
+    return {data->bytes.size() <= 4 ? StoredValue::WrongSmall : StoredValue::WrongLarge, 0};
+}
+
+void SettingsHive::write(const QString& name, std::int32_t value)
+{
+    file_.setValue(kKey, name, RegData::dword(static_cast<quint32>(value)));
+}
+
+bool SettingsHive::commit(QString* reason)
+{
+    return file_.save(reason) || !file_.savesChanges();
+}
 
 QString failedToSetText(const QString& name, const QString& reason)
 {
@@ -86,12 +111,7 @@ bool saveSettings(SettingsHive& hive, const OptionValues& settings,
                   const std::function<void(const QString&)>& error)
 {
     for (const OptionInfo& info : kOptions) {
-        if (!hive.write(QString::fromLatin1(info.name), valueOf(settings, info.option))) {
-            if (error) {
-                error(failedToSetText(QString::fromLatin1(info.name)));
-            }
-            return false;
-        }
+        hive.write(QString::fromLatin1(info.name), valueOf(settings, info.option));
     }
     QString reason;
     if (!hive.commit(&reason)) {
