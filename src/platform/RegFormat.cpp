@@ -3,6 +3,8 @@
 #include <QStringDecoder>
 
 #include <array>
+#include <charconv>
+#include <cstring>
 #include <string_view>
 #include <utility>
 
@@ -30,50 +32,22 @@ std::string_view trimmed(std::string_view v)
     return v;
 }
 
-int hexDigit(char c)
-{
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
-}
-
 // 1 to `maxDigits` hex digits and nothing else.
 std::optional<quint32> parseHexNumber(std::string_view digits, std::size_t maxDigits)
 {
-    if (digits.empty() || digits.size() > maxDigits) {
-        return std::nullopt;
-    }
     quint32 value = 0;
-    for (char c : digits) {
-        const int d = hexDigit(c);
-        if (d < 0) {
-            return std::nullopt;
-        }
-        value = (value << 4) | static_cast<quint32>(d);
+    const char* end = digits.data() + digits.size();
+    if (digits.empty() || digits.size() > maxDigits ||
+        std::from_chars(digits.data(), end, value, 16).ptr != end) {
+        return std::nullopt;
     }
     return value;
 }
 
-bool startsWithNoCase(std::string_view text, std::string_view prefix)
+bool startsWithNoCase(std::string_view text, const char* prefix)
 {
-    if (text.size() < prefix.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < prefix.size(); ++i) {
-        const char a = text[i];
-        const char lower = (a >= 'A' && a <= 'Z') ? static_cast<char>(a - 'A' + 'a') : a;
-        if (lower != prefix[i]) {
-            return false;
-        }
-    }
-    return true;
+    const std::size_t n = std::strlen(prefix);
+    return text.size() >= n && qstrnicmp(text.data(), prefix, n) == 0;
 }
 
 QString nameProblem(const QString& name, const char* what)
@@ -121,9 +95,8 @@ private:
 
     // The next physical line without its end-of-line, or false at the end of
     // the text or on a line the file may not have.
-    bool nextLine(std::string_view* line, bool* bad)
+    bool nextLine(std::string_view* line)
     {
-        *bad = false;
         if (pos_ >= text_.size()) {
             return false;
         }
@@ -136,11 +109,9 @@ private:
             l.remove_suffix(1);
         }
         if (static_cast<qsizetype>(l.size()) > RegLimits::LineBytes) {
-            *bad = true;
             return fail(lineNo_, QStringLiteral("line longer than 64 KiB"));
         }
         if (l.find('\0') != std::string_view::npos) {
-            *bad = true;
             return fail(lineNo_, QStringLiteral("NUL byte in the file"));
         }
         *line = l;
@@ -157,14 +128,13 @@ private:
             text_.remove_prefix(3);
         }
         std::string_view line;
-        bool bad = false;
-        if (!nextLine(&line, &bad)) {
-            return bad ? false : fail(1, QStringLiteral("empty file, expected REGEDIT4"));
+        if (!nextLine(&line)) {
+            return error_.isEmpty() && fail(1, QStringLiteral("empty file, expected REGEDIT4"));
         }
         if (trimmed(line) != "REGEDIT4") {
             return fail(1, QStringLiteral("first line is not REGEDIT4"));
         }
-        while (nextLine(&line, &bad)) {
+        while (nextLine(&line)) {
             const std::string_view t = trimmed(line);
             if (t.empty() || t.front() == ';') {
                 continue;
@@ -182,7 +152,7 @@ private:
                                          "expected [key], \"name\"=value, @=value or a ; comment"));
             }
         }
-        return !bad;
+        return error_.isEmpty();
     }
 
     bool parseSection(std::string_view t)
@@ -328,9 +298,7 @@ private:
                 return fail(lineNo_, QStringLiteral("bad dword value (1 to 8 hex digits)"));
             }
             type = RegType::Dword;
-            for (int shift = 0; shift < 32; shift += 8) {
-                data.append(static_cast<char>((*v >> shift) & 0xffU));
-            }
+            data = RegData::dword(*v).bytes;
         } else if (startsWithNoCase(rest, "hex")) {
             std::string_view r = rest.substr(3);
             if (!r.empty() && r.front() == '(') {
@@ -419,11 +387,9 @@ private:
                 return true;
             }
             const int from = lineNo_;
-            bool bad = false;
-            if (!nextLine(&segment, &bad)) {
-                return bad ? false
-                           : fail(from, QStringLiteral("hex data continues past the end of the "
-                                                       "file"));
+            if (!nextLine(&segment)) {
+                return error_.isEmpty() &&
+                       fail(from, QStringLiteral("hex data continues past the end of the file"));
             }
             logical += trimmed(segment).size();
             if (static_cast<qsizetype>(logical) > RegLimits::LineBytes) {

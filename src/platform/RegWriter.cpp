@@ -1,5 +1,7 @@
 #include "platform/RegFormat.h"
 
+#include <QStringDecoder>
+
 namespace zarvello {
 
 namespace {
@@ -105,6 +107,37 @@ void writeKey(QByteArray& out, const RegNode& node, const QByteArray& path)
 }
 
 } // namespace
+
+RegData RegData::dword(quint32 value)
+{
+    QByteArray bytes;
+    for (int shift = 0; shift < 32; shift += 8) {
+        bytes.append(static_cast<char>((value >> shift) & 0xffU));
+    }
+    return {RegType::Dword, bytes};
+}
+
+RegData RegData::string(const QString& text)
+{
+    return {RegType::Sz, text.toUtf8().append('\0')};
+}
+
+quint32 RegData::toDword() const
+{
+    quint32 value = 0;
+    for (qsizetype i = isDword() ? 3 : -1; i >= 0; --i) {
+        value = (value << 8) | static_cast<quint8>(bytes[i]);
+    }
+    return value;
+}
+
+QString RegData::toText() const
+{
+    const qsizetype end = bytes.indexOf('\0');
+    // A leading U+FEFF is part of the text, not a byte order mark.
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom);
+    return decoder.decode(end < 0 ? QByteArrayView(bytes) : QByteArrayView(bytes).first(end));
+}
 
 RegNode::RegNode(QString name) : name_(std::move(name)) {}
 

@@ -8,7 +8,7 @@
 #include <QFileDevice>
 #include <QHash>
 #include <QMutex>
-#include <QStringDecoder>
+#include <QUrl>
 
 #include <cerrno>
 #include <cstring>
@@ -21,31 +21,19 @@ namespace zarvello {
 namespace {
 
 // QSettings keys are "/"-separated and drop empty parts, while a key or value
-// name may hold "/" or be empty (the default value): each part is escaped.
+// name may hold "/" or be empty (the default value): each part is percent-encoded.
 const QString kEmptyName = QStringLiteral("%");
 // Stands for a key that has neither values nor subkeys, so that it is kept.
 const QString kKeyItself = QStringLiteral("%%");
 
 QString escaped(const QString& name)
 {
-    if (name.isEmpty()) {
-        return kEmptyName;
-    }
-    QString out = name;
-    return out.replace(u'%', QStringLiteral("%25"))
-        .replace(u'/', QStringLiteral("%2F"))
-        .replace(u'\\', QStringLiteral("%5C"));
+    return name.isEmpty() ? kEmptyName : QString::fromLatin1(QUrl::toPercentEncoding(name));
 }
 
 QString unescaped(const QString& part)
 {
-    if (part == kEmptyName) {
-        return {};
-    }
-    QString out = part;
-    return out.replace(QStringLiteral("%2F"), QStringLiteral("/"))
-        .replace(QStringLiteral("%5C"), QStringLiteral("\\"))
-        .replace(QStringLiteral("%25"), QStringLiteral("%"));
+    return part == kEmptyName ? QString() : QUrl::fromPercentEncoding(part.toLatin1());
 }
 
 bool sameName(const QString& stored, const QString& name)
@@ -91,20 +79,14 @@ QString systemError(int error)
 
 QString kindOf(mode_t mode)
 {
-    if (S_ISDIR(mode)) {
-        return QStringLiteral("a directory");
-    }
-    if (S_ISFIFO(mode)) {
-        return QStringLiteral("a FIFO");
-    }
-    if (S_ISSOCK(mode)) {
-        return QStringLiteral("a socket");
-    }
-    if (S_ISCHR(mode)) {
-        return QStringLiteral("a character device");
-    }
-    if (S_ISBLK(mode)) {
-        return QStringLiteral("a block device");
+    static constexpr std::pair<mode_t, const char*> kKinds[] = {
+        {S_IFDIR, "a directory"},        {S_IFIFO, "a FIFO"},         {S_IFSOCK, "a socket"},
+        {S_IFCHR, "a character device"}, {S_IFBLK, "a block device"},
+    };
+    for (const auto& [type, kind] : kKinds) {
+        if ((mode & S_IFMT) == type) {
+            return QLatin1String(kind);
+        }
     }
     return QStringLiteral("not a regular file");
 }
@@ -185,19 +167,15 @@ struct FileRecord
     QString keptCopy;     // the copy of the unusable file, if one was made
     QByteArray keptBytes; // the start of what it holds, to copy one file once
     qint64 keptSize = 0;
-    QString refusal; // why the last write was refused
 };
 
 QMutex recordsMutex;
 QHash<QString, FileRecord> records;
 
-// Appends what follows the first `offset` bytes of the file at `path` to `to`,
-// as long as it is still the regular file of `size` bytes that was read.
-bool appendRest(const QString& path, qint64 offset, qint64 size, QFile& to)
+// Appends the file at `path` to `to`, as long as it is still the regular file
+// of `size` bytes that was read.
+bool copyFile(const QString& path, qint64 size, QFile& to)
 {
-    if (offset == size) {
-        return true;
-    }
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         return false;
@@ -205,22 +183,20 @@ bool appendRest(const QString& path, qint64 offset, qint64 size, QFile& to)
     QFile from;
     from.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle);
     struct stat info = {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size != size ||
-        !from.seek(offset)) {
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size != size) {
         return false;
     }
-    qint64 done = offset;
-    while (done < size) {
-        const QByteArray chunk = from.read(qint64{64} * 1024);
+    qint64 done = 0;
+    for (QByteArray chunk; done < size; done += chunk.size()) {
+        chunk = from.read(qint64{64} * 1024);
         if (chunk.isEmpty() || to.write(chunk) != chunk.size()) {
             break;
         }
-        done += chunk.size();
     }
     return done == size;
 }
 
-// Copies the file (all of it: the snapshot has only its start) to
+// Copies the file to
 // "<file>.bad-<date>-<time>", once for each unusable content.
 bool keepCopy(const QString& path, const Snapshot& snapshot, QString* error)
 {
@@ -242,10 +218,7 @@ bool keepCopy(const QString& path, const Snapshot& snapshot, QString* error)
             *error = QStringLiteral("cannot create %1: %2").arg(candidate, copy.errorString());
             return false;
         }
-        bool written = copy.write(snapshot.bytes) == snapshot.bytes.size();
-        // Only the start of it was read: the rest comes from the file itself.
-        written = written && appendRest(path, snapshot.bytes.size(), snapshot.size, copy);
-        written = written && copy.flush();
+        bool written = copyFile(path, snapshot.size, copy) && copy.flush();
         copy.close();
         if (!written || copy.error() != QFileDevice::NoError) {
             *error = copy.error() != QFileDevice::NoError
@@ -254,7 +227,7 @@ bool keepCopy(const QString& path, const Snapshot& snapshot, QString* error)
             copy.remove();
             return false;
         }
-        record = {candidate, snapshot.bytes, snapshot.size, {}};
+        record = {candidate, snapshot.bytes, snapshot.size};
         return true;
     }
     *error = QStringLiteral("cannot find a free name for a copy of %1").arg(path);
@@ -300,57 +273,14 @@ bool readRegSettings(QIODevice& device, QSettings::SettingsMap& map)
 bool writeRegSettings(QIODevice& device, const QSettings::SettingsMap& map)
 {
     const auto* file = qobject_cast<const QFileDevice*>(&device);
-    const QString path = file != nullptr ? file->fileName() : QString();
-    QString refusal;
     const QByteArray text = writeRegFile(unflatten(map));
+    QString refusal;
     // Never leave a file behind that the next start could not read.
-    const RegParseResult check = parseRegFile(text);
-    if (!check.ok()) {
-        refusal = QStringLiteral("%1: the changes would not read back (line %2: %3)")
-                      .arg(path)
-                      .arg(check.errorLine)
-                      .arg(check.error);
-    }
-    if (refusal.isEmpty() && mayReplace(path, &refusal) && device.write(text) == text.size()) {
-        return true;
-    }
-    const QMutexLocker lock(&recordsMutex);
-    records[path].refusal = refusal;
-    return false;
+    return file != nullptr && parseRegFile(text).ok() && mayReplace(file->fileName(), &refusal) &&
+           device.write(text) == text.size();
 }
 
 } // namespace
-
-RegData RegData::dword(quint32 value)
-{
-    QByteArray bytes;
-    for (int shift = 0; shift < 32; shift += 8) {
-        bytes.append(static_cast<char>((value >> shift) & 0xffU));
-    }
-    return {RegType::Dword, bytes};
-}
-
-RegData RegData::string(const QString& text)
-{
-    return {RegType::Sz, text.toUtf8().append('\0')};
-}
-
-quint32 RegData::toDword() const
-{
-    quint32 value = 0;
-    for (qsizetype i = isDword() ? 3 : -1; i >= 0; --i) {
-        value = (value << 8) | static_cast<quint8>(bytes[i]);
-    }
-    return value;
-}
-
-QString RegData::toText() const
-{
-    const qsizetype end = bytes.indexOf('\0');
-    // A leading U+FEFF is part of the text, not a byte order mark.
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom);
-    return decoder.decode(end < 0 ? QByteArrayView(bytes) : QByteArrayView(bytes).first(end));
-}
 
 RegistryFile::RegistryFile(QString filePath) : filePath_(std::move(filePath))
 {
@@ -477,10 +407,6 @@ bool RegistryFile::save(QString* error)
         *error = QStringLiteral("cannot create the folder %1").arg(folder);
         return false;
     }
-    {
-        const QMutexLocker lock(&recordsMutex);
-        records[filePath_].refusal.clear();
-    }
     // A QSettings of its own, so that its status is this save's. It shares
     // what it holds with settings_, and keeps what fails to the next save.
     QSettings::Status status = QSettings::NoError;
@@ -499,9 +425,10 @@ bool RegistryFile::save(QString* error)
         (status == QSettings::FormatError && inspect(filePath_).state == FileState::Usable)) {
         return true;
     }
-    const QMutexLocker lock(&recordsMutex);
-    const QString refusal = records.value(filePath_).refusal;
-    *error = refusal.isEmpty() ? QStringLiteral("cannot write %1").arg(filePath_) : refusal;
+    // Say why, as the write did not.
+    QString refusal;
+    *error = mayReplace(filePath_, &refusal) ? QStringLiteral("cannot write %1").arg(filePath_)
+                                             : refusal;
     return false;
 }
 

@@ -14,27 +14,6 @@
 
 namespace zarvello {
 
-// One value as stored: its type and its bytes.
-struct RegData
-{
-    quint32 type = RegType::None;
-    QByteArray bytes;
-
-    [[nodiscard]] static RegData dword(quint32 value);
-    // The text in UTF-8 with a terminating 0, as REG_SZ holds it.
-    [[nodiscard]] static RegData string(const QString& text);
-
-    // A REG_DWORD of exactly 4 bytes.
-    [[nodiscard]] bool isDword() const { return type == RegType::Dword && bytes.size() == 4; }
-    // The number of a REG_DWORD (little-endian); 0 for anything else.
-    [[nodiscard]] quint32 toDword() const;
-    [[nodiscard]] bool isString() const { return type == RegType::Sz || type == RegType::ExpandSz; }
-    // The bytes up to the first 0, read as UTF-8.
-    [[nodiscard]] QString toText() const;
-
-    friend bool operator==(const RegData&, const RegData&) = default;
-};
-
 // The registry kept in one REGEDIT4 text file (UTF-8) that people can read,
 // edit, diff and import, through QSettings: its lock, its re-read of the file
 // before a save and its atomic replacement let two programs save at once

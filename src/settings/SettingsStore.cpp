@@ -12,35 +12,23 @@ namespace {
 const QString kKey = QStringLiteral("HKEY_LOCAL_MACHINE\\Software\\Zarvello");
 
 // A stored value, or `fallback` when it is missing or unreadable; an unreadable one is reported.
-int read(SettingsHive& hive, Option option, int fallback,
+int read(const SettingsHive& hive, Option option, int fallback,
          const std::function<void(const QString&)>& error)
 {
-    const QString key = QString::fromLatin1(optionInfo(option).name);
-    const StoredValue stored = hive.read(key);
-    if (stored.kind == StoredValue::Dword) {
-        return stored.value;
+    const QString name = QString::fromLatin1(optionInfo(option).name);
+    const std::optional<RegData> stored = hive.file().value(kKey, name);
+    if (stored && stored->isDword()) {
+        return static_cast<std::int32_t>(stored->toDword());
     }
-    if (stored.kind != StoredValue::Missing && error) {
-        const char* text = stored.kind == StoredValue::WrongSmall ? "Invalid data type for '%1'"
-                                                                  : "Failed to get data for '%1'";
-        error(QString::fromLatin1(text).arg(key));
+    if (stored && error) {
+        const char* text = stored->bytes.size() <= 4 ? "Invalid data type for '%1'"
+                                                     : "Failed to get data for '%1'";
+        error(QString::fromLatin1(text).arg(name));
     }
     return fallback;
 }
 
 } // namespace
-
-StoredValue SettingsHive::read(const QString& name) const
-{
-    const std::optional<RegData> data = file_.value(kKey, name);
-    if (!data) {
-        return {};
-    }
-    if (data->isDword()) {
-        return {StoredValue::Dword, static_cast<std::int32_t>(data->toDword())};
-    }
-    return {data->bytes.size() <= 4 ? StoredValue::WrongSmall : StoredValue::WrongLarge, 0};
-}
 
 void SettingsHive::write(const QString& name, std::int32_t value)
 {

@@ -16,25 +16,12 @@ struct OptionValues;
 
 class RegistryFile;
 
-// One stored setting as the store found it.
-struct StoredValue
-{
-    enum Kind {
-        Missing,    // no such value
-        Dword,      // a 32-bit number
-        WrongSmall, // another type, at most four bytes
-        WrongLarge, // another type, more than four bytes
-    };
-    Kind kind = Missing;
-    std::int32_t value = 0;
-};
-
 // The settings key, HKEY_LOCAL_MACHINE\Software\Zarvello, in the options file.
 class SettingsHive
 {
 public:
     explicit SettingsHive(RegistryFile& file) : file_(file) {}
-    [[nodiscard]] StoredValue read(const QString& name) const;
+    [[nodiscard]] const RegistryFile& file() const { return file_; }
     // Held until commit().
     void write(const QString& name, std::int32_t value);
     // Saves the writes; false, with the reason, when that failed. Where the
