@@ -338,10 +338,7 @@ private:
     // pass the cap on keys.
     RegNode* addKey(RegNode& parent, const QString& name)
     {
-        if (RegNode* existing = parent.child(name)) {
-            return existing;
-        }
-        if (++keys_ > RegLimits::Keys) {
+        if (parent.child(name) == nullptr && ++keys_ > RegLimits::Keys) {
             return nullptr;
         }
         return &parent.ensureChild(name);

@@ -99,7 +99,6 @@ public:
     [[nodiscard]] const std::vector<RegValue>& values() const { return values_; }
 
     [[nodiscard]] const RegNode* child(const QString& name) const;
-    [[nodiscard]] RegNode* child(const QString& name);
     // The subkey of that name, added at the end if missing.
     RegNode& ensureChild(const QString& name);
 

@@ -36,13 +36,6 @@ bool isQuotable(const QByteArray& data)
     return regDecodeUtf8(text).has_value();
 }
 
-void appendHexByte(QByteArray& out, quint8 byte)
-{
-    static constexpr char kDigits[] = "0123456789abcdef";
-    out.append(kDigits[byte >> 4]);
-    out.append(kDigits[byte & 0xfU]);
-}
-
 void writeValue(QByteArray& out, const RegValue& value)
 {
     const qsizetype lineStart = out.size();
@@ -62,11 +55,8 @@ void writeValue(QByteArray& out, const RegValue& value)
         return;
     }
     if (value.type == RegType::Dword && data.size() == 4) {
-        out.append("dword:");
-        for (qsizetype i = 3; i >= 0; --i) {
-            appendHexByte(out, static_cast<quint8>(data[i]));
-        }
-        out.append('\n');
+        const quint32 number = RegData{value.type, data}.toDword();
+        out.append("dword:" + QByteArray::number(number, 16).rightJustified(8, '0') + '\n');
         return;
     }
     if (value.type == RegType::Binary) {
@@ -80,7 +70,7 @@ void writeValue(QByteArray& out, const RegValue& value)
             out.append("\\\n  ");
             column = 2;
         }
-        appendHexByte(out, static_cast<quint8>(data[i]));
+        out.append(data.mid(i, 1).toHex());
         column += 2;
         if (i + 1 < data.size()) {
             out.append(',');
@@ -147,11 +137,6 @@ const RegNode* RegNode::child(const QString& name) const
     return it == childIndex_.cend() ? nullptr : &children_[static_cast<std::size_t>(*it)];
 }
 
-RegNode* RegNode::child(const QString& name)
-{
-    return const_cast<RegNode*>(std::as_const(*this).child(name));
-}
-
 RegNode& RegNode::ensureChild(const QString& name)
 {
     const QString key = name.toCaseFolded();
@@ -174,9 +159,8 @@ void RegNode::setValue(const QString& name, quint32 type, const QByteArray& data
     const QString key = name.toCaseFolded();
     const auto it = valueIndex_.constFind(key);
     if (it != valueIndex_.cend()) {
-        RegValue& existing = values_[static_cast<std::size_t>(*it)];
-        existing.type = type;
-        existing.data = data;
+        values_[static_cast<std::size_t>(*it)] = {values_[static_cast<std::size_t>(*it)].name, type,
+                                                  data};
         return;
     }
     valueIndex_.insert(key, static_cast<qsizetype>(values_.size()));

@@ -22,9 +22,9 @@ namespace {
 
 // QSettings keys are "/"-separated and drop empty parts, while a key or value
 // name may hold "/" or be empty (the default value): each part is percent-encoded.
-const QString kEmptyName = QStringLiteral("%");
+constexpr QLatin1StringView kEmptyName("%");
 // Stands for a key that has neither values nor subkeys, so that it is kept.
-const QString kKeyItself = QStringLiteral("%%");
+constexpr QLatin1StringView kKeyItself("%%");
 
 QString escaped(const QString& name)
 {
@@ -169,8 +169,16 @@ struct FileRecord
     qint64 keptSize = 0;
 };
 
-QMutex recordsMutex;
-QHash<QString, FileRecord> records;
+struct Records
+{
+    QMutex mutex;
+    QHash<QString, FileRecord> byPath;
+};
+Records& records()
+{
+    static Records all;
+    return all;
+}
 
 // Appends the file at `path` to `to`, as long as it is still the regular file
 // of `size` bytes that was read.
@@ -200,8 +208,8 @@ bool copyFile(const QString& path, qint64 size, QFile& to)
 // "<file>.bad-<date>-<time>", once for each unusable content.
 bool keepCopy(const QString& path, const Snapshot& snapshot, QString* error)
 {
-    const QMutexLocker lock(&recordsMutex);
-    FileRecord& record = records[path];
+    const QMutexLocker lock(&records().mutex);
+    FileRecord& record = records().byPath[path];
     if (!record.keptCopy.isEmpty() && record.keptBytes == snapshot.bytes &&
         record.keptSize == snapshot.size && QFile::exists(record.keptCopy)) {
         return true;
@@ -326,8 +334,8 @@ QSettings::Format RegistryFile::format()
 
 QString RegistryFile::keptCopyPath() const
 {
-    const QMutexLocker lock(&recordsMutex);
-    return records.value(filePath_).keptCopy;
+    const QMutexLocker lock(&records().mutex);
+    return records().byPath.value(filePath_).keptCopy;
 }
 
 QString RegistryFile::storedKey(const QStringList& parts, bool endsInValue, bool* exists) const

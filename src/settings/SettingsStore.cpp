@@ -9,7 +9,7 @@
 namespace zarvello {
 namespace {
 
-const QString kKey = QStringLiteral("HKEY_LOCAL_MACHINE\\Software\\Zarvello");
+constexpr QLatin1StringView kKey("HKEY_LOCAL_MACHINE\\Software\\Zarvello");
 
 // A stored value, or `fallback` when it is missing or unreadable; an unreadable one is reported.
 int read(const SettingsHive& hive, Option option, int fallback,

@@ -20,7 +20,7 @@ struct WriteFailed
     QString reason; // the system's, when the save failed
 };
 
-const QString kMachine = QStringLiteral("HKEY_LOCAL_MACHINE\\");
+constexpr QLatin1StringView kMachine("HKEY_LOCAL_MACHINE\\");
 
 // Into a key that must exist, as the tuning never adds one.
 void writeStrings(RegistryFile& registry, const QString& path,
