@@ -79,11 +79,15 @@ TEST_F(RegistryFileTest, KeepsEveryValueAndKeyAndTheChangesOfAnotherProgram)
 
     // Names QSettings would take apart, types it does not know, and a key
     // with nothing in it, written by hand and by another program meanwhile.
-    const QByteArray other = "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software\\Zarvello]\n"
-                             "@=\"default\"\n\"a/b\\\\c%2F\"=hex(7):61,00,00\n"
-                             "\"In\"=dword:00000009\n\"Bin\"=hex:00,ff\n\n"
-                             "[HKEY_LOCAL_MACHINE\\Software\\Zarvello\\Empty/Key]\n\n"
-                             "[HKEY_CURRENT_USER\\X]\n\"\"=dword:00000002\n\n";
+    const QByteArray other =
+        "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software\\Zarvello]\n"
+        "@=\"default\"\n\"a/b\\\\c%2F\"=hex(7):61,00,00\n"
+        "\"In\"=dword:00000009\n"
+        "\"Blob\"=hex:00,01,02,03,04,05,06,07,08,09,0a,0b,0c,0d,0e,0f,10,11,12,13,14,\\\n"
+        "  15,16,17,18,19,1a,1b,1c,1d\n"
+        "\n"
+        "[HKEY_LOCAL_MACHINE\\Software\\Zarvello\\Empty/Key]\n\n"
+        "[HKEY_CURRENT_USER\\X]\n\"\"=dword:00000002\n\n";
     QFile out(file);
     ASSERT_TRUE(out.open(QIODevice::WriteOnly) && out.write(other) == other.size());
     out.close();
@@ -91,7 +95,9 @@ TEST_F(RegistryFileTest, KeepsEveryValueAndKeyAndTheChangesOfAnotherProgram)
     EXPECT_EQ(readAll(file).toStdString(),
               "REGEDIT4\n\n[HKEY_CURRENT_USER\\X]\n@=dword:00000002\n\n"
               "[HKEY_LOCAL_MACHINE\\Software\\Zarvello]\n@=\"default\"\n"
-              "\"Bin\"=hex:00,ff\n\"In\"=dword:00000009\n\"a/b\\\\c%2F\"=hex(7):61,00,00\n"
+              "\"Blob\"=hex:00,01,02,03,04,05,06,07,08,09,0a,0b,0c,0d,0e,0f,10,11,12,13,14,\\\n"
+              "  15,16,17,18,19,1a,1b,1c,1d\n"
+              "\"In\"=dword:00000009\n\"a/b\\\\c%2F\"=hex(7):61,00,00\n"
               "\"top\"=dword:00000002\n\n"
               "[HKEY_LOCAL_MACHINE\\Software\\Zarvello\\Empty/Key]\n\n");
     // Names ignore case and keep the spelling they have.
@@ -101,11 +107,11 @@ TEST_F(RegistryFileTest, KeepsEveryValueAndKeyAndTheChangesOfAnotherProgram)
     ASSERT_TRUE(b.save(&error)) << error.toStdString();
     EXPECT_EQ(storedDword(file, u"in"_s), 3U);
     EXPECT_EQ(b.valueNames(kZarvello),
-              (QStringList{u""_s, u"Bin"_s, u"In"_s, u"a/b\\c%2F"_s, u"top"_s}));
+              (QStringList{u""_s, u"Blob"_s, u"In"_s, u"a/b\\c%2F"_s, u"top"_s}));
     EXPECT_EQ(b.subkeyNames(kZarvello.toLower()), QStringList{u"Empty/Key"_s});
     EXPECT_TRUE(b.hasKey(kZarvello + u"\\empty/key"_s) && !b.hasKey(kZarvello + u"\\Empty"_s));
     EXPECT_EQ(b.value(kZarvello, u"A/B\\C%2f"_s), (RegData{7, QByteArray("a\0\0", 3)}));
-    EXPECT_EQ(b.value(kZarvello, u"Bin"_s)->toText(), QString()) << "up to the 0";
+    EXPECT_EQ(b.value(kZarvello, u"Blob"_s)->toText(), QString()) << "up to the 0";
 
     // Damaged by another program during the run: kept aside, then replaced.
     QFile damaged(file);
