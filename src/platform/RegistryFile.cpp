@@ -204,8 +204,7 @@ bool copyFile(const QString& path, qint64 size, QFile& to)
     return done == size;
 }
 
-// Copies the file to
-// "<file>.bad-<date>-<time>", once for each unusable content.
+// Copies the file to "<file>.bad-<date>-<time>", once for each unusable content.
 bool keepCopy(const QString& path, const Snapshot& snapshot, QString* error)
 {
     const QMutexLocker lock(&records().mutex);
@@ -226,7 +225,7 @@ bool keepCopy(const QString& path, const Snapshot& snapshot, QString* error)
             *error = QStringLiteral("cannot create %1: %2").arg(candidate, copy.errorString());
             return false;
         }
-        bool written = copyFile(path, snapshot.size, copy) && copy.flush();
+        const bool written = copyFile(path, snapshot.size, copy) && copy.flush();
         copy.close();
         if (!written || copy.error() != QFileDevice::NoError) {
             *error = copy.error() != QFileDevice::NoError
@@ -415,8 +414,8 @@ bool RegistryFile::save(QString* error)
         *error = QStringLiteral("cannot create the folder %1").arg(folder);
         return false;
     }
-    // A QSettings of its own, so that its status is this save's. It shares
-    // what it holds with settings_, and keeps what fails to the next save.
+    // A QSettings of its own, as a status once set stays: the contents it
+    // works on are settings_', as QSettings shares them within a program.
     QSettings::Status status = QSettings::NoError;
     {
         QSettings file(filePath_, format());
@@ -424,13 +423,13 @@ bool RegistryFile::save(QString* error)
             bool exists = false;
             file.setValue(storedKey(parts, true, &exists), QVariant::fromValue(data));
         }
-        pending_.clear();
         file.sync();
         status = file.status();
     }
     // A FormatError is the file that was there: fine once it was replaced.
     if (status == QSettings::NoError ||
         (status == QSettings::FormatError && inspect(filePath_).state == FileState::Usable)) {
+        pending_.clear();
         return true;
     }
     // Say why, as the write did not.
