@@ -11,6 +11,8 @@
 #include <memory>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace zarvello {
 namespace {
@@ -123,6 +125,31 @@ TEST_F(RegistryFileTest, KeepsEveryValueAndKeyAndTheChangesOfAnotherProgram)
     // Replaced by a FIFO during the run: the save neither blocks nor writes.
     ASSERT_TRUE(QFile::remove(file) && mkfifo(QFile::encodeName(file), 0600) == 0);
     EXPECT_TRUE(setAndSave(b, u"In"_s, 5).contains(u"not a regular file (a FIFO), so it is not"));
+}
+
+// Two programs saving at once, each a new value every time: none is lost.
+TEST_F(RegistryFileTest, TwoProgramsSavingAtOnceKeepEachOthersValues)
+{
+    constexpr int kSaves = 25;
+    const auto saveMany = [&](char program) {
+        RegistryFile reg(file);
+        for (int i = 0; i < kSaves; ++i) {
+            if (!setAndSave(reg, program + QString::number(i), 1).isEmpty()) {
+                return false;
+            }
+        }
+        return true;
+    };
+    const pid_t child = fork();
+    if (child == 0) {
+        _exit(saveMany('c') ? 0 : 1);
+    }
+    ASSERT_GT(child, 0);
+    const bool saved = saveMany('p');
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(saved && WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_EQ(RegistryFile(file).valueNames(kZarvello).size(), 2 * kSaves);
 }
 
 TEST_F(RegistryFileTest, AFileOfExactlyTheSizeLimitReadsAndOneByteMoreDoesNot)
