@@ -403,10 +403,8 @@ bool RegistryFile::save(QString* error)
     if (pending_.empty()) {
         return true;
     }
-    // QSettings would open (and block on) a FIFO put in the file's place.
-    const Snapshot now = inspect(filePath_);
-    if (now.state == FileState::NotRegular || now.state == FileState::Unreadable) {
-        *error = QStringLiteral("%1, so it is not replaced").arg(now.error);
+    // Before QSettings opens anything: it would block on a FIFO in the file's place.
+    if (!mayReplace(filePath_, error)) {
         return false;
     }
     const QString folder = QFileInfo(filePath_).absolutePath();
