@@ -117,6 +117,7 @@ TEST(RegFormat, RefusesBadTextNamingTheLine)
         {"REGEDIT4\n[HKEY_LOCAL_MACHINE\\K\n", 2, "key line does not end with ]"},
         {"REGEDIT4\n[HKEY_LOCAL_MACHINE\\\\K]\n", 2, "empty key name"},
         {"REGEDIT4\n[HKEY_NOWHERE\\K]\n", 2, "root key"},
+        {"REGEDIT4\n[]\n", 2, "root key"},
         {"REGEDIT4\n[-HKEY_LOCAL_MACHINE\\K]\n", 2, "key deletions"},
         {"REGEDIT4\n[HKEY_LOCAL_MACHINE\\" + QByteArray(600, 'k') + "]\n", 2,
          "key name longer than 255"},
