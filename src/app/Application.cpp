@@ -11,7 +11,6 @@
 #include "platform/SingleInstance.h"
 #include "platform/TerminationSignals.h"
 #include "platform/x11/Display.h"
-#include "settings/RegistryHive.h"
 #include "settings/Settings.h"
 #include "settings/SettingsDialog.h"
 #include "settings/SettingsStore.h"
@@ -156,7 +155,7 @@ int runApplication(int argc, char** argv)
     // From here on SIGTERM and SIGINT close the window normally, even before it exists.
     TerminationSignals termination;
     RegistryFile registry(RegistryFile::defaultFilePath());
-    RegistryHive hive(registry);
+    SettingsHive hive(registry);
     Settings settingsModel; // outlives the windows that use it
     auto mainWindow = std::make_unique<MeterWindow>(makeSystemCounterSource());
     MeterWindow* main = mainWindow.get();

@@ -3,6 +3,8 @@
 #include <QStringDecoder>
 
 #include <array>
+#include <charconv>
+#include <cstring>
 #include <string_view>
 #include <utility>
 
@@ -10,31 +12,13 @@ namespace zarvello {
 
 namespace {
 
-constexpr std::array<std::pair<RegRoot, const char*>, 5> kRoots{{
-    {RegRoot::ClassesRoot, "HKEY_CLASSES_ROOT"},
-    {RegRoot::CurrentUser, "HKEY_CURRENT_USER"},
-    {RegRoot::LocalMachine, "HKEY_LOCAL_MACHINE"},
-    {RegRoot::Users, "HKEY_USERS"},
-    {RegRoot::CurrentConfig, "HKEY_CURRENT_CONFIG"},
-}};
-
-// Hex data lines end with "\" once they reach this column, as the registry
-// editor wraps them.
-constexpr qsizetype kHexWrapColumn = 76;
-
-QString fold(const QString& name)
-{
-    return name.toCaseFolded();
-}
+constexpr std::array<const char*, 5> kRoots{"HKEY_CLASSES_ROOT", "HKEY_CURRENT_USER",
+                                            "HKEY_LOCAL_MACHINE", "HKEY_USERS",
+                                            "HKEY_CURRENT_CONFIG"};
 
 bool isBlank(char c)
 {
     return c == ' ' || c == '\t';
-}
-
-bool isControl(char16_t c)
-{
-    return c < 0x20 || c == 0x7f;
 }
 
 std::string_view trimmed(std::string_view v)
@@ -48,63 +32,22 @@ std::string_view trimmed(std::string_view v)
     return v;
 }
 
-int hexDigit(char c)
-{
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
-}
-
 // 1 to `maxDigits` hex digits and nothing else.
 std::optional<quint32> parseHexNumber(std::string_view digits, std::size_t maxDigits)
 {
-    if (digits.empty() || digits.size() > maxDigits) {
-        return std::nullopt;
-    }
     quint32 value = 0;
-    for (char c : digits) {
-        const int d = hexDigit(c);
-        if (d < 0) {
-            return std::nullopt;
-        }
-        value = (value << 4) | static_cast<quint32>(d);
+    const char* end = digits.data() + digits.size();
+    if (digits.empty() || digits.size() > maxDigits ||
+        std::from_chars(digits.data(), end, value, 16).ptr != end) {
+        return std::nullopt;
     }
     return value;
 }
 
-bool startsWithNoCase(std::string_view text, std::string_view prefix)
+bool startsWithNoCase(std::string_view text, const char* prefix)
 {
-    if (text.size() < prefix.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < prefix.size(); ++i) {
-        const char a = text[i];
-        const char lower = (a >= 'A' && a <= 'Z') ? static_cast<char>(a - 'A' + 'a') : a;
-        if (lower != prefix[i]) {
-            return false;
-        }
-    }
-    return true;
-}
-
-// Strict: anything that would not come back byte for byte (malformed or
-// truncated sequences, overlong forms, surrogates) is refused.
-std::optional<QString> decodeUtf8(std::string_view bytes)
-{
-    const QByteArrayView view(bytes.data(), static_cast<qsizetype>(bytes.size()));
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom);
-    QString text = decoder.decode(view);
-    if (decoder.hasError() || QByteArrayView(text.toUtf8()) != view) {
-        return std::nullopt;
-    }
-    return text;
+    const std::size_t n = std::strlen(prefix);
+    return text.size() >= n && qstrnicmp(text.data(), prefix, n) == 0;
 }
 
 QString nameProblem(const QString& name, const char* what)
@@ -118,7 +61,7 @@ QString nameProblem(const QString& name, const char* what)
         return QStringLiteral("%1 is not valid Unicode").arg(QLatin1String(what));
     }
     for (QChar c : name) {
-        if (isControl(c.unicode())) {
+        if (regIsControl(c.unicode())) {
             return QStringLiteral("%1 contains a control character").arg(QLatin1String(what));
         }
     }
@@ -152,9 +95,8 @@ private:
 
     // The next physical line without its end-of-line, or false at the end of
     // the text or on a line the file may not have.
-    bool nextLine(std::string_view* line, bool* bad)
+    bool nextLine(std::string_view* line)
     {
-        *bad = false;
         if (pos_ >= text_.size()) {
             return false;
         }
@@ -167,11 +109,9 @@ private:
             l.remove_suffix(1);
         }
         if (static_cast<qsizetype>(l.size()) > RegLimits::LineBytes) {
-            *bad = true;
             return fail(lineNo_, QStringLiteral("line longer than 64 KiB"));
         }
         if (l.find('\0') != std::string_view::npos) {
-            *bad = true;
             return fail(lineNo_, QStringLiteral("NUL byte in the file"));
         }
         *line = l;
@@ -188,14 +128,13 @@ private:
             text_.remove_prefix(3);
         }
         std::string_view line;
-        bool bad = false;
-        if (!nextLine(&line, &bad)) {
-            return bad ? false : fail(1, QStringLiteral("empty file, expected REGEDIT4"));
+        if (!nextLine(&line)) {
+            return error_.isEmpty() && fail(1, QStringLiteral("empty file, expected REGEDIT4"));
         }
         if (trimmed(line) != "REGEDIT4") {
             return fail(1, QStringLiteral("first line is not REGEDIT4"));
         }
-        while (nextLine(&line, &bad)) {
+        while (nextLine(&line)) {
             const std::string_view t = trimmed(line);
             if (t.empty() || t.front() == ';') {
                 continue;
@@ -213,7 +152,7 @@ private:
                                          "expected [key], \"name\"=value, @=value or a ; comment"));
             }
         }
-        return !bad;
+        return error_.isEmpty();
     }
 
     bool parseSection(std::string_view t)
@@ -230,13 +169,13 @@ private:
                 lineNo_,
                 QStringLiteral("key path longer than %1 bytes").arg(RegLimits::KeyPathBytes));
         }
-        const std::optional<QString> path = decodeUtf8(inner);
+        const std::optional<QString> path = regDecodeUtf8(inner);
         if (!path) {
             return fail(lineNo_, QStringLiteral("invalid UTF-8 in key path"));
         }
         const QStringList parts = path->split(QLatin1Char('\\'));
-        const std::optional<RegRoot> root = regRootFromName(parts.front());
-        if (!root) {
+        const QString root = regRootName(parts.front());
+        if (root.isEmpty()) {
             return fail(lineNo_, QStringLiteral("key path does not start with a root key such as "
                                                 "HKEY_LOCAL_MACHINE"));
         }
@@ -250,7 +189,7 @@ private:
                 return fail(lineNo_, problem);
             }
         }
-        RegNode* node = addKey(tree_, regRootName(*root));
+        RegNode* node = addKey(tree_, root);
         qsizetype storedBytes = node == nullptr ? 0 : node->name().size();
         for (qsizetype i = 1; node != nullptr && i < parts.size(); ++i) {
             node = addKey(*node, parts[i]);
@@ -293,7 +232,7 @@ private:
                 p += 2;
                 continue;
             }
-            if (c != '\t' && isControl(static_cast<unsigned char>(c))) {
+            if (c != '\t' && regIsControl(static_cast<unsigned char>(c))) {
                 return fail(lineNo_, QStringLiteral("control character in string"));
             }
             out->push_back(c);
@@ -316,7 +255,7 @@ private:
             if (!parseQuoted(t, &p, &raw)) {
                 return false;
             }
-            const std::optional<QString> decoded = decodeUtf8(raw);
+            const std::optional<QString> decoded = regDecodeUtf8(raw);
             if (!decoded) {
                 return fail(lineNo_, QStringLiteral("invalid UTF-8 in value name"));
             }
@@ -345,7 +284,7 @@ private:
             if (q != rest.size()) {
                 return fail(lineNo_, QStringLiteral("unexpected text after the string"));
             }
-            if (!decodeUtf8(raw)) {
+            if (!regDecodeUtf8(raw)) {
                 return fail(lineNo_, QStringLiteral("invalid UTF-8 in string"));
             }
             type = RegType::Sz;
@@ -359,9 +298,7 @@ private:
                 return fail(lineNo_, QStringLiteral("bad dword value (1 to 8 hex digits)"));
             }
             type = RegType::Dword;
-            for (int shift = 0; shift < 32; shift += 8) {
-                data.append(static_cast<char>((*v >> shift) & 0xffU));
-            }
+            data = RegData::dword(*v).bytes;
         } else if (startsWithNoCase(rest, "hex")) {
             std::string_view r = rest.substr(3);
             if (!r.empty() && r.front() == '(') {
@@ -401,10 +338,7 @@ private:
     // pass the cap on keys.
     RegNode* addKey(RegNode& parent, const QString& name)
     {
-        if (RegNode* existing = parent.child(name)) {
-            return existing;
-        }
-        if (++keys_ > RegLimits::Keys) {
+        if (parent.child(name) == nullptr && ++keys_ > RegLimits::Keys) {
             return nullptr;
         }
         return &parent.ensureChild(name);
@@ -450,11 +384,9 @@ private:
                 return true;
             }
             const int from = lineNo_;
-            bool bad = false;
-            if (!nextLine(&segment, &bad)) {
-                return bad ? false
-                           : fail(from, QStringLiteral("hex data continues past the end of the "
-                                                       "file"));
+            if (!nextLine(&segment)) {
+                return error_.isEmpty() &&
+                       fail(from, QStringLiteral("hex data continues past the end of the file"));
             }
             logical += trimmed(segment).size();
             if (static_cast<qsizetype>(logical) > RegLimits::LineBytes) {
@@ -474,122 +406,29 @@ private:
     int errorLine_ = 0;
 };
 
-void appendEscaped(QByteArray& out, QByteArrayView bytes)
-{
-    for (char c : bytes) {
-        if (c == '\\' || c == '"') {
-            out.append('\\');
-        }
-        out.append(c);
-    }
-}
-
-// A REG_SZ goes between quotes when it reads back as the same bytes: one
-// terminating 0 and nothing a quoted string cannot hold.
-bool isQuotable(const QByteArray& data)
-{
-    if (data.isEmpty() || data.back() != '\0') {
-        return false;
-    }
-    const std::string_view text(data.constData(), static_cast<std::size_t>(data.size() - 1));
-    for (char c : text) {
-        if (c != '\t' && isControl(static_cast<unsigned char>(c))) {
-            return false; // also the 0 byte
-        }
-    }
-    return decodeUtf8(text).has_value();
-}
-
-void appendHexByte(QByteArray& out, quint8 byte)
-{
-    static constexpr char kDigits[] = "0123456789abcdef";
-    out.append(kDigits[byte >> 4]);
-    out.append(kDigits[byte & 0xfU]);
-}
-
-void writeValue(QByteArray& out, const RegValue& value)
-{
-    const qsizetype lineStart = out.size();
-    if (value.name.isEmpty()) {
-        out.append('@');
-    } else {
-        out.append('"');
-        appendEscaped(out, value.name.toUtf8());
-        out.append('"');
-    }
-    out.append('=');
-    const QByteArray& data = value.data;
-    if (value.type == RegType::Sz && isQuotable(data)) {
-        out.append('"');
-        appendEscaped(out, QByteArrayView(data).first(data.size() - 1));
-        out.append("\"\n");
-        return;
-    }
-    if (value.type == RegType::Dword && data.size() == 4) {
-        out.append("dword:");
-        for (qsizetype i = 3; i >= 0; --i) {
-            appendHexByte(out, static_cast<quint8>(data[i]));
-        }
-        out.append('\n');
-        return;
-    }
-    if (value.type == RegType::Binary) {
-        out.append("hex:");
-    } else {
-        out.append("hex(" + QByteArray::number(value.type, 16) + "):");
-    }
-    qsizetype column = out.size() - lineStart;
-    for (qsizetype i = 0; i < data.size(); ++i) {
-        if (i > 0 && column + 3 > kHexWrapColumn) {
-            out.append("\\\n  ");
-            column = 2;
-        }
-        appendHexByte(out, static_cast<quint8>(data[i]));
-        column += 2;
-        if (i + 1 < data.size()) {
-            out.append(',');
-            ++column;
-        }
-    }
-    out.append('\n');
-}
-
-void writeKey(QByteArray& out, const RegNode& node, const QByteArray& path)
-{
-    if (!node.values().empty() || node.children().empty()) {
-        out.append('[');
-        out.append(path);
-        out.append("]\n");
-        for (const RegValue& value : node.values()) {
-            writeValue(out, value);
-        }
-        out.append('\n');
-    }
-    for (const RegNode& child : node.children()) {
-        writeKey(out, child, path + '\\' + child.name().toUtf8());
-    }
-}
-
 } // namespace
 
-QString regRootName(RegRoot root)
+// Strict: anything that would not come back byte for byte (malformed or
+// truncated sequences, overlong forms, surrogates) is refused.
+std::optional<QString> regDecodeUtf8(std::string_view bytes)
 {
-    for (const auto& [r, name] : kRoots) {
-        if (r == root) {
-            return QLatin1String(name);
+    const QByteArrayView view(bytes.data(), static_cast<qsizetype>(bytes.size()));
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom);
+    QString text = decoder.decode(view);
+    if (decoder.hasError() || QByteArrayView(text.toUtf8()) != view) {
+        return std::nullopt;
+    }
+    return text;
+}
+
+QString regRootName(const QString& name)
+{
+    for (const char* root : kRoots) {
+        if (name.compare(QLatin1String(root), Qt::CaseInsensitive) == 0) {
+            return QLatin1String(root);
         }
     }
     return {};
-}
-
-std::optional<RegRoot> regRootFromName(const QString& name)
-{
-    for (const auto& [r, rootName] : kRoots) {
-        if (name.compare(QLatin1String(rootName), Qt::CaseInsensitive) == 0) {
-            return r;
-        }
-    }
-    return std::nullopt;
 }
 
 QString regKeyNameProblem(const QString& name)
@@ -608,67 +447,9 @@ QString regValueNameProblem(const QString& name)
     return nameProblem(name, "value name");
 }
 
-RegNode::RegNode(QString name) : name_(std::move(name)) {}
-
-const RegNode* RegNode::child(const QString& name) const
-{
-    const auto it = childIndex_.constFind(fold(name));
-    return it == childIndex_.cend() ? nullptr : &children_[static_cast<std::size_t>(*it)];
-}
-
-RegNode* RegNode::child(const QString& name)
-{
-    return const_cast<RegNode*>(std::as_const(*this).child(name));
-}
-
-RegNode& RegNode::ensureChild(const QString& name)
-{
-    const QString key = fold(name);
-    const auto it = childIndex_.constFind(key);
-    if (it != childIndex_.cend()) {
-        return children_[static_cast<std::size_t>(*it)];
-    }
-    childIndex_.insert(key, static_cast<qsizetype>(children_.size()));
-    return children_.emplace_back(name);
-}
-
-const RegValue* RegNode::value(const QString& name) const
-{
-    const auto it = valueIndex_.constFind(fold(name));
-    return it == valueIndex_.cend() ? nullptr : &values_[static_cast<std::size_t>(*it)];
-}
-
-void RegNode::setValue(const QString& name, quint32 type, const QByteArray& data)
-{
-    const QString key = fold(name);
-    const auto it = valueIndex_.constFind(key);
-    if (it != valueIndex_.cend()) {
-        RegValue& existing = values_[static_cast<std::size_t>(*it)];
-        existing.type = type;
-        existing.data = data;
-        return;
-    }
-    valueIndex_.insert(key, static_cast<qsizetype>(values_.size()));
-    values_.push_back(RegValue{name, type, data});
-}
-
-bool operator==(const RegNode& a, const RegNode& b)
-{
-    return a.name_ == b.name_ && a.values_ == b.values_ && a.children_ == b.children_;
-}
-
 RegParseResult parseRegFile(QByteArrayView text)
 {
     return Parser(std::string_view(text.data(), static_cast<std::size_t>(text.size()))).run();
-}
-
-QByteArray writeRegFile(const RegNode& tree)
-{
-    QByteArray out("REGEDIT4\n\n");
-    for (const RegNode& root : tree.children()) {
-        writeKey(out, root, root.name().toUtf8());
-    }
-    return out;
 }
 
 } // namespace zarvello

@@ -6,6 +6,7 @@
 #include <QString>
 
 #include <optional>
+#include <string_view>
 #include <vector>
 
 namespace zarvello {
@@ -20,12 +21,17 @@ inline constexpr quint32 Binary = 3;
 inline constexpr quint32 Dword = 4;
 } // namespace RegType
 
-// The predefined keys a path starts from.
-enum class RegRoot { ClassesRoot, CurrentUser, LocalMachine, Users, CurrentConfig };
+// The predefined key a path starts from ("HKEY_LOCAL_MACHINE"...), in its
+// own spelling, for a name of one in any case; empty for anything else.
+[[nodiscard]] QString regRootName(const QString& name);
 
-[[nodiscard]] QString regRootName(RegRoot root);
-// Case-insensitive; nullopt for anything but the five names above.
-[[nodiscard]] std::optional<RegRoot> regRootFromName(const QString& name);
+[[nodiscard]] inline bool regIsControl(char16_t c)
+{
+    return c < 0x20 || c == 0x7f;
+}
+// Strict: anything that would not come back byte for byte (malformed or
+// truncated sequences, overlong forms, surrogates) is refused.
+[[nodiscard]] std::optional<QString> regDecodeUtf8(std::string_view bytes);
 
 // What the file and the tree accept. Everything within these limits is
 // written back in a form that reads back within them. A real options file is
@@ -46,6 +52,27 @@ inline constexpr qsizetype ValueBytes = qsizetype{16} * 1024;
 [[nodiscard]] QString regKeyNameProblem(const QString& name);
 // An empty text when `name` can be a value's name ("" is the default value), else why not.
 [[nodiscard]] QString regValueNameProblem(const QString& name);
+
+// One value as stored: its type and its bytes.
+struct RegData
+{
+    quint32 type = RegType::None;
+    QByteArray bytes;
+
+    [[nodiscard]] static RegData dword(quint32 value);
+    // The text in UTF-8 with a terminating 0, as REG_SZ holds it.
+    [[nodiscard]] static RegData string(const QString& text);
+
+    // A REG_DWORD of exactly 4 bytes.
+    [[nodiscard]] bool isDword() const { return type == RegType::Dword && bytes.size() == 4; }
+    // The number of a REG_DWORD (little-endian); 0 for anything else.
+    [[nodiscard]] quint32 toDword() const;
+    [[nodiscard]] bool isString() const { return type == RegType::Sz || type == RegType::ExpandSz; }
+    // The bytes up to the first 0, read as UTF-8.
+    [[nodiscard]] QString toText() const;
+
+    friend bool operator==(const RegData&, const RegData&) = default;
+};
 
 struct RegValue
 {
@@ -72,7 +99,6 @@ public:
     [[nodiscard]] const std::vector<RegValue>& values() const { return values_; }
 
     [[nodiscard]] const RegNode* child(const QString& name) const;
-    [[nodiscard]] RegNode* child(const QString& name);
     // The subkey of that name, added at the end if missing.
     RegNode& ensureChild(const QString& name);
 

@@ -1,5 +1,6 @@
 #include "settings/SettingsStore.h"
 
+#include "platform/RegistryFile.h"
 #include "settings/Settings.h"
 
 #include <algorithm>
@@ -8,24 +9,36 @@
 namespace zarvello {
 namespace {
 
+constexpr QLatin1StringView kKey("HKEY_LOCAL_MACHINE\\Software\\Zarvello");
+
 // A stored value, or `fallback` when it is missing or unreadable; an unreadable one is reported.
-int read(SettingsHive& hive, Option option, int fallback,
+int read(const SettingsHive& hive, Option option, int fallback,
          const std::function<void(const QString&)>& error)
 {
-    const QString key = QString::fromLatin1(optionInfo(option).name);
-    const StoredValue stored = hive.read(key);
-    if (stored.kind == StoredValue::Dword) {
-        return stored.value;
+    const QString name = QString::fromLatin1(optionInfo(option).name);
+    const std::optional<RegData> stored = hive.file().value(kKey, name);
+    if (stored && stored->isDword()) {
+        return static_cast<std::int32_t>(stored->toDword());
     }
-    if (stored.kind != StoredValue::Missing && error) {
-        const char* text = stored.kind == StoredValue::WrongSmall ? "Invalid data type for '%1'"
-                                                                  : "Failed to get data for '%1'";
-        error(QString::fromLatin1(text).arg(key));
+    if (stored && error) {
+        const char* text = stored->bytes.size() <= 4 ? "Invalid data type for '%1'"
+                                                     : "Failed to get data for '%1'";
+        error(QString::fromLatin1(text).arg(name));
     }
     return fallback;
 }
 
 } // namespace
+
+void SettingsHive::write(const QString& name, std::int32_t value)
+{
+    file_.setValue(kKey, name, RegData::dword(static_cast<quint32>(value)));
+}
+
+bool SettingsHive::commit(QString* reason)
+{
+    return file_.save(reason) || !file_.savesChanges();
+}
 
 QString failedToSetText(const QString& name, const QString& reason)
 {
@@ -86,12 +99,7 @@ bool saveSettings(SettingsHive& hive, const OptionValues& settings,
                   const std::function<void(const QString&)>& error)
 {
     for (const OptionInfo& info : kOptions) {
-        if (!hive.write(QString::fromLatin1(info.name), valueOf(settings, info.option))) {
-            if (error) {
-                error(failedToSetText(QString::fromLatin1(info.name)));
-            }
-            return false;
-        }
+        hive.write(QString::fromLatin1(info.name), valueOf(settings, info.option));
     }
     QString reason;
     if (!hive.commit(&reason)) {

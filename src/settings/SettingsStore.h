@@ -7,7 +7,6 @@
 
 #include <cstdint>
 #include <functional>
-#include <optional>
 #include <vector>
 
 namespace zarvello {
@@ -15,30 +14,22 @@ namespace zarvello {
 class Settings;
 struct OptionValues;
 
-// One stored setting as the store found it.
-struct StoredValue
-{
-    enum Kind {
-        Missing,    // no such value
-        Dword,      // a 32-bit number
-        WrongSmall, // another type, at most four bytes
-        WrongLarge, // another type, more than four bytes
-    };
-    Kind kind = Missing;
-    std::int32_t value = 0;
-};
+class RegistryFile;
 
-// The settings key, as the load and the save see it.
+// The settings key, HKEY_LOCAL_MACHINE\Software\Zarvello, in the options file.
 class SettingsHive
 {
 public:
-    virtual ~SettingsHive() = default;
-    [[nodiscard]] virtual StoredValue read(const QString& name) = 0;
-    // Buffered writes; false when this one cannot be made.
-    [[nodiscard]] virtual bool write(const QString& name, std::int32_t value) = 0;
-    // Makes the writes so far durable; false, with the system's reason when
-    // there is one, when that failed.
-    [[nodiscard]] virtual bool commit(QString* reason) = 0;
+    explicit SettingsHive(RegistryFile& file) : file_(file) {}
+    [[nodiscard]] const RegistryFile& file() const { return file_; }
+    // Held until commit().
+    void write(const QString& name, std::int32_t value);
+    // Saves the writes; false, with the reason, when that failed. Where the
+    // file keeps nothing this run (the user was told at start), succeeds.
+    [[nodiscard]] bool commit(QString* reason);
+
+private:
+    RegistryFile& file_;
 };
 
 // The screens' work areas, for placing the window.
@@ -68,9 +59,8 @@ QPoint loadPosition(SettingsHive& hive, Settings& model, QSize window, const Scr
 // one, on a line of its own.
 [[nodiscard]] QString failedToSetText(const QString& name, const QString& reason = {});
 
-// Writes every option. Stops at the first failure and reports it (a failed
-// commit as the first value it would have written, with the reason on a line
-// of its own); returns whether everything was written.
+// Writes every option; a failure is reported as the first value it would
+// have written, with the reason on a line of its own. Whether all were saved.
 bool saveSettings(SettingsHive& hive, const OptionValues& settings,
                   const std::function<void(const QString&)>& error);
 

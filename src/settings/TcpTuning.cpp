@@ -1,7 +1,7 @@
 #include "settings/TcpTuning.h"
 
 #include "core/Piece.h"
-#include "platform/Registry.h"
+#include "platform/RegistryFile.h"
 #include "platform/RestartRequest.h"
 #include "settings/SettingsStore.h"
 
@@ -20,29 +20,35 @@ struct WriteFailed
     QString reason; // the system's, when the save failed
 };
 
-void writeStrings(Registry& registry, const QString& path,
+constexpr QLatin1StringView kMachine("HKEY_LOCAL_MACHINE\\");
+
+// Into a key that must exist, as the tuning never adds one.
+void writeStrings(RegistryFile& registry, const QString& path,
                   std::initializer_list<std::pair<const char*, const char*>> values)
 {
-    RegistryKey key = registry.open(RegRoot::LocalMachine, path);
+    const QString first = QString::fromLatin1(values.begin()->first);
+    if (!registry.hasKey(kMachine + path)) {
+        throw WriteFailed{first, {}};
+    }
     for (const auto& [name, data] : values) {
-        if (!key.setString(QString::fromLatin1(name), QString::fromLatin1(data))) {
-            throw WriteFailed{QString::fromLatin1(name), {}};
-        }
+        registry.setValue(kMachine + path, QString::fromLatin1(name),
+                          RegData::string(QString::fromLatin1(data)));
     }
     // Nothing of the key reached the file: the first value is the one that failed.
-    if (!key.close()) {
-        throw WriteFailed{QString::fromLatin1(values.begin()->first), key.errorString()};
+    QString reason;
+    if (!registry.save(&reason)) {
+        throw WriteFailed{first, reason};
     }
 }
 
-// Reads a string value; absent (or an unopened key) is empty text.
+// A string value; absent (or in a missing key) is empty text.
 struct WrongType
 {
     QString name;
 };
-QString readString(const RegistryKey& key, const QString& name)
+QString readString(const RegistryFile& registry, const QString& path, const QString& name)
 {
-    const auto data = key.value(name);
+    const auto data = registry.value(kMachine + path, name);
     if (!data) {
         return {};
     }
@@ -54,7 +60,7 @@ QString readString(const RegistryKey& key, const QString& name)
 
 } // namespace
 
-void improveSpeed(Registry& registry, const TuningDialogs& dialogs, RestartRequest& restart,
+void improveSpeed(RegistryFile& registry, const TuningDialogs& dialogs, RestartRequest& restart,
                   QWidget* owner)
 {
     if (!dialogs.confirm || !dialogs.confirm(kConfirmation)) {
@@ -69,18 +75,11 @@ void improveSpeed(Registry& registry, const TuningDialogs& dialogs, RestartReque
         writeStrings(registry, QStringLiteral("System\\CurrentControlSet\\Services\\VxD\\MSTCP"),
                      {{"DefaultRcvWindow", "4288"}, {"DefaultTTL", "128"}});
 
-        QStringList adapters;
-        {
-            RegistryKey net =
-                registry.open(RegRoot::LocalMachine, QStringLiteral("Enum\\Root\\Net"));
-            adapters = net.subkeyNames();
-        }
+        const QString net = QStringLiteral("Enum\\Root\\Net\\");
         QString dialUp;
-        for (const QString& adapter : adapters) {
-            const RegistryKey key =
-                registry.open(RegRoot::LocalMachine, QStringLiteral("Enum\\Root\\Net\\") + adapter);
+        for (const QString& adapter : registry.subkeyNames(kMachine + net.chopped(1))) {
             // The last match wins.
-            if (readString(key, QStringLiteral("DeviceDesc")) ==
+            if (readString(registry, net + adapter, QStringLiteral("DeviceDesc")) ==
                 QStringLiteral("Dial-Up Adapter")) {
                 dialUp = adapter;
             }
@@ -90,15 +89,10 @@ void improveSpeed(Registry& registry, const TuningDialogs& dialogs, RestartReque
             return;
         }
 
-        QStringList bindings;
-        {
-            const RegistryKey key = registry.open(
-                RegRoot::LocalMachine, QStringLiteral("Enum\\Root\\Net\\%1\\Bindings").arg(dialUp));
-            bindings = key.valueNames();
-        }
         QString instance;
         const QString backslash = QStringLiteral("\\");
-        for (const QString& binding : bindings) {
+        for (const QString& binding :
+             registry.valueNames(kMachine + net + dialUp + QStringLiteral("\\Bindings"))) {
             if (piece(binding, backslash, 1) == QStringLiteral("MSTCP")) {
                 instance = piece(binding, backslash, 2);
             }
@@ -109,12 +103,10 @@ void improveSpeed(Registry& registry, const TuningDialogs& dialogs, RestartReque
             return;
         }
 
-        QString driver;
-        {
-            const RegistryKey key = registry.open(
-                RegRoot::LocalMachine, QStringLiteral("Enum\\Network\\MSTCP\\") + instance);
-            driver = piece(readString(key, QStringLiteral("Driver")), backslash, 2);
-        }
+        const QString driver =
+            piece(readString(registry, QStringLiteral("Enum\\Network\\MSTCP\\") + instance,
+                             QStringLiteral("Driver")),
+                  backslash, 2);
         if (driver.isEmpty()) {
             stop(QStringLiteral("The MSTCP binding names no transport driver; the transport was "
                                 "not tuned."));

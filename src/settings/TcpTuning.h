@@ -8,7 +8,7 @@ class QWidget;
 
 namespace zarvello {
 
-class Registry;
+class RegistryFile;
 class RestartRequest;
 
 // How the tuning talks to the user.
@@ -22,7 +22,7 @@ struct TuningDialogs
 // Writes the dial-up TCP/IP tuning values into the registry and asks for a
 // restart. Stops at the first failed write, and before tuning the transport
 // when a search along the adapter chain finds nothing.
-void improveSpeed(Registry& registry, const TuningDialogs& dialogs, RestartRequest& restart,
+void improveSpeed(RegistryFile& registry, const TuningDialogs& dialogs, RestartRequest& restart,
                   QWidget* owner);
 
 } // namespace zarvello

@@ -1,9 +1,10 @@
 #include "settings/SettingsStore.h"
 
-#include "settings/RegistryHive.h"
+#include "platform/RegistryFile.h"
 #include "settings/Settings.h"
-#include "support/MemoryRegistry.h"
 
+#include <QFile>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include <limits>
@@ -14,10 +15,12 @@ namespace {
 const ScreenLayout kScreens{QRect(0, 0, 1280, 776), {QRect(0, 0, 1280, 800)}};
 const QSize kWindow(180, 103);
 
-// The key in `registry`, with each change the model announces noted.
+// The options file `path` (holding `text` when given), with each change the
+// model announces noted.
 struct Harness
 {
-    explicit Harness(MemoryRegistry& registry) : hive(registry)
+    explicit Harness(const QString& path, const QByteArray& text = {})
+        : registry((text.isEmpty() || write(path, text)) ? path : QString()), hive(registry)
     {
         QObject::connect(&model, &Settings::changed, [this](Option o) {
             announced.push_back(QString::fromLatin1(optionInfo(o).name));
@@ -29,8 +32,14 @@ struct Harness
         return loadPosition(hive, model, kWindow, kScreens, note);
     }
     bool save() { return saveSettings(hive, model.values(), note); }
+    static bool write(const QString& path, const QByteArray& text)
+    {
+        QFile file(path);
+        return file.open(QIODevice::WriteOnly) && file.write(text) == text.size();
+    }
 
-    RegistryHive hive;
+    RegistryFile registry;
+    SettingsHive hive;
     Settings model;
     QStringList announced, errors;
     std::function<void(const QString&)> note = [this](const QString& e) { errors.push_back(e); };
@@ -38,8 +47,8 @@ struct Harness
 
 TEST(SettingsStore, FirstRunLoadsTheFirstRunRecordThenASaveRoundTripsInTheFilesOrder)
 {
-    MemoryRegistry registry;
-    Harness h(registry);
+    const QTemporaryDir dir;
+    Harness h(dir.filePath("registry.reg"));
     // Placed in the top right corner of the work area.
     EXPECT_EQ(h.load(), QPoint(1100, 0));
     EXPECT_TRUE(h.errors.empty());
@@ -56,31 +65,22 @@ TEST(SettingsStore, FirstRunLoadsTheFirstRunRecordThenASaveRoundTripsInTheFilesO
     h.model.set(Option::PeakSpeed, -5);
     h.model.set(Option::Left, 40);
     ASSERT_TRUE(h.save());
-    EXPECT_EQ(registry.open(RegRoot::LocalMachine, "Software\\Zarvello").valueNames().join(' '),
-              "Left Top Dock OnTop In Out MaxSpeed Percent Horiz Shrink "
-              "TaskBar KiloBytes KiloBits TrayIcon TrayIconIn TrayIconOut "
-              "TrayPercent TrayActual SmallFont LargeFont InColor1 InColor2 "
-              "OutColor1 OutColor2 TrayBakColor TrayForColor PeakSpeed");
-    Harness again(registry);
+    EXPECT_EQ(h.registry.valueNames("HKEY_LOCAL_MACHINE\\Software\\Zarvello").size(),
+              qsizetype(std::size(kOptions)));
+    Harness again(dir.filePath("registry.reg"));
     EXPECT_EQ(again.load(), QPoint(40, 0));
     EXPECT_EQ(again.model.values(), h.model.values());
 }
 
 TEST(SettingsStore, WrongTypesAreReportedOnceAndTakeTheFirstRunValueAsDoOtherOddities)
 {
-    MemoryRegistry registry;
-    {
-        RegistryKey key = registry.create(RegRoot::LocalMachine, "Software\\Zarvello");
-        key.setString("In", "abc"); // four bytes with the end mark
-        key.setString("TrayIcon", "abcd");
-        key.setDword("InColor1", 19); // one past the list
-        key.setDword("KiloBytes", 1); // both of a pair: the later read wins
-        key.setDword("KiloBits", 7);
-        key.setDword("Left", static_cast<quint32>(-4000));
-        key.setDword("Top", 9000);
-        ASSERT_TRUE(key.close());
-    }
-    Harness h(registry);
+    const QTemporaryDir dir;
+    // "abc" is four bytes with the end mark; InColor1 is one past the list;
+    // of a pair both set, the later read wins.
+    Harness h(dir.filePath("registry.reg"),
+              "REGEDIT4\n[HKEY_LOCAL_MACHINE\\Software\\Zarvello]\n\"In\"=\"abc\"\n"
+              "\"TrayIcon\"=\"abcd\"\n\"InColor1\"=dword:13\n\"KiloBytes\"=dword:1\n"
+              "\"KiloBits\"=dword:7\n\"Left\"=dword:fffff060\n\"Top\"=dword:2328\n");
     // Off every screen: the first-run place.
     EXPECT_EQ(h.load(), QPoint(1100, 0));
     EXPECT_EQ(h.errors,
@@ -110,22 +110,15 @@ TEST(SettingsStore, StoredPositionIsKeptWhileAPixelOfTheWindowIsOnAScreen)
     }
 }
 
-TEST(SettingsStore, AFailedSaveIsReportedByTheValueThatFailedOrTheFirstWithTheReason)
+TEST(SettingsStore, AFailedSaveIsReportedAsTheFirstValueWithTheReason)
 {
-    MemoryRegistry registry;
-    registry.failSavesWith = QStringLiteral("Permission denied");
-    Harness h(registry);
+    // The folder cannot be made: a file has its name.
+    const QTemporaryDir dir;
+    ASSERT_TRUE(Harness::write(dir.filePath("zarvello"), "x"));
+    Harness h(dir.filePath("zarvello/registry.reg"));
     EXPECT_FALSE(h.save());
-    // A value that cannot be written stops the save there, before the commit.
-    struct : SettingsHive
-    {
-        StoredValue read(const QString&) override { return {}; }
-        bool write(const QString& name, std::int32_t) override { return name != "OnTop"; }
-        bool commit(QString*) override { return false; }
-    } refusing;
-    EXPECT_FALSE(saveSettings(refusing, h.model.values(), h.note));
-    EXPECT_EQ(h.errors, QStringList({"Failed to set data for 'Left'\nPermission denied",
-                                     "Failed to set data for 'OnTop'"}));
+    EXPECT_EQ(h.errors, QStringList({"Failed to set data for 'Left'\ncannot create the folder " +
+                                     dir.filePath("zarvello")}));
 }
 
 // Set as a user would: a chosen radio clears its partner (announced first), a

@@ -1,7 +1,9 @@
 #include "settings/TcpTuning.h"
 
+#include "platform/RegistryFile.h"
 #include "platform/RestartRequest.h"
-#include "support/MemoryRegistry.h"
+
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -16,30 +18,31 @@ struct RecordingRestart : RestartRequest
 
 TEST(TcpTuning, TunesTheDialUpAdaptersTransportThenAsksForARestartOrChangesNothing)
 {
-    const QString mstcp = QStringLiteral("System\\CurrentControlSet\\Services\\VxD\\MSTCP");
-    const QString transport =
-        QStringLiteral("System\\CurrentControlSet\\Services\\Class\\NetTrans\\0003");
+    const QString mstcp =
+        QStringLiteral("HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Services\\VxD\\MSTCP");
+    const QString transport = QStringLiteral(
+        "HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Services\\Class\\NetTrans\\0003");
     for (const bool confirmed : {true, false}) {
-        MemoryRegistry r;
+        const QTemporaryDir dir;
+        RegistryFile r(dir.filePath("registry.reg"));
         const auto put = [&](const QString& path, const QString& name, const QString& text) {
-            RegistryKey key = r.create(RegRoot::LocalMachine, path);
-            ASSERT_TRUE(key.setString(name, text) && key.close());
+            r.setValue(path, name, RegData::string(text));
         };
         put(mstcp, "DefaultTTL", "64");
-        put("Enum\\Root\\Net\\0000", "DeviceDesc", "Dial-Up Adapter");
-        put("Enum\\Root\\Net\\0000\\Bindings", "MSTCP\\0000", {});
-        put("Enum\\Network\\MSTCP\\0000", "Driver", "NetTrans\\0003");
+        put("HKEY_LOCAL_MACHINE\\Enum\\Root\\Net\\0000", "DeviceDesc", "Dial-Up Adapter");
+        put("HKEY_LOCAL_MACHINE\\Enum\\Root\\Net\\0000\\Bindings", "MSTCP\\0000", {});
+        put("HKEY_LOCAL_MACHINE\\Enum\\Network\\MSTCP\\0000", "Driver", "NetTrans\\0003");
         put(transport, "MaxMTU", "1500");
+        QString error;
+        ASSERT_TRUE(r.save(&error)) << error.toStdString();
         RecordingRestart restart;
         improveSpeed(r,
                      {.confirm = [&](const QString&) { return confirmed; },
                       .error = [](const QString& text) { ADD_FAILURE() << text.toStdString(); },
                       .message = [](const QString& text) { ADD_FAILURE() << text.toStdString(); }},
                      restart, nullptr);
-        EXPECT_EQ(r.open(RegRoot::LocalMachine, mstcp).value("DefaultTTL")->toText(),
-                  confirmed ? "128" : "64");
-        EXPECT_EQ(r.open(RegRoot::LocalMachine, transport).value("MaxMTU")->toText(),
-                  confirmed ? "576" : "1500");
+        EXPECT_EQ(r.value(mstcp, "DefaultTTL")->toText(), confirmed ? "128" : "64");
+        EXPECT_EQ(r.value(transport, "MaxMTU")->toText(), confirmed ? "576" : "1500");
         EXPECT_EQ(restart.requests, confirmed ? 1 : 0);
     }
 }
