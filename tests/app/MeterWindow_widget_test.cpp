@@ -4,23 +4,86 @@
 #include "app/ScreenDocker.h"
 #include "app/StayOnTop.h"
 #include "meter/SamplingTimer.h"
+#include "settings/SettingsDialog.h"
 #include "support/ScriptedCounterSource.h"
 #include "support/Wait.h"
 #include "widgets/Colour.h"
 #include "widgets/GradientBar.h"
 #include "widgets/TrayMeterIcon.h"
 
+#include <QCheckBox>
+#include <QGroupBox>
 #include <QLabel>
 #include <QMenu>
 #include <QPointer>
+#include <QPushButton>
+#include <QRadioButton>
 #include <QSignalSpy>
+#include <QStyleOptionButton>
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include <stdexcept>
 #include <tuple>
 
 namespace zarvello {
 namespace {
+
+// Every visible text of `root` that does not fit its place: a button's text
+// wider than the room its style leaves beside the indicator or inside the
+// frame, a group's title wider than the group, a label reaching into a
+// control to its right on the same rows or past its parent's edge.
+QStringList misfits(const QWidget& root)
+{
+    QStringList out;
+    auto check = [&out](const QWidget* w, const QString& text, int room) {
+        const int need = w->fontMetrics().horizontalAdvance(text);
+        if (need > room) {
+            out << QStringLiteral("\"%1\" needs %2 px, has %3").arg(text).arg(need).arg(room);
+        }
+    };
+    for (const QWidget* w : root.findChildren<QWidget*>()) {
+        if (!w->isVisibleTo(&root)) {
+            continue;
+        }
+        QStyleOptionButton option;
+        option.initFrom(w);
+        auto contents = [&](QStyle::SubElement element, const QString& text) {
+            option.text = text;
+            check(w, text, w->style()->subElementRect(element, &option, w).width());
+        };
+        if (const auto* box = qobject_cast<const QCheckBox*>(w)) {
+            contents(QStyle::SE_CheckBoxContents, box->text());
+        } else if (const auto* radio = qobject_cast<const QRadioButton*>(w)) {
+            contents(QStyle::SE_RadioButtonContents, radio->text());
+        } else if (const auto* button = qobject_cast<const QPushButton*>(w)) {
+            contents(QStyle::SE_PushButtonContents, button->text());
+        } else if (const auto* group = qobject_cast<const QGroupBox*>(w)) {
+            check(w, group->title(), group->width() - 16);
+        } else if (const auto* label = qobject_cast<const QLabel*>(w)) {
+            const QRect at = label->geometry();
+            int right = label->parentWidget()->width();
+            for (const QWidget* other :
+                 label->parentWidget()->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+                const QRect g = other->geometry();
+                if (other != w && other->isVisibleTo(&root) && g.left() >= at.left() &&
+                    g.top() < at.bottom() && g.bottom() > at.top()) {
+                    right = std::min(right, g.left());
+                }
+            }
+            check(w, label->text(), right - at.left());
+        }
+    }
+    return out;
+}
+
+TEST(TextFit, EveryDialogTextFitsItsControl)
+{
+    Settings model;
+    SettingsDialog dialog(model);
+    dialog.show();
+    EXPECT_EQ(misfits(dialog).join("; ").toStdString(), "");
+}
 
 // A meter window driven by hand: no timer, the window's own options.
 struct Meter
@@ -45,8 +108,14 @@ struct Meter
     std::vector<QString> messages;
 };
 
-TEST(MeterArrangement, EveryCombinationTakesItsPresetFromAnyStart)
+// Every layout in both font sets, with the widest figures the meter is made for.
+TEST(MeterArrangement, EveryCombinationTakesItsPresetFromAnyStartAndFitsTheWidestFigures)
 {
+    const std::pair<MeterControl, QString> widest[] = {{MeterControl::InTotal, "9,999,999 KB"},
+                                                       {MeterControl::OutTotal, "9,999,999 KB"},
+                                                       {MeterControl::InSpeed, "99,999.9 KBs"},
+                                                       {MeterControl::OutSpeed, "99,999.9 KBs"},
+                                                       {MeterControl::MaxSpeed, "99999 KBs"}};
     for (int bits = 0; bits < 64; ++bits) {
         const bool largeFont = bits >= 32;
         Meter m;
@@ -85,6 +154,12 @@ TEST(MeterArrangement, EveryCombinationTakesItsPresetFromAnyStart)
         const QSize bar = largeFont ? QSize(150, 14) : QSize(169, 16);
         EXPECT_EQ(m.figures.inBar()->size(), bar);
         EXPECT_EQ(m.figures.outBar()->size(), bar);
+        m.form.show();
+        for (const auto& [control, text] : widest) {
+            m.figures.label(control)->setText(text);
+            m.figures.label(control)->adjustSize();
+        }
+        EXPECT_EQ(misfits(m.form).join("; ").toStdString(), "");
     }
 }
 
@@ -106,20 +181,19 @@ TEST(MeterArrangement, FontsPercentDockingColoursAndTaskBarFollowTheOptionsAndTh
 
     // Boxes and a font choice re-arrange at once, "Enabled" switches the tray
     // icon; a colour waits for the next arrangement.
-    for (const Option box : {Option::Percent, Option::Dock, Option::TaskBar}) {
+    for (const Option box : {Option::Percent, Option::Dock, Option::TaskBar, Option::Horiz}) {
         m.model().set(box, box == Option::Percent ? 0 : 1);
     }
     EXPECT_FALSE(m.figures.inBar()->isTextVisible() || m.figures.outBar()->isTextVisible());
     EXPECT_TRUE(m.form.docker()->isActive() && m.form.isTaskbarShown());
+    const LayoutPreset* horizontal = presetFor({true, true, true, true, false});
+    EXPECT_EQ(m.form.size(), QSize(horizontal->width, horizontal->height));
     m.model().set(Option::InColor1, 12);
     EXPECT_EQ(m.figures.inBar()->startColour(), clRed);
     m.model().set(Option::SmallFont, 1);
     EXPECT_EQ(m.figures.inBar()->startColour(), clBlue);
     EXPECT_EQ(pixels(MeterControl::InSpeed), 11);
     EXPECT_EQ(pixels(MeterControl::MaxSpeed), 9) << "the peak keeps the smaller face";
-    m.model().set(Option::Horiz, 1);
-    const LayoutPreset* horizontal = presetFor({true, true, true, true, false});
-    EXPECT_EQ(m.form.size(), QSize(horizontal->width, horizontal->height));
     m.model().set(Option::TrayIcon, 0);
     EXPECT_FALSE(m.form.trayIcon()->isActive());
     // The last of the three groups to go meets the guard.
@@ -244,6 +318,55 @@ TEST(MeterFrame, IsRaisedAtTheScreensPixelsAndTheCaptionShadesInTwentyBands)
     const QRect box = MeterFrame::closeBoxRect(size);
     EXPECT_EQ(frame.pixel(box.topLeft()), light);
     EXPECT_EQ(frame.pixelColor(caption.right(), box.center().y()), to);
+}
+
+// A 180 × 63 window on a 1280 × 800 screen whose panel takes the bottom 24 pixels.
+constexpr Rect kWorkArea{0, 0, 1280, 776};
+constexpr int kW = 180;
+constexpr int kH = 63;
+
+Rect at(int left, int top)
+{
+    return {left, top, left + kW, top + kH};
+}
+
+TEST(ScreenDocker, SnapStepPullsEdgesWithinTheDistanceFlush)
+{
+    // {what, proposed, area, dockable edges, expected, docked to}
+    const std::tuple<const char*, Rect, Rect, ScreenEdges, Rect, ScreenEdges> rows[] = {
+        // clang-format off
+        {"left at -10", at(-10, 300), kWorkArea, kAllEdges, at(0, 300), ScreenEdge::Left},
+        {"left at 10", at(10, 300), kWorkArea, kAllEdges, at(0, 300), ScreenEdge::Left},
+        {"left at 11", at(11, 300), kWorkArea, kAllEdges, at(11, 300), {}},
+        {"right", at(1280 - kW + 9, 300), kWorkArea, kAllEdges, at(1280 - kW, 300), ScreenEdge::Right},
+        {"bottom meets the panel", at(400, 776 - kH - 10), kWorkArea, kAllEdges, at(400, 776 - kH), ScreenEdge::Bottom},
+        {"corner", at(-4, 4), kWorkArea, kAllEdges, at(0, 0), ScreenEdge::Left | ScreenEdge::Top},
+        {"edge not dockable", at(5, 300), kWorkArea, kAllEdges & ~ScreenEdges(ScreenEdge::Left), at(5, 300), {}},
+        // An area about as wide as the window: left snaps first, then right wins.
+        {"right wins over left", at(3, 300), Rect{0, 0, kW + 8, 776}, kAllEdges, at(8, 300), ScreenEdge::Left | ScreenEdge::Right},
+        // clang-format on
+    };
+    for (auto [what, r, area, edges, expected, docked] : rows) {
+        SCOPED_TRACE(what);
+        EXPECT_EQ(snapToEdges(r, area, kW, kH, 10, edges), docked);
+        EXPECT_EQ(r, expected);
+    }
+}
+
+TEST(ScreenDocker, SnapsItsOwnWindowWhileActiveAndIsOnePerWindow)
+{
+    QWidget window;
+    window.resize(kW, kH);
+    auto* docker = new ScreenDocker(&window);
+    QSignalSpy docked(docker, &ScreenDocker::docked);
+    EXPECT_EQ(docker->moving(at(-6, 7)), at(0, 0));
+    EXPECT_EQ(docked.count(), 2);
+    EXPECT_EQ(docked.first().first().value<ScreenEdge>(), ScreenEdge::Left);
+    docker->setActive(false);
+    EXPECT_EQ(docker->moving(at(-6, 7)), at(-6, 7));
+    EXPECT_THROW(ScreenDocker{&window}, std::logic_error);
+    QWidget child(&window);
+    EXPECT_THROW(ScreenDocker{&child}, std::logic_error);
 }
 
 } // namespace

@@ -1,6 +1,6 @@
 // The meter window on a real desktop in the two runs a user makes: the first (corner place,
 // window-manager states, tray, menus, snapping, the close box) and one with stored options
-// (the hot key from elsewhere, SIGTERM).
+// (the hot key from elsewhere, SIGTERM after and before the load).
 #include "E2e.h"
 
 // Last: X's headers define macros (None, Bool, ...) that clash with others.
@@ -121,7 +121,7 @@ static unsigned lockedModifiers(const QString& display)
     return state.locked_mods;
 }
 
-TEST_F(Meter, TheHotKeyWorksFromElsewhereAndSigtermSaves)
+TEST_F(Meter, TheHotKeyWorksFromElsewhereAndSigtermSavesOnlyWhatWasLoaded)
 {
     ASSERT_NO_FATAL_FAILURE(writeOptions(storedValues(200, 150)));
     ASSERT_NO_FATAL_FAILURE(launch(QRect(QPoint(200, 150), kSize)));
@@ -146,5 +146,14 @@ TEST_F(Meter, TheHotKeyWorksFromElsewhereAndSigtermSaves)
     app_->signal(SIGTERM);
     ASSERT_TRUE(app_->endsCleanly());
     EXPECT_TRUE(app_->groupGone()) << "processes left behind";
+    EXPECT_TRUE(savedAt(400, 5));
+
+    // A SIGTERM before the load (a tenth of a second after the window) leaves the file alone,
+    // or saves it as loaded if the load won the race; never the defaults.
+    Child& early = start();
+    ASSERT_TRUE(
+        waitUntil([&] { return !x().windows(early.pid(), {}, false).empty(); }, kStartTimeout));
+    early.signal(SIGTERM);
+    ASSERT_TRUE(early.endsCleanly());
     EXPECT_TRUE(savedAt(400, 5));
 }

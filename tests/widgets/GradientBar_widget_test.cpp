@@ -62,9 +62,9 @@ TEST(GradientBar, DrawsFillAndBevelToTheExactPixel)
     const auto vertical = GradientStyle::Vertical;
     // clang-format off
     const std::vector<std::tuple<const char*, Look, Pixels>> rows{
-        {"full: one lowered ring", {.position = 100},
-         {{0, 0, kShadow}, {167, 0, kShadow}, {0, 14, kShadow}, {168, 0, kLight}, {168, 1, kLight}, {0, 15, kLight}, {168, 15, kLight}}},
-        {"full: gradient", {.position = 100}, {{1, 1, {2, 0, 253}}, {167, 14, {252, 0, 3}}}},
+        {"full: one lowered ring around the gradient", {.position = 100},
+         {{0, 0, kShadow}, {167, 0, kShadow}, {0, 14, kShadow}, {168, 0, kLight}, {168, 1, kLight}, {0, 15, kLight}, {168, 15, kLight},
+          {1, 1, {2, 0, 253}}, {167, 14, {252, 0, 3}}}},
         {"1 of 3 fills 56 columns", {.position = 1, .max = 3},
          {{1, 1, {5, 0, 250}}, {55, 14, {250, 0, 5}}, {56, 1, kBack}, {56, 14, kBack}}},
         {"empty, in the new palette", {}, {{1, 1, kBack}, {167, 14, kBack}}},

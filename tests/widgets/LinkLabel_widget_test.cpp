@@ -21,14 +21,13 @@ bool looksLikeLink(const LinkLabel& label)
 
 TEST(LinkLabel, AddressSetterStripsExactPrefixesAndPicksTheLinkType)
 {
-    const auto http = LinkType::Http;
-    const auto mailto = LinkType::Mailto;
+    using enum LinkType;
     // {given, stored, type before, type after}
     for (const auto& [given, stored, before, after] : {
-             std::tuple{"MAILTO:a@b.org", "a@b.org", http, mailto},
-             std::tuple{"mailto:", "", http, http},
-             std::tuple{"HTTP://Example.org", "Example.org", mailto, http},
-             std::tuple{"user@host.org/page", "user@host.org/page", mailto, http},
+             std::tuple{"MAILTO:a@b.org", "a@b.org", Http, Mailto},
+             std::tuple{"mailto:", "", Http, Http},
+             std::tuple{"HTTP://Example.org", "Example.org", Mailto, Http},
+             std::tuple{"user@host.org/page", "user@host.org/page", Mailto, Http},
          }) {
         SCOPED_TRACE(given);
         FakeLinkOpener opener({"http", "mailto"});

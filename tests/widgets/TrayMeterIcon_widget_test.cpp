@@ -25,8 +25,6 @@ TEST(TrayMeterIconDrawing, FillsRoundedColumnsFromTheStartEdge)
              {0, 32, 5, 2, 15},    // 2.5
              {0, 0, 0, 1, 100},    // empty range: one column, full percent
              {0, 100, 29, 5, 29},  // exact: 29 / 100 * 100 in doubles is 28.999...
-             {0, 3, 2, 11, 66},
-             {-10, 10, 0, 8, 50},
              {INT_MIN, INT_MAX, 0, 8, 50}, // the width does not fit in an int
              {INT_MIN, INT_MAX, INT_MAX, 16, 100}}) {
         // clang-format on
@@ -53,13 +51,12 @@ TEST(TrayMeterIconDrawing, FillsRoundedColumnsFromTheStartEdge)
 // On a doubled screen the same rules are drawn on 32 x 32 device pixels, not blown up.
 TEST(TrayMeterIconDrawing, AtTwiceTheScaleTheRulesUseEveryDevicePixel)
 {
-    TrayProgressLook look; // horizontal, framed, black figure
-    look.position = 47;
-    look.textVisible = false;
-    look.foreColour = clBlue;
-    look.borderColour = clRed;
-    look.font = trayDrawingFont(QFont("Arial", 8));
-    look.scale = 2;
+    const TrayProgressLook look{.position = 47, // horizontal, framed, black figure
+                                .textVisible = false,
+                                .foreColour = clBlue,
+                                .borderColour = clRed,
+                                .font = trayDrawingFont(QFont("Arial", 8)),
+                                .scale = 2};
     const QImage image = drawTrayProgress(look);
     ASSERT_EQ(image.size(), QSize(32, 32));
     EXPECT_EQ(image.devicePixelRatio(), 2.0);
@@ -156,11 +153,7 @@ TEST(TrayMeterIcon, ShowsAFramedBarWhenActiveAndTheMaxIconForAFullOne)
     bar.setActive(false);
     EXPECT_FALSE(bar.trayIcon()->isVisible());
 
-    bar.setBorderStyle(BorderStyle::None);
-    const qint64 frameless = bar.icon().cacheKey();
     bar.setBorderColour(clRed);
-    EXPECT_EQ(bar.icon().cacheKey(), frameless) << "no frame, nothing to redraw";
-    bar.setBorderStyle(BorderStyle::Single);
     EXPECT_EQ(bar.iconImage().pixel(0, 0), toQColor(clRed).rgb());
 
     bar.setToolTip(QStringLiteral("%s"));
@@ -177,14 +170,13 @@ TEST(TrayMeterIcon, ShowsAFramedBarWhenActiveAndTheMaxIconForAFullOne)
 
 TEST(TrayMeterIcon, ADoubleClickIsClickDoubleClickClickAndUnhandledEventsAreDropped)
 {
-    TrayMeterIcon bar; // a double click first, so no click came before it
-    for (const auto reason : {QSystemTrayIcon::DoubleClick, QSystemTrayIcon::Context}) {
-        EXPECT_NO_THROW(Q_EMIT bar.trayIcon()->activated(reason));
-    }
+    TrayMeterIcon bar; // no click came before, and there is no menu for the right button
     std::string got;
     QObject::connect(&bar, &TrayMeterIcon::clicked, [&] { got += "click "; });
     QObject::connect(&bar, &TrayMeterIcon::doubleClicked, [&] { got += "dbl "; });
-    Q_EMIT bar.trayIcon()->activated(QSystemTrayIcon::DoubleClick);
+    for (const auto reason :
+         {QSystemTrayIcon::Context, QSystemTrayIcon::Unknown, QSystemTrayIcon::DoubleClick})
+        Q_EMIT bar.trayIcon()->activated(reason);
     EXPECT_EQ(got, "click dbl click ") << "the first click supplied";
 }
 
