@@ -60,14 +60,14 @@ TEST(VersionCheck, AsksOnceAndShowsTheNoticeWhenTheFirstReplyNamesAnotherVersion
              {huge, true, "2.2", huge.mid(4, VersionCheck::kMaxReplyBytes - 4)}}) {
         // clang-format on
         SCOPED_TRACE(reply.left(30).toStdString());
-        LoopbackServer server(LoopbackServer::Behaviour::ReplyToRequest, reply);
+        LoopbackServer server(reply);
         CheckRun run("127.0.0.1", server.port());
         ASSERT_TRUE(waitUntil([&] { return run.check->dataEventCount() >= 1; }));
         // A second part of the reply is never read.
-        server.last()->write("9.9:late.example.org");
+        server.last->write("9.9:late.example.org");
         ASSERT_TRUE(waitUntil([&] { return run.check->dataEventCount() >= 2; }));
         EXPECT_LE(run.socket()->bytesAvailable(), VersionCheck::kMaxReplyBytes) << "a flood waits";
-        EXPECT_EQ(std::tuple(server.received(), server.connections(), run.pauses),
+        EXPECT_EQ(std::tuple(server.received, server.connections, run.pauses),
                   std::tuple(B("Zarvello"), 1, 0));
         EXPECT_EQ(std::tuple(run.notice.isVisible(), run.notice.versionLabel()->text(),
                              run.notice.downloadLink()->url()),
@@ -92,7 +92,7 @@ TEST(VersionCheck, FailsSilentlyWithOnePauseForEachFailure)
     };
     for (const auto& [what, serve, host, pauses] : rows) {
         SCOPED_TRACE(what);
-        LoopbackServer server(LoopbackServer::Behaviour::ReplyAndClose);
+        LoopbackServer server({}, true);
         CheckRun run(host, serve ? server.port() : refused);
         EXPECT_EQ(run.pauses, 0) << "nothing happens before start returns";
         ASSERT_TRUE(waitUntil(
@@ -100,7 +100,7 @@ TEST(VersionCheck, FailsSilentlyWithOnePauseForEachFailure)
         EXPECT_EQ(std::tuple(run.pauses, run.check->dataEventCount(), run.notice.isHidden(),
                              run.notice.versionLabel()->text()),
                   std::tuple(pauses, 0U, true, QString("Ver")));
-        EXPECT_EQ(server.connections(), serve ? 1 : 0);
+        EXPECT_EQ(server.connections, serve ? 1 : 0);
     }
 }
 
@@ -114,10 +114,10 @@ TEST(MemoryWindow, ReadsTheProgramsOwnAllocatorByDefault)
 
 TEST(VersionCheck, EndingTheProgramResetsTheConnection)
 {
-    LoopbackServer server(LoopbackServer::Behaviour::ReplyToRequest, "2.1");
+    LoopbackServer server("2.1");
     CheckRun run("localhost", server.port()); // the name may give ::1 first; the server is on IPv4
     ASSERT_TRUE(waitUntil([&] { return run.check->dataEventCount() == 1; }));
-    const int fd = static_cast<int>(server.last()->socketDescriptor());
+    const int fd = static_cast<int>(server.last->socketDescriptor());
     run.check.reset();
     // No events are pumped from here on, so Qt does not take the outcome first.
     pollfd readable{fd, POLLIN, 0};

