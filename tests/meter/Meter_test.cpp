@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <limits>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 namespace zarvello {
@@ -31,11 +32,7 @@ struct Tick
 
 TEST(MeasurementState, SampleSequences)
 {
-    const struct
-    {
-        const char* name;
-        std::vector<Tick> ticks;
-    } rows[] = {
+    const std::pair<const char*, std::vector<Tick>> rows[] = {
         // clang-format off
         {"primes, then averages three slots with divisor three",
          {{Sample, 1000, 10}, {Sample, 4000, 20, 0, true, 1000, 10.0 / 3, 3000}, {Sample, 10000, 30, 0, true, 3000, 20.0 / 3, 6000}, {Sample, 10000, 40, 0, true, 3000, 10, 6000}}},
@@ -49,12 +46,12 @@ TEST(MeasurementState, SampleSequences)
         {"fixed peak saturates", {{Sample, 1, 0, 2147484}, {Sample, 2, 0, 2147484, true, 1.0 / 3, 0, std::numeric_limits<int>::max()}}},
         // clang-format on
     };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.name);
+    for (const auto& [name, ticks] : rows) {
+        SCOPED_TRACE(name);
         MeasurementState state;
         state.restart();
-        for (std::size_t i = 0; i < row.ticks.size(); ++i) {
-            const Tick& t = row.ticks[i];
+        for (std::size_t i = 0; i < ticks.size(); ++i) {
+            const Tick& t = ticks[i];
             SCOPED_TRACE(i);
             if (t.op == ResetPeakFirst) {
                 state.resetPeak();
@@ -68,13 +65,13 @@ TEST(MeasurementState, SampleSequences)
             if (!r) {
                 continue;
             }
-            EXPECT_EQ((Sums{r->inOctets, r->outOctets}), (Sums{t.in, t.out}));
-            EXPECT_EQ(r->ratesComputed, t.rates);
+            EXPECT_EQ(std::tuple(r->inOctets, r->outOctets, r->ratesComputed),
+                      std::tuple(t.in, t.out, t.rates));
             EXPECT_TRUE(!t.rates || (r->inRate == t.inRate && r->outRate == t.outRate &&
                                      r->peakRate == t.peak && state.peakRate() == t.peak))
                 << r->inRate << " " << r->outRate << " " << r->peakRate;
         }
-        EXPECT_TRUE(row.ticks.back().rates || state.peakRate() == 0);
+        EXPECT_TRUE(ticks.back().rates || state.peakRate() == 0);
     }
 }
 
@@ -82,52 +79,38 @@ TEST(MeasurementState, TrafficIsWhatEachLinkInBothSamplesMoved)
 {
     constexpr std::uint64_t kLarge = 1'500'000'000; // a container's veth after a while
     constexpr std::uint64_t kHighWord = std::uint64_t{1} << 32;
-    const auto link = [](std::uint32_t index, std::uint64_t in, std::uint64_t out,
-                         bool wide = true) {
-        return LinkCounters{index, in, out, wide};
-    };
-    const struct
-    {
-        const char* what;
-        Links before, after;
-        double dIn, dOut;
-    } rows[] = {
+    // what, the links before and after ({index, in, out, 64-bit}), and the traffic they moved
+    const std::tuple<const char*, Links, Links, double, double> rows[] = {
         // clang-format off
-        {"link appears with large counters", {link(1, 1000, 500)}, {link(2, kLarge, kLarge), link(1, 4000, 600)}, 3000, 100},
-        {"32-bit counter wraps while another link vanishes", {link(1, 4'294'967'000U, 10, false), link(2, 5000, 5000)}, {link(1, 704, 20, false)}, 1000, 10},
-        {"64-bit counters reset, even with the low word rising", {link(1, kHighWord + 100, 9000), link(2, 100, 100)}, {link(1, 300, 100), link(2, 300, 400)}, 200, 300},
-        {"link appears below an existing index", {link(2, 1000, 500)}, {link(1, kLarge, kLarge), link(2, 4000, 600)}, 3000, 100},
-        {"link vanishes below an existing index", {link(1, kLarge, kLarge), link(2, 1000, 500)}, {link(2, 4000, 600)}, 3000, 100},
-        {"32-bit counter reset", {link(1, 5000, 9, false)}, {link(1, 200, 9, false)}, 0, 0},
-        {"32-bit counter's largest step still counts, and peaks", {link(1, 10, 0, false)}, {link(1, 10 + 0x7FFF'FFFFU, 0, false)}, 0x7FFF'FFFF, 0},
-        {"counters narrowed to 32 bits count by their low words", {link(1, kHighWord + 100, 0)}, {link(1, 300, 0, false)}, 200, 0},
-        {"duplicate index pairs up in order", {link(3, 100, 0), link(3, 500, 0)}, {link(3, 900, 0), link(3, 150, 0)}, 450, 0},
+        {"link appears with large counters", {{1, 1000, 500, true}}, {{2, kLarge, kLarge, true}, {1, 4000, 600, true}}, 3000, 100},
+        {"32-bit counter wraps while another link vanishes", {{1, 4'294'967'000U, 10, false}, {2, 5000, 5000, true}}, {{1, 704, 20, false}}, 1000, 10},
+        {"64-bit counters reset, even with the low word rising", {{1, kHighWord + 100, 9000, true}, {2, 100, 100, true}}, {{1, 300, 100, true}, {2, 300, 400, true}}, 200, 300},
+        {"link appears below an existing index", {{2, 1000, 500, true}}, {{1, kLarge, kLarge, true}, {2, 4000, 600, true}}, 3000, 100},
+        {"link vanishes below an existing index", {{1, kLarge, kLarge, true}, {2, 1000, 500, true}}, {{2, 4000, 600, true}}, 3000, 100},
+        {"32-bit counter reset", {{1, 5000, 9, false}}, {{1, 200, 9, false}}, 0, 0},
+        {"32-bit counter's largest step still counts, and peaks", {{1, 10, 0, false}}, {{1, 10 + 0x7FFF'FFFFU, 0, false}}, 0x7FFF'FFFF, 0},
+        {"counters narrowed to 32 bits count by their low words", {{1, kHighWord + 100, 0, true}}, {{1, 300, 0, false}}, 200, 0},
+        {"duplicate index pairs up in order", {{3, 100, 0, true}, {3, 500, 0, true}}, {{3, 900, 0, true}, {3, 150, 0, true}}, 450, 0},
         // clang-format on
     };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.what);
+    for (const auto& [what, before, after, dIn, dOut] : rows) {
+        SCOPED_TRACE(what);
         MeasurementState state;
         state.restart();
-        state.processSample(sampleOf(row.before), 0);
-        const auto r = state.processSample(sampleOf(row.after), 0);
+        state.processSample(sampleOf(before), 0);
+        const auto r = state.processSample(sampleOf(after), 0);
         ASSERT_TRUE(r && r->ratesComputed);
-        EXPECT_DOUBLE_EQ(r->inRate * 3, row.dIn);
-        EXPECT_DOUBLE_EQ(r->outRate * 3, row.dOut);
-        EXPECT_EQ(r->peakRate, static_cast<int>(std::max(row.dIn, row.dOut)));
+        EXPECT_DOUBLE_EQ(r->inRate * 3, dIn);
+        EXPECT_DOUBLE_EQ(r->outRate * 3, dOut);
+        EXPECT_EQ(r->peakRate, static_cast<int>(std::max(dIn, dOut)));
     }
 }
 
 TEST(Figures, CaptionsScalesAndTrayPosition)
 {
-    const struct
-    {
-        const char* what;
-        TickResults tick;
-        FigureOptions options;
-        const char *inSpeed, *maxSpeed;
-        int barScale, trayMax, trayPosition;
-    } rows[] = {
-        // clang-format off
+    // what, the tick and options, and the in and peak texts, bar scale, tray maximum and position
+    // clang-format off
+    const std::tuple<const char*, TickResults, FigureOptions, const char*, const char*, int, int, int> rows[] = {
         {"bytes", {true, 12345, 0, 12345, 0, 0}, {}, "12.3 KBs", "12 KBs", 12345, 12, 12},
         {"bits; the tray still counts bytes", {true, 12345, 0, 12345, 0, 0}, {.kiloBytes = false}, "98.8 Kbs", "98 Kbs", 12345, 12, 12},
         {"no peak yet", {true, 500, 0, 0, 0, 0}, {}, "0.5 KBs", "0 KBs", 1, 1, 1},
@@ -136,14 +119,15 @@ TEST(Figures, CaptionsScalesAndTrayPosition)
         {"negative peak", {true, -4000, 0, -5000, 0, 0}, {}, "-4.0 KBs", "-5 KBs", 1, 1, 0},
         {"peak × 8 beyond 32 bits", {true, 0, 0, 300000000, 0, 0}, {.kiloBytes = false}, "0.0 Kbs", "2400000 Kbs", 300000000, 300000, 0},
         {"actual mode, out rate", {true, 0, 150000, 150000, 0, 0}, {.trayPercent = false, .trayIconIn = false}, "0.0 KBs", "150 KBs", 150000, 100, 150},
-        // clang-format on
     };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.what);
-        const auto w = computeFigures(row.tick, row.options, QLocale::c());
+    // clang-format on
+    for (const auto& [what, tick, options, inSpeed, maxSpeed, barScale, trayMax, trayPosition] :
+         rows) {
+        SCOPED_TRACE(what);
+        const auto w = computeFigures(tick, options, QLocale::c());
         EXPECT_EQ(std::tuple(w.inSpeed, w.maxSpeed, w.barScale, w.trayMax, w.trayPosition),
-                  std::tuple(QString::fromUtf8(row.inSpeed), QString::fromUtf8(row.maxSpeed),
-                             row.barScale, row.trayMax, row.trayPosition));
+                  std::tuple(QString::fromUtf8(inSpeed), QString::fromUtf8(maxSpeed), barScale,
+                             trayMax, trayPosition));
     }
     const FigureOptions bits{.kiloBytes = false};
     EXPECT_EQ(computeFigures({true, 0, 1000, 1000, 0, 0}, bits, QLocale::c()).outSpeed, "8.0 Kbs");
@@ -152,11 +136,7 @@ TEST(Figures, CaptionsScalesAndTrayPosition)
 TEST(NumberFormat, PatternsRoundHalfAwayFromZeroOnTheShortestDecimal)
 {
     const QLocale c(QLocale::C);
-    const struct
-    {
-        double value;
-        const char *oneDecimal, *whole, *grouped;
-    } rows[] = {
+    const std::tuple<double, const char*, const char*, const char*> rows[] = {
         {1.15, "1.2", "1", "1"}, // binary 1.1499999… still rounds up
         {0.25, "0.3", "0", "0"},
         {2.5, "2.5", "3", "3"},
@@ -166,10 +146,10 @@ TEST(NumberFormat, PatternsRoundHalfAwayFromZeroOnTheShortestDecimal)
         {999999.5, "999999.5", "1000000", "1,000,000"},
         {4294967.295, "4294967.3", "4294967", "4,294,967"},
     };
-    for (const auto& t : rows) {
-        EXPECT_EQ(formatOneDecimal(t.value, c), QString::fromLatin1(t.oneDecimal)) << t.value;
-        EXPECT_EQ(formatWhole(t.value), QString::fromLatin1(t.whole)) << t.value;
-        EXPECT_EQ(formatGrouped(t.value, c), QString::fromLatin1(t.grouped)) << t.value;
+    for (const auto& [value, oneDecimal, whole, grouped] : rows) {
+        EXPECT_EQ(formatOneDecimal(value, c), QString::fromLatin1(oneDecimal)) << value;
+        EXPECT_EQ(formatWhole(value), QString::fromLatin1(whole)) << value;
+        EXPECT_EQ(formatGrouped(value, c), QString::fromLatin1(grouped)) << value;
     }
     const QLocale german(QLocale::German, QLocale::Germany);
     EXPECT_EQ(formatOneDecimal(-1234.56, german), QStringLiteral("-1234,6"));

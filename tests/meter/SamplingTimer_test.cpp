@@ -20,7 +20,7 @@ struct TickLog
     std::vector<Clock::time_point> starts, ends;
     std::function<void()> work = [] {};
 
-    void listenTo(SamplingTimer& timer)
+    explicit TickLog(SamplingTimer& timer)
     {
         QObject::connect(&timer, &SamplingTimer::timeout, &timer, [this, &timer] {
             EXPECT_EQ(QThread::currentThread(), timer.thread());
@@ -53,7 +53,7 @@ TEST(SamplingTimer, ASlowHandlerIsNeverOverlappedAndEachTickWaitsAFullInterval)
 {
     constexpr int kInterval = 100;
     SamplingTimer timer;
-    TickLog log;
+    TickLog log(timer);
     // The first handler serves events for two intervals, so a tick handed over
     // meanwhile would start in there; one handed over but not taken would follow right after it.
     log.work = [&] {
@@ -65,7 +65,6 @@ TEST(SamplingTimer, ASlowHandlerIsNeverOverlappedAndEachTickWaitsAFullInterval)
             EXPECT_EQ(log.count(), 1U) << "a tick overlapped the handler";
         }
     };
-    log.listenTo(timer);
     timer.setInterval(kInterval);
     const auto enabledAt = Clock::now();
     timer.setEnabled(true);
@@ -81,8 +80,7 @@ TEST(SamplingTimer, ASlowHandlerIsNeverOverlappedAndEachTickWaitsAFullInterval)
 TEST(SamplingTimer, DisablingDropsATickOnItsWayAndDestructionDoesNotWaitForOne)
 {
     QPointer<SamplingTimer> timer = new SamplingTimer;
-    TickLog log;
-    log.listenTo(*timer);
+    TickLog log(*timer);
     timer->setInterval(5);
     int handedOver = 0;
     OnHandOver filter;
@@ -105,13 +103,12 @@ TEST(SamplingTimer, DisablingDropsATickOnItsWayAndDestructionDoesNotWaitForOne)
 TEST(SamplingTimer, StopsWhenDisabledFromItsHandlerOrByANewIntervalAndSurvivesAThrow)
 {
     SamplingTimer timer, nagger;
-    TickLog log;
+    TickLog log(timer);
     log.work = [&] {
         timer.setEnabled(log.count() != 2); // enabling while enabled changes nothing
         throw std::runtime_error("sample failed");
     };
     timer.setInterval(100);
-    log.listenTo(timer);
     timer.setEnabled(true);
     ASSERT_TRUE(waitUntil([&] { return log.count() >= 2; })) << "a throw stopped the timer";
     EXPECT_TRUE(!timer.isEnabled() && log.noTickFor()) << "disabled from the handler";

@@ -11,7 +11,7 @@
 
 #include <chrono>
 #include <csignal>
-#include <thread>
+#include <future>
 #include <tuple>
 
 namespace zarvello {
@@ -82,11 +82,10 @@ TEST(SingleInstance, SecondCopyAsksTheFirstToComeForwardAndTheLockEndsWithIt)
         QSignalSpy activations(&first, &SingleInstance::activationRequested);
         SingleInstance second(name, dir.path());
         EXPECT_FALSE(second.isFirst());
-        bool sent = false;
-        std::thread asker([&] { sent = second.activateRunningCopy(3000); });
+        auto sent =
+            std::async(std::launch::async, [&] { return second.activateRunningCopy(3000); });
         EXPECT_TRUE(waitUntil([&] { return activations.count() == 1; }));
-        asker.join();
-        EXPECT_TRUE(sent);
+        EXPECT_TRUE(sent.get());
     }
     SingleInstance lonely(name, QStringLiteral("/nonexistent/zarvello-test"));
     EXPECT_TRUE(lonely.isFirst()) << "an unusable folder lets the copy run";
@@ -97,9 +96,7 @@ TEST(TerminationSignals, SigtermAndSigintEachBecomeARequest)
 {
     TerminationSignals watcher;
     QSignalSpy requests(&watcher, &TerminationSignals::terminationRequested);
-    for (const int sig : {SIGTERM, SIGINT}) {
-        ASSERT_EQ(std::raise(sig), 0);
-    }
+    ASSERT_TRUE(std::raise(SIGTERM) == 0 && std::raise(SIGINT) == 0);
     EXPECT_TRUE(waitUntil([&] { return requests.count() == 2; }));
 }
 

@@ -4,7 +4,7 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 
-#include <stdexcept>
+#include <gtest/gtest.h>
 
 namespace zarvello::test {
 
@@ -15,9 +15,7 @@ struct LoopbackServer : QObject
     // Answers once the 8-byte request is in, then closes the connection if asked to.
     explicit LoopbackServer(QByteArray reply = {}, bool closeAfterReply = false)
     {
-        if (!server.listen(QHostAddress::LocalHost, 0)) {
-            throw std::runtime_error("loopback server cannot listen");
-        }
+        EXPECT_TRUE(server.listen(QHostAddress::LocalHost, 0));
         connect(&server, &QTcpServer::newConnection, this, [=, this] {
             while (QTcpSocket* socket = server.nextPendingConnection()) {
                 socket->setParent(this);

@@ -80,15 +80,14 @@ TEST(VersionCheck, AsksOnceAndShowsTheNoticeWhenTheFirstReplyNamesAnotherVersion
 
 TEST(VersionCheck, FailsSilentlyWithOnePauseForEachFailure)
 {
-    const QString local = "127.0.0.1";
     const quint16 refused = LoopbackServer().port(); // closed again at once
     // {what, server, host (empty: none), pauses}
     const std::vector<std::tuple<const char*, bool, QString, int>> rows{
-        {"refused", false, local, 1},
+        {"refused", false, "127.0.0.1", 1},
         // Too long a label for a DNS query, so no query leaves the machine.
         {"unresolvable name", false, QString(70, u'x') + ".invalid", 1},
         // The server ending the session is no failure.
-        {"server closes without a reply", true, local, 0},
+        {"server closes without a reply", true, "127.0.0.1", 0},
     };
     for (const auto& [what, serve, host, pauses] : rows) {
         SCOPED_TRACE(what);
@@ -105,11 +104,17 @@ TEST(VersionCheck, FailsSilentlyWithOnePauseForEachFailure)
 }
 
 // Without statistics of its own, the memory window reads the program's allocator.
-TEST(MemoryWindow, ReadsTheProgramsOwnAllocatorByDefault)
+// It is centred on its first show only: a window the user moved stays put.
+TEST(MemoryWindow, ReadsTheProgramsOwnAllocatorByDefaultAndIsCentredOnce)
 {
     MemoryWindow memory;
     memory.refresh();
     EXPECT_TRUE(memory.findChild<QLabel*>()->text().startsWith(u"Mem Allocated: "));
+    memory.show();
+    memory.move(3, 4);
+    memory.hide();
+    memory.show();
+    EXPECT_EQ(memory.pos(), QPoint(3, 4));
 }
 
 TEST(VersionCheck, EndingTheProgramResetsTheConnection)
