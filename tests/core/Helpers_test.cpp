@@ -14,11 +14,8 @@ using namespace Qt::StringLiterals;
 namespace zarvello {
 namespace {
 
-TEST(MulDiv, RoundsHalvesAwayFromZero)
-{
-    EXPECT_EQ(std::tuple(mulDiv(255, 1, 2), mulDiv(-255, 1, 2), mulDiv(254, 1, 3)),
-              std::tuple(128, -128, 85));
-}
+// Halves round away from zero.
+static_assert(mulDiv(255, 1, 2) == 128 && mulDiv(-255, 1, 2) == -128 && mulDiv(254, 1, 3) == 85);
 
 // The everyday pieces are checked through the version reply; these are the edges.
 TEST(Piece, IsEmptyWithoutASeparatorBelowPieceOneAndPastTheLastPiece)
@@ -34,20 +31,21 @@ TEST(XdgPaths, OnlyAbsoluteBaseDirectoriesAreFollowed)
 {
     const char* const names[] = {"XDG_CONFIG_HOME", "XDG_STATE_HOME", "XDG_RUNTIME_DIR"};
     const QByteArray saved[] = {qgetenv(names[0]), qgetenv(names[1]), qgetenv(names[2])};
-    const auto setAll = [&names](const QByteArray& value) {
-        for (const char* name : names) {
-            qputenv(name, value);
+    const auto foldersFor = [&names](const QList<QByteArray>& values) {
+        for (int i = 0; i < 3; ++i) {
+            qputenv(names[i], values[i % values.size()]);
         }
+        return QStringList{XdgPaths::configFolder(), XdgPaths::stateFolder(),
+                           XdgPaths::runtimeDirectory()};
     };
     QTemporaryDir dir;
     const QString cwd = QDir::currentPath();
     ASSERT_TRUE(dir.isValid() && QDir::setCurrent(dir.path()) && QDir().mkdir(u"here"_s));
     // Open to others, so that Qt's own runtime-folder check refuses it as well.
     ASSERT_TRUE(QFile::setPermissions(u"here"_s, QFileDevice::Permissions(0x7755)));
-    setAll("");
-    const QStringList fallback{QDir::homePath() + u"/.config/zarvello"_s,
-                               QDir::homePath() + u"/.local/state/zarvello"_s,
-                               XdgPaths::runtimeDirectory()};
+    const QStringList fallback = foldersFor({""});
+    EXPECT_EQ(fallback.mid(0, 2), QStringList({QDir::homePath() + u"/.config/zarvello"_s,
+                                               QDir::homePath() + u"/.local/state/zarvello"_s}));
     const QString missing = dir.filePath(u"no/such"_s);
     const std::pair<QByteArray, QStringList> rows[] = {
         {dir.path().toUtf8(),
@@ -58,15 +56,10 @@ TEST(XdgPaths, OnlyAbsoluteBaseDirectoriesAreFollowed)
         {":/here", fallback}, // Qt would take it for a resource path
     };
     for (const auto& [value, expected] : rows) {
-        setAll(value);
-        const QStringList found{XdgPaths::configFolder(), XdgPaths::stateFolder(),
-                                XdgPaths::runtimeDirectory()};
-        EXPECT_EQ(found, expected) << value.constData();
+        EXPECT_EQ(foldersFor({value}), expected) << value.constData();
     }
     QDir::setCurrent(cwd);
-    for (int i = 0; i < 3; ++i) {
-        qputenv(names[i], saved[i]);
-    }
+    foldersFor({saved[0], saved[1], saved[2]});
 }
 
 } // namespace

@@ -4,36 +4,29 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 
-#include <stdexcept>
+#include <gtest/gtest.h>
 
 namespace zarvello::test {
 
 // A TCP server on 127.0.0.1, on a port the system picks, playing a version server the way a
 // test asks it to. Everything happens on the test's thread while it pumps events.
-class LoopbackServer : public QObject
+struct LoopbackServer : QObject
 {
-public:
-    enum class Behaviour {
-        ReplyToRequest, // answers once the 8-byte request is in
-        ReplyAndClose,  // answers the request, then closes the connection
-    };
-
-    explicit LoopbackServer(Behaviour behaviour = Behaviour::ReplyToRequest, QByteArray reply = {})
+    // Answers once the 8-byte request is in, then closes the connection if asked to.
+    explicit LoopbackServer(QByteArray reply = {}, bool closeAfterReply = false)
     {
-        if (!server_.listen(QHostAddress::LocalHost, 0)) {
-            throw std::runtime_error("loopback server cannot listen");
-        }
-        connect(&server_, &QTcpServer::newConnection, this, [=, this] {
-            while (QTcpSocket* socket = server_.nextPendingConnection()) {
+        EXPECT_TRUE(server.listen(QHostAddress::LocalHost, 0));
+        connect(&server, &QTcpServer::newConnection, this, [=, this] {
+            while (QTcpSocket* socket = server.nextPendingConnection()) {
                 socket->setParent(this);
-                last_ = socket;
-                ++connections_;
+                last = socket;
+                ++connections;
                 connect(socket, &QTcpSocket::readyRead, this, [=, this] {
-                    const bool waiting = received_.size() < 8;
-                    received_ += socket->readAll();
-                    if (waiting && received_.size() >= 8) {
+                    const bool waiting = received.size() < 8;
+                    received += socket->readAll();
+                    if (waiting && received.size() >= 8) {
                         socket->write(reply);
-                        if (behaviour == Behaviour::ReplyAndClose) {
+                        if (closeAfterReply) {
                             socket->disconnectFromHost();
                         }
                     }
@@ -41,19 +34,12 @@ public:
             }
         });
     }
+    [[nodiscard]] quint16 port() const { return server.serverPort(); }
 
-    [[nodiscard]] quint16 port() const { return server_.serverPort(); }
-    [[nodiscard]] int connections() const { return connections_; }
-    // What the clients sent.
-    [[nodiscard]] const QByteArray& received() const { return received_; }
-    // The server's end of the latest connection, while it is open.
-    [[nodiscard]] QTcpSocket* last() const { return last_; }
-
-private:
-    QTcpServer server_;
-    int connections_ = 0;
-    QByteArray received_;
-    QPointer<QTcpSocket> last_;
+    QTcpServer server;
+    int connections = 0;
+    QByteArray received;       // what the clients sent
+    QPointer<QTcpSocket> last; // the server's end of the latest connection, while it is open
 };
 
 } // namespace zarvello::test

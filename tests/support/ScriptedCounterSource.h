@@ -2,9 +2,8 @@
 
 #include "platform/CounterSource.h"
 
-#include <deque>
 #include <optional>
-#include <ostream>
+#include <utility>
 #include <vector>
 
 namespace zarvello {
@@ -29,44 +28,26 @@ inline CounterSample sampleOf(const Links& links)
     return sample;
 }
 
-// A sample's sums, comparable and printable.
-struct Sums
-{
-    std::uint32_t in = 0;
-    std::uint32_t out = 0;
-    friend bool operator==(const Sums&, const Sums&) = default;
-    friend std::ostream& operator<<(std::ostream& os, const Sums& s)
-    {
-        return os << s.in << "/" << s.out;
-    }
-};
-
+// A sample's sums (in, out), comparable and printable.
+using Sums = std::pair<std::uint32_t, std::uint32_t>;
 inline Sums sumsOf(const CounterSample& sample)
 {
     return {sample.inOctets, sample.outOctets};
 }
 
 // Hands out the samples it was given, one per call; no sample once they run out.
-class ScriptedCounterSource : public CounterSource
+struct ScriptedCounterSource : CounterSource
 {
-public:
-    using Script = std::deque<std::optional<Links>>;
-
-    explicit ScriptedCounterSource(Script script = {}) : script_(std::move(script)) {}
-
+    using Script = std::vector<std::optional<Links>>;
+    explicit ScriptedCounterSource(Script steps = {}) : script(std::move(steps)) {}
     std::optional<CounterSample> takeSample() override
     {
-        if (script_.empty()) {
-            return std::nullopt;
-        }
-        current_ = std::move(script_.front());
-        script_.pop_front();
-        return current_ ? std::optional(sampleOf(*current_)) : std::nullopt;
+        const std::optional<Links>* links = next < script.size() ? &script[next++] : nullptr;
+        return links && *links ? std::optional(sampleOf(**links)) : std::nullopt;
     }
 
-private:
-    Script script_;
-    std::optional<Links> current_; // the links of the last sample handed out
+    Script script; // the samples point into it
+    std::size_t next = 0;
 };
 
 } // namespace zarvello

@@ -60,14 +60,14 @@ TEST(VersionCheck, AsksOnceAndShowsTheNoticeWhenTheFirstReplyNamesAnotherVersion
              {huge, true, "2.2", huge.mid(4, VersionCheck::kMaxReplyBytes - 4)}}) {
         // clang-format on
         SCOPED_TRACE(reply.left(30).toStdString());
-        LoopbackServer server(LoopbackServer::Behaviour::ReplyToRequest, reply);
+        LoopbackServer server(reply);
         CheckRun run("127.0.0.1", server.port());
         ASSERT_TRUE(waitUntil([&] { return run.check->dataEventCount() >= 1; }));
         // A second part of the reply is never read.
-        server.last()->write("9.9:late.example.org");
+        server.last->write("9.9:late.example.org");
         ASSERT_TRUE(waitUntil([&] { return run.check->dataEventCount() >= 2; }));
         EXPECT_LE(run.socket()->bytesAvailable(), VersionCheck::kMaxReplyBytes) << "a flood waits";
-        EXPECT_EQ(std::tuple(server.received(), server.connections(), run.pauses),
+        EXPECT_EQ(std::tuple(server.received, server.connections, run.pauses),
                   std::tuple(B("Zarvello"), 1, 0));
         EXPECT_EQ(std::tuple(run.notice.isVisible(), run.notice.versionLabel()->text(),
                              run.notice.downloadLink()->url()),
@@ -80,19 +80,18 @@ TEST(VersionCheck, AsksOnceAndShowsTheNoticeWhenTheFirstReplyNamesAnotherVersion
 
 TEST(VersionCheck, FailsSilentlyWithOnePauseForEachFailure)
 {
-    const QString local = "127.0.0.1";
     const quint16 refused = LoopbackServer().port(); // closed again at once
     // {what, server, host (empty: none), pauses}
     const std::vector<std::tuple<const char*, bool, QString, int>> rows{
-        {"refused", false, local, 1},
+        {"refused", false, "127.0.0.1", 1},
         // Too long a label for a DNS query, so no query leaves the machine.
         {"unresolvable name", false, QString(70, u'x') + ".invalid", 1},
         // The server ending the session is no failure.
-        {"server closes without a reply", true, local, 0},
+        {"server closes without a reply", true, "127.0.0.1", 0},
     };
     for (const auto& [what, serve, host, pauses] : rows) {
         SCOPED_TRACE(what);
-        LoopbackServer server(LoopbackServer::Behaviour::ReplyAndClose);
+        LoopbackServer server({}, true);
         CheckRun run(host, serve ? server.port() : refused);
         EXPECT_EQ(run.pauses, 0) << "nothing happens before start returns";
         ASSERT_TRUE(waitUntil(
@@ -100,24 +99,30 @@ TEST(VersionCheck, FailsSilentlyWithOnePauseForEachFailure)
         EXPECT_EQ(std::tuple(run.pauses, run.check->dataEventCount(), run.notice.isHidden(),
                              run.notice.versionLabel()->text()),
                   std::tuple(pauses, 0U, true, QString("Ver")));
-        EXPECT_EQ(server.connections(), serve ? 1 : 0);
+        EXPECT_EQ(server.connections, serve ? 1 : 0);
     }
 }
 
 // Without statistics of its own, the memory window reads the program's allocator.
-TEST(MemoryWindow, ReadsTheProgramsOwnAllocatorByDefault)
+// It is centred on its first show only: a window the user moved stays put.
+TEST(MemoryWindow, ReadsTheProgramsOwnAllocatorByDefaultAndIsCentredOnce)
 {
     MemoryWindow memory;
     memory.refresh();
     EXPECT_TRUE(memory.findChild<QLabel*>()->text().startsWith(u"Mem Allocated: "));
+    memory.show();
+    memory.move(3, 4);
+    memory.hide();
+    memory.show();
+    EXPECT_EQ(memory.pos(), QPoint(3, 4));
 }
 
 TEST(VersionCheck, EndingTheProgramResetsTheConnection)
 {
-    LoopbackServer server(LoopbackServer::Behaviour::ReplyToRequest, "2.1");
+    LoopbackServer server("2.1");
     CheckRun run("localhost", server.port()); // the name may give ::1 first; the server is on IPv4
     ASSERT_TRUE(waitUntil([&] { return run.check->dataEventCount() == 1; }));
-    const int fd = static_cast<int>(server.last()->socketDescriptor());
+    const int fd = static_cast<int>(server.last->socketDescriptor());
     run.check.reset();
     // No events are pumped from here on, so Qt does not take the outcome first.
     pollfd readable{fd, POLLIN, 0};

@@ -1,18 +1,23 @@
 #include "platform/LinkOpener.h"
+#include "platform/SingleInstance.h"
+#include "platform/TerminationSignals.h"
+
+#include "support/Wait.h"
 
 #include <QFile>
+#include <QSignalSpy>
 #include <QTemporaryDir>
-
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <csignal>
+#include <future>
 #include <tuple>
 
 namespace zarvello {
 namespace {
 
 using namespace Qt::StringLiterals;
-
 using namespace std::chrono_literals;
 
 // A stand-in for xdg-mime that logs its arguments and knows a handler for
@@ -34,18 +39,12 @@ TEST(LinkOpener, AsksXdgMimeOncePerPlainSchemeAndHandsOnOnlyWebAndMailLinks)
     const QTemporaryDir dir;
     DesktopLinkOpener opener(fakeXdgMime(dir), 5s);
     // scheme, whether it can be opened, whether xdg-mime was asked
+    // clang-format off
     const std::tuple<QString, bool, bool> cases[] = {
-        {"http", true, true},
-        {"http", true, false},
-        {"mailto", false, true},
-        {"fails", false, true},
-        {"az09+-.", true, true},
-        {QString(32, u'x'), true, true},
-        {QString(33, u'y'), false, false},
-        {"", false, false},
-        {"a`", false, false},
-        {"a:", false, false},
-    };
+        {"http", true, true}, {"http", true, false}, {"mailto", false, true}, {"fails", false, true},
+        {"az09+-.", true, true}, {QString(32, u'x'), true, true}, {QString(33, u'y'), false, false},
+        {"", false, false}, {"a`", false, false}, {"a:", false, false}};
+    // clang-format on
     QString expectedLog;
     for (const auto& [scheme, handled, asked] : cases) {
         EXPECT_EQ(opener.canOpen(scheme), handled) << scheme.toStdString();
@@ -59,17 +58,46 @@ TEST(LinkOpener, AsksXdgMimeOncePerPlainSchemeAndHandsOnOnlyWebAndMailLinks)
     EXPECT_FALSE(
         DesktopLinkOpener(fakeXdgMime(dir, "exec tail -f /dev/null\n"), 300ms).canOpen(u"http"_s));
     // Only web and mail links are handed on.
+    // clang-format off
     const std::pair<QString, bool> links[] = {
-        {"http://www.example.org/get?v=2.2", true},
-        {"mailto:someone@example.org", true},
-        {"http://", false},
-        {"mailto:", false},
-        {"file:///etc/passwd", false},
-        {"http://host:notaport/", false},
-    };
+        {"http://www.example.org/get?v=2.2", true}, {"mailto:someone@example.org", true},
+        {"http://", false}, {"mailto:", false}, {"file:///etc/passwd", false},
+        {"http://host:notaport/", false}};
+    // clang-format on
     for (const auto& [link, accepted] : links) {
         EXPECT_EQ(openableLink(link).has_value(), accepted) << link.toStdString();
     }
+}
+
+TEST(SingleInstance, SecondCopyAsksTheFirstToComeForwardAndTheLockEndsWithIt)
+{
+    QTemporaryDir dir;
+    const QString name = QStringLiteral("zarvello");
+    // The second copy's request is written synchronously and seen on the first
+    // copy's event loop; the second round finds what the first left behind.
+    for (int round = 0; round < 2; ++round) {
+        SingleInstance first(name, dir.path());
+        ASSERT_TRUE(first.isFirst());
+        first.listen();
+        QSignalSpy activations(&first, &SingleInstance::activationRequested);
+        SingleInstance second(name, dir.path());
+        EXPECT_FALSE(second.isFirst());
+        auto sent =
+            std::async(std::launch::async, [&] { return second.activateRunningCopy(3000); });
+        EXPECT_TRUE(waitUntil([&] { return activations.count() == 1; }));
+        EXPECT_TRUE(sent.get());
+    }
+    SingleInstance lonely(name, QStringLiteral("/nonexistent/zarvello-test"));
+    EXPECT_TRUE(lonely.isFirst()) << "an unusable folder lets the copy run";
+}
+
+// Either signal becomes a request on this thread instead of ending the process.
+TEST(TerminationSignals, SigtermAndSigintEachBecomeARequest)
+{
+    TerminationSignals watcher;
+    QSignalSpy requests(&watcher, &TerminationSignals::terminationRequested);
+    ASSERT_TRUE(std::raise(SIGTERM) == 0 && std::raise(SIGINT) == 0);
+    EXPECT_TRUE(waitUntil([&] { return requests.count() == 2; }));
 }
 
 } // namespace
