@@ -29,6 +29,20 @@ TEST_F(Desktop, UnderWaylandItChoosesXWayland)
     EXPECT_NE(windowOf(app), 0UL);
 }
 
+// Off X11 it says once what will not work, and runs on without it until told to close.
+TEST_F(Desktop, OffX11ItSaysOnceWhatWillNotWorkAndRunsOn)
+{
+    QFile log(path("output.txt"));
+    Child& app = start(ZARVELLO_PROGRAM, {{"QT_QPA_PLATFORM", "offscreen"}}, log.fileName());
+    const QByteArray notice = "Zarvello: the Qt platform is \"offscreen\", not X11 (xcb): staying "
+                              "on top, hiding from the task bar and the Ctrl+M key will not work\n";
+    ASSERT_TRUE(waitUntil([&] { return log.size() >= notice.size() || !app.running(); }));
+    app.signal(SIGTERM);
+    EXPECT_TRUE(app.endsCleanly());
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    EXPECT_EQ(log.readAll().count(notice), 1);
+}
+
 // On a doubled screen everything is twice the size, in the same corner, and the caption is
 // drawn at device pixels: its text has edges no blown-up 1x drawing could have.
 TEST_F(Desktop, AtTwiceTheScaleTheWindowDoublesAndStaysSharp)

@@ -311,9 +311,10 @@ protected:
 
     // Starts the built program (or `program`) seeing only the test's display, folders and locale,
     // with `changes` to that environment made last (an empty value removes the variable); its
-    // output goes with the test's own.
+    // output goes to the file `output`, or with the test's own if that is empty.
     Child& start(const QString& program = ZARVELLO_PROGRAM,
-                 const std::vector<std::pair<QString, QString>>& changes = {})
+                 const std::vector<std::pair<QString, QString>>& changes = {},
+                 const QString& output = QString())
     {
         auto env = x().env();
         env.insert("HOME", root_.path());
@@ -324,7 +325,7 @@ protected:
         env.insert("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + root_.filePath("no-bus"));
         for (const auto& [name, value] : changes)
             value.isEmpty() ? env.remove(name) : env.insert(name, value);
-        return *apps_.emplace_back(std::make_unique<Child>(program, QStringList{}, env, QString()));
+        return *apps_.emplace_back(std::make_unique<Child>(program, QStringList{}, env, output));
     }
     // The viewable window of `app` titled `title`; 0 if it does not come in time.
     Win windowOf(Child& app, const QString& title = kMainTitle, Ms timeout = kStartTimeout)

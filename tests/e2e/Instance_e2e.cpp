@@ -1,12 +1,12 @@
 // One copy at a time, seen from outside: a later copy hands over to the running one without a
-// window of its own, and a killed copy leaves no trace.
+// window of its own, a renamed copy runs alone, and a killed copy leaves no trace.
 #include "E2e.h"
 
 using namespace zarvello::e2e;
 
 using Instances = E2eTest;
 
-TEST_F(Instances, ALaterCopyHandsOverAndAKilledOneLeavesNoTrace)
+TEST_F(Instances, ALaterCopyHandsOverARenamedOneRunsAloneAndAKilledOneLeavesNoTrace)
 {
     Child& first = start();
     const Win w = windowOf(first);
@@ -26,6 +26,9 @@ TEST_F(Instances, ALaterCopyHandsOverAndAKilledOneLeavesNoTrace)
     spy.stop();
     ASSERT_TRUE(clients.open(QIODevice::ReadOnly));
     EXPECT_EQ(clients.readAll().count('\n'), 1) << "the copy showed a window";
+
+    ASSERT_TRUE(QFile::copy(ZARVELLO_PROGRAM, path("zarvello-renamed")));
+    EXPECT_NE(windowOf(start(path("zarvello-renamed"))), 0UL) << "a renamed copy handed over";
 
     first.signal(SIGKILL);
     EXPECT_NE(windowOf(start()), 0UL) << "a killed copy still counts as running";
