@@ -76,11 +76,10 @@ void loadAll(MeterWindow& main, Settings& model, SettingsHive& hive, RegistryFil
     // The defaults were used: say so, and whether a copy of the file exists.
     if (!registry.loadError().isEmpty()) {
         QString text = registry.loadError();
-        if (!registry.keptCopyPath().isEmpty()) {
-            text += QStringLiteral("\nThe file was kept as %1.").arg(registry.keptCopyPath());
-        } else {
-            text += QStringLiteral("\nNo copy of it was made: %1.").arg(registry.copyError());
-        }
+        const QString kept = registry.keptCopyPath();
+        text += kept.isEmpty()
+                    ? QStringLiteral("\nNo copy of it was made: %1.").arg(registry.copyError())
+                    : QStringLiteral("\nThe file was kept as %1.").arg(kept);
         showError(text);
     }
 }

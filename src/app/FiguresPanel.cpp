@@ -42,13 +42,6 @@ MeterControl controlAt(size_t i)
 
 } // namespace
 
-QFont pixelFont(const char* family, int pixels)
-{
-    QFont font(QString::fromLatin1(family));
-    font.setPixelSize(pixels);
-    return font;
-}
-
 Colour comboColour(int index)
 {
     if (index < 0 || index >= static_cast<int>(kColourComboItems.size())) {
@@ -68,18 +61,11 @@ FiguresPanel::FiguresPanel(QWidget* parent) : QWidget(parent)
         const DesignControl& design = kDesign[i];
         QWidget* widget = nullptr;
         if (controlAt(i) == MeterControl::InBar || controlAt(i) == MeterControl::OutBar) {
+            // The other looks are the bar's own defaults.
             auto* bar = new GradientBar(this);
-            bar->setGradientStyle(GradientStyle::Horizontal);
-            bar->setBevelStyle(BevelStyle::Lowered);
-            bar->setBevelWidth(1);
-            bar->setStartColour(clBlue);
             bar->setEndColour(controlAt(i) == MeterControl::InBar ? clAqua : clRed);
             bar->setMaxValue(1);
-            bar->setPosition(0);
-            bar->setStep(1);
             bar->setTextVisible(false);
-            bar->setBackColour(clBtnFace);
-            bar->setTextColour(clWhite);
             bar->setFont(pixelFont("MS Sans Serif", k8ptPixels));
             bar->resize(kBarSize);
             (controlAt(i) == MeterControl::InBar ? inBar_ : outBar_) = bar;

@@ -2,6 +2,7 @@
 
 #include "app/Layout.h"
 #include "widgets/Colour.h"
+#include "widgets/StandInFonts.h"
 
 #include <QFont>
 #include <QWidget>
@@ -15,12 +16,6 @@ namespace zarvello {
 class GradientBar;
 struct FigureWrites;
 struct OptionValues;
-
-// Pixel heights of the point sizes at 96 dpi, so the layout ignores the screen's DPI.
-inline constexpr int k8ptPixels = 11;
-inline constexpr int k7ptPixels = 9;
-inline constexpr int k6ptPixels = 8;
-[[nodiscard]] QFont pixelFont(const char* family, int pixels);
 
 // The colour a colour combo's stored index names; black when it names none.
 [[nodiscard]] Colour comboColour(int index);

@@ -6,18 +6,11 @@
 namespace zarvello {
 
 // The meter window's ten display controls, in table order.
+// clang-format off
 enum class MeterControl {
-    InLabel,
-    InTotal,
-    InSpeed,
-    InBar,
-    OutLabel,
-    OutTotal,
-    OutSpeed,
-    OutBar,
-    MaxSpeedLabel,
-    MaxSpeed,
+    InLabel, InTotal, InSpeed, InBar, OutLabel, OutTotal, OutSpeed, OutBar, MaxSpeedLabel, MaxSpeed
 };
+// clang-format on
 inline constexpr int kMeterControls = 10;
 
 // The five options that choose the layout.

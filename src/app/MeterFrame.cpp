@@ -2,6 +2,7 @@
 
 #include "core/AppInfo.h"
 #include "widgets/Colour.h"
+#include "widgets/StandInFonts.h"
 
 #include <QFont>
 #include <QPainter>
@@ -10,7 +11,6 @@ namespace zarvello::MeterFrame {
 namespace {
 
 constexpr int kGradientBands = 20;
-constexpr int kCaptionPixels = 11; // 8 pt at 96 dpi
 constexpr int kCloseBoxSide = 12;
 
 QColor mix(const QColor& from, const QColor& to, int step, int steps)
@@ -82,8 +82,7 @@ QImage render(QSize window, qreal ratio, const QPalette& pal)
         p.fillRect(QRect(x0, caption.top(), x1 - x0, caption.height()),
                    mix(from, to, band, kGradientBands));
     }
-    QFont font(QStringLiteral("MS Sans Serif"));
-    font.setPixelSize(kCaptionPixels);
+    QFont font = pixelFont("MS Sans Serif", k8ptPixels);
     font.setBold(true);
     p.setFont(font);
     p.setPen(toQColor(clCaptionText, pal));

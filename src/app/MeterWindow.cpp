@@ -43,15 +43,13 @@ MeterWindow::MeterWindow(std::unique_ptr<CounterSource> counters, QWidget* paren
     createMenu();
 
     samplingTimer_ = new SamplingTimer(this);
-    QObject::connect(samplingTimer_, &SamplingTimer::timeout, samplingTimer_,
-                     [this] { onSamplingTick(); });
+    connect(samplingTimer_, &SamplingTimer::timeout, this, &MeterWindow::onSamplingTick);
     samplingTimer_->setThreadPriority(ThreadPriority::TimeCritical);
     samplingTimer_->setEnabled(true);
 
     trayIcon_ = new TrayMeterIcon(this);
     trayIcon_->setKind(BarKind::Vertical);
     trayIcon_->setTextFont(pixelFont("Arial", k6ptPixels));
-    trayIcon_->setTextColour(clBlack);
     trayIcon_->setForeColour(clBlue);
     trayIcon_->setBackColour(clBtnFace);
     trayIcon_->setPercentInToolTip(true);
@@ -62,8 +60,7 @@ MeterWindow::MeterWindow(std::unique_ptr<CounterSource> counters, QWidget* paren
     docker_ = new ScreenDocker(this);
     stayOnTop_ = new StayOnTop(this);
     auto* hotKey = new GlobalHotKey(this);
-    QObject::connect(hotKey, &GlobalHotKey::activated, hotKey,
-                     [this] { Q_EMIT memoryWindowRequested(); });
+    connect(hotKey, &GlobalHotKey::activated, this, &MeterWindow::memoryWindowRequested);
     hotKey->setHotKey(kMemoryHotKey);
     hotKey->setActive(true);
 

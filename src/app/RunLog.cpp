@@ -29,12 +29,9 @@ QString longTimeFormat(const QLocale& locale)
 
 QString runLogLine(const QDateTime& now, const QLocale& locale)
 {
-    QString line = QStringLiteral(">>>>>>>>>> New run <<<<<<<<<<").leftJustified(48, u'-');
-    line += u'-';
-    line += locale.toString(now.date(), QLocale::ShortFormat);
-    line += u' ';
-    line += locale.toString(now.time(), longTimeFormat(locale));
-    return line;
+    return QStringLiteral(">>>>>>>>>> New run <<<<<<<<<<").leftJustified(48, u'-') + u'-' +
+           locale.toString(now.date(), QLocale::ShortFormat) + u' ' +
+           locale.toString(now.time(), longTimeFormat(locale));
 }
 
 QString runLogPath()

@@ -9,14 +9,13 @@
 namespace zarvello {
 namespace {
 
+// How near an edge the window snaps to it; the right and bottom edges are
+// those of the work area, so the window stops at a panel.
+constexpr int kDockDistance = 10;
+
 bool within(int value, int target, int distance)
 {
     return target - distance <= value && value <= target + distance;
-}
-
-Rect toRect(const QRect& r)
-{
-    return {r.left(), r.top(), r.left() + r.width(), r.top() + r.height()};
 }
 
 } // namespace
@@ -69,8 +68,8 @@ Rect ScreenDocker::area() const
     if (screen == nullptr) {
         return {};
     }
-    return toRect(dockArea_ == DockArea::Screen ? screen->virtualGeometry()
-                                                : screen->availableGeometry());
+    const QRect r = screen->availableGeometry();
+    return {r.left(), r.top(), r.left() + r.width(), r.top() + r.height()};
 }
 
 Rect ScreenDocker::moving(Rect proposed)
@@ -79,7 +78,7 @@ Rect ScreenDocker::moving(Rect proposed)
         return proposed;
     }
     const ScreenEdges snapped = snapToEdges(proposed, area(), window_->width(), window_->height(),
-                                            dockDistance_, dockableTo_);
+                                            kDockDistance, kAllEdges);
     for (const ScreenEdge edge :
          {ScreenEdge::Left, ScreenEdge::Top, ScreenEdge::Right, ScreenEdge::Bottom}) {
         if (snapped.testFlag(edge)) {

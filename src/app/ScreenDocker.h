@@ -15,8 +15,6 @@ Q_DECLARE_OPERATORS_FOR_FLAGS(ScreenEdges)
 inline constexpr ScreenEdges kAllEdges{ScreenEdge::Left, ScreenEdge::Top, ScreenEdge::Right,
                                        ScreenEdge::Bottom};
 
-enum class DockArea : std::uint8_t { Screen, WorkArea };
-
 // A window rectangle as the move loop proposes it: right and bottom exclusive.
 struct Rect
 {
@@ -46,12 +44,6 @@ public:
 
     [[nodiscard]] bool isActive() const { return active_; }
     void setActive(bool value) { active_ = value; }
-    [[nodiscard]] ScreenEdges dockableTo() const { return dockableTo_; }
-    void setDockableTo(ScreenEdges value) { dockableTo_ = value; }
-    [[nodiscard]] DockArea dockArea() const { return dockArea_; }
-    void setDockArea(DockArea value) { dockArea_ = value; }
-    [[nodiscard]] int dockDistance() const { return dockDistance_; }
-    void setDockDistance(int value) { dockDistance_ = value; }
 
     // The window is being moved by its caption to `proposed`; returns where it
     // should go instead. The area is read afresh every time, so a changed
@@ -67,9 +59,6 @@ private:
 
     QWidget* window_ = nullptr;
     bool active_ = true;
-    ScreenEdges dockableTo_ = kAllEdges;
-    DockArea dockArea_ = DockArea::WorkArea;
-    int dockDistance_ = 10;
 };
 
 } // namespace zarvello

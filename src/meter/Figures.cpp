@@ -2,6 +2,7 @@
 
 #include "meter/NumberFormat.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -13,13 +14,11 @@ namespace {
 int roundToInt(double value)
 {
     const double rounded = std::round(value);
+    // Not a number counts as the low end.
     if (!(rounded >= std::numeric_limits<int>::min())) {
         return std::numeric_limits<int>::min();
     }
-    if (rounded > std::numeric_limits<int>::max()) {
-        return std::numeric_limits<int>::max();
-    }
-    return static_cast<int>(rounded);
+    return static_cast<int>(std::min<double>(rounded, std::numeric_limits<int>::max()));
 }
 
 } // namespace

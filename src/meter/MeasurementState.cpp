@@ -74,18 +74,6 @@ void raisePeak(int& peak, double delta)
     }
 }
 
-int fixedPeak(int peakSpeed)
-{
-    const auto product = static_cast<std::int64_t>(peakSpeed) * 1000;
-    if (product > std::numeric_limits<int>::max()) {
-        return std::numeric_limits<int>::max();
-    }
-    if (product < std::numeric_limits<int>::min()) {
-        return std::numeric_limits<int>::min();
-    }
-    return static_cast<int>(product);
-}
-
 } // namespace
 
 void MeasurementState::restart()
@@ -110,7 +98,9 @@ std::optional<TickResults> MeasurementState::processSample(std::optional<Counter
     if (previousIn_ != 0) {
         const auto [dIn, dOut] = linkTraffic(previousLinks_, currentLinks_);
         if (peakSpeed != 0) {
-            peakRate_ = fixedPeak(peakSpeed);
+            peakRate_ = static_cast<int>(std::clamp<std::int64_t>(std::int64_t{peakSpeed} * 1000,
+                                                                  std::numeric_limits<int>::min(),
+                                                                  std::numeric_limits<int>::max()));
         } else {
             raisePeak(peakRate_, dIn);
             raisePeak(peakRate_, dOut);

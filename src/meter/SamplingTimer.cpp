@@ -7,6 +7,7 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <cerrno>
@@ -29,18 +30,13 @@ constexpr std::array<int, static_cast<std::size_t>(ThreadPriority::TimeCritical)
 // leaves the levels above it to the system's own threads.
 constexpr int kRealTimeLevel = 1;
 
+// The first of equally near levels wins.
 ThreadPriority nearestToNice(int nice)
 {
-    auto best = ThreadPriority::Normal;
-    int bestDistance = 1000;
-    for (std::size_t i = 0; i < kNiceLevels.size(); ++i) {
-        const int distance = std::abs(kNiceLevels[i] - nice);
-        if (distance < bestDistance) {
-            bestDistance = distance;
-            best = static_cast<ThreadPriority>(i);
-        }
-    }
-    return best;
+    const auto* nearest =
+        std::min_element(kNiceLevels.begin(), kNiceLevels.end(),
+                         [nice](int a, int b) { return std::abs(a - nice) < std::abs(b - nice); });
+    return static_cast<ThreadPriority>(nearest - kNiceLevels.begin());
 }
 
 } // namespace
@@ -87,9 +83,7 @@ SamplingTimer::~SamplingTimer()
     // waiting for a tick it handed over. That last case is why the worker
     // never waits for this thread alone: this thread is about to wait for it.
     shared_->changed.notify_all();
-    if (worker_.joinable()) {
-        worker_.join();
-    }
+    worker_.join(); // started by the constructor, so always joinable
     // A tick still queued for this object is discarded with it by QObject.
 }
 
@@ -128,10 +122,8 @@ void SamplingTimer::runWorker(const std::shared_ptr<Shared>& shared, SamplingTim
         // the lock that the delivery takes orders the two through our own
         // lock as well, which race detectors can see, unlike Qt's queue.
         QMetaObject::invokeMethod(timer, "deliverTick", Qt::QueuedConnection);
+        // Termination is noticed at the top of the loop.
         shared->changed.wait(lock, [&] { return shared->tickDone || shared->terminating; });
-        if (shared->terminating) {
-            return;
-        }
     }
 }
 

@@ -14,15 +14,11 @@ namespace zarvello {
 // Scheduling of the timer's worker thread. All but the last are nice levels
 // (19, 10, 5, 0, -5, -10 from Idle to Highest); TimeCritical is the real-time
 // FIFO policy.
+// clang-format off
 enum class ThreadPriority : std::uint8_t {
-    Idle,
-    Lowest,
-    Lower,
-    Normal,
-    Higher,
-    Highest,
-    TimeCritical
+    Idle, Lowest, Lower, Normal, Higher, Highest, TimeCritical
 };
+// clang-format on
 
 // A timer whose waiting is done by a worker thread of its own, so its period
 // does not depend on how busy the user-interface thread is, while timeout()

@@ -46,24 +46,23 @@ buildLinkDumpRequest(LinkDumpKind kind, std::uint32_t seq,
     nlmsghdr header{};
     header.nlmsg_flags = NLM_F_REQUEST | NLM_F_DUMP;
     header.nlmsg_seq = seq;
-    std::size_t bodySize = 0;
+    const auto putBody = [&](const auto& body, __u16 type) {
+        std::memcpy(out.data() + kHeaderSize, &body, sizeof body);
+        header.nlmsg_type = type;
+        header.nlmsg_len = static_cast<__u32>(kHeaderSize + sizeof body);
+    };
     if (kind == LinkDumpKind::Stats) {
         if_stats_msg body{};
         body.family = AF_UNSPEC;
         body.filter_mask = IFLA_STATS_FILTER_BIT(IFLA_STATS_LINK_64);
-        bodySize = sizeof body;
-        std::memcpy(out.data() + kHeaderSize, &body, bodySize);
-        header.nlmsg_type = RTM_GETSTATS;
+        putBody(body, RTM_GETSTATS);
     } else {
         ifinfomsg body{};
         body.ifi_family = AF_UNSPEC;
-        bodySize = sizeof body;
-        std::memcpy(out.data() + kHeaderSize, &body, bodySize);
-        header.nlmsg_type = RTM_GETLINK;
+        putBody(body, RTM_GETLINK);
     }
     static_assert(kHeaderSize + std::max(sizeof(if_stats_msg), sizeof(ifinfomsg)) <=
                   kLinkDumpRequestCapacity);
-    header.nlmsg_len = static_cast<__u32>(kHeaderSize + bodySize);
     std::memcpy(out.data(), &header, sizeof header);
     return std::span<const std::byte>(out).first(header.nlmsg_len);
 }

@@ -30,17 +30,9 @@ int remainingMs(const QDeadlineTimer& deadline)
 std::optional<QUrl> openableLink(const QString& link)
 {
     const QUrl url(link, QUrl::TolerantMode);
-    if (!url.isValid()) {
-        return std::nullopt;
-    }
-    const QString scheme = url.scheme();
-    if (scheme == u"http" && !url.host().isEmpty()) {
-        return url;
-    }
-    if (scheme == u"mailto" && !url.path().isEmpty()) {
-        return url;
-    }
-    return std::nullopt;
+    const bool openable = url.isValid() && ((url.scheme() == u"http" && !url.host().isEmpty()) ||
+                                            (url.scheme() == u"mailto" && !url.path().isEmpty()));
+    return openable ? std::optional(url) : std::nullopt;
 }
 
 DesktopLinkOpener::DesktopLinkOpener(QString queryProgram, std::chrono::milliseconds wait)
@@ -53,13 +45,11 @@ bool DesktopLinkOpener::canOpen(const QString& scheme)
     if (!isSchemeName(scheme)) {
         return false;
     }
-    const auto known = known_.find(scheme);
-    if (known != known_.end()) {
-        return known->second;
+    const auto [known, added] = known_.try_emplace(scheme, false);
+    if (added) {
+        known->second = queryHandler(scheme);
     }
-    const bool found = queryHandler(scheme);
-    known_.emplace(scheme, found);
-    return found;
+    return known->second;
 }
 
 bool DesktopLinkOpener::queryHandler(const QString& scheme) const

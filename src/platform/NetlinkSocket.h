@@ -29,8 +29,6 @@ public:
     Received receive() override;
     void reset() override;
 
-    [[nodiscard]] bool isOpen() const { return fd_ >= 0; }
-
 private:
     bool open();
 

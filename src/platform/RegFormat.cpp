@@ -23,13 +23,9 @@ bool isBlank(char c)
 
 std::string_view trimmed(std::string_view v)
 {
-    while (!v.empty() && isBlank(v.front())) {
-        v.remove_prefix(1);
-    }
-    while (!v.empty() && isBlank(v.back())) {
-        v.remove_suffix(1);
-    }
-    return v;
+    const std::size_t first = v.find_first_not_of(" \t");
+    return first == std::string_view::npos ? std::string_view()
+                                           : v.substr(first, v.find_last_not_of(" \t") - first + 1);
 }
 
 // 1 to `maxDigits` hex digits and nothing else.
@@ -75,22 +71,25 @@ public:
 
     RegParseResult run()
     {
-        RegParseResult result;
+        // Every failure goes through fail(), so an ok result has no error.
         if (parseAll()) {
-            result.tree = std::move(tree_);
-        } else {
-            result.error = error_;
-            result.errorLine = errorLine_;
+            result_.tree = std::move(tree_);
         }
-        return result;
+        return std::move(result_);
     }
 
 private:
     bool fail(int line, const QString& message)
     {
-        errorLine_ = line;
-        error_ = message;
+        result_.errorLine = line;
+        result_.error = message;
         return false;
+    }
+
+    bool failTooLong(const char* what, qsizetype limit)
+    {
+        return fail(lineNo_,
+                    QStringLiteral("%1 longer than %2 bytes").arg(QLatin1String(what)).arg(limit));
     }
 
     // The next physical line without its end-of-line, or false at the end of
@@ -129,7 +128,8 @@ private:
         }
         std::string_view line;
         if (!nextLine(&line)) {
-            return error_.isEmpty() && fail(1, QStringLiteral("empty file, expected REGEDIT4"));
+            return result_.error.isEmpty() &&
+                   fail(1, QStringLiteral("empty file, expected REGEDIT4"));
         }
         if (trimmed(line) != "REGEDIT4") {
             return fail(1, QStringLiteral("first line is not REGEDIT4"));
@@ -152,7 +152,7 @@ private:
                                          "expected [key], \"name\"=value, @=value or a ; comment"));
             }
         }
-        return error_.isEmpty();
+        return result_.error.isEmpty();
     }
 
     bool parseSection(std::string_view t)
@@ -165,9 +165,7 @@ private:
             return fail(lineNo_, QStringLiteral("key deletions ([-...]) are not allowed here"));
         }
         if (static_cast<qsizetype>(inner.size()) > RegLimits::KeyPathBytes) {
-            return fail(
-                lineNo_,
-                QStringLiteral("key path longer than %1 bytes").arg(RegLimits::KeyPathBytes));
+            return failTooLong("key path", RegLimits::KeyPathBytes);
         }
         const std::optional<QString> path = regDecodeUtf8(inner);
         if (!path) {
@@ -201,9 +199,7 @@ private:
         // Keys are written back with the spelling they were first given, which
         // may take more bytes than the one on this line.
         if (storedBytes > RegLimits::KeyPathBytes) {
-            return fail(
-                lineNo_,
-                QStringLiteral("key path longer than %1 bytes").arg(RegLimits::KeyPathBytes));
+            return failTooLong("key path", RegLimits::KeyPathBytes);
         }
         current_ = node;
         return true;
@@ -323,9 +319,7 @@ private:
                                                 "hex: or hex(type):)"));
         }
         if (data.size() > RegLimits::ValueBytes) {
-            return fail(
-                lineNo_,
-                QStringLiteral("value data longer than %1 bytes").arg(RegLimits::ValueBytes));
+            return failTooLong("value data", RegLimits::ValueBytes);
         }
         if (current_->value(name) == nullptr && ++values_ > RegLimits::Values) {
             return fail(lineNo_, QStringLiteral("more than %1 values").arg(RegLimits::Values));
@@ -364,8 +358,7 @@ private:
                     return fail(lineNo_, QStringLiteral("bad hex byte"));
                 }
                 if (data->size() >= RegLimits::ValueBytes) {
-                    return fail(lineNo_, QStringLiteral("value data longer than %1 bytes")
-                                             .arg(RegLimits::ValueBytes));
+                    return failTooLong("value data", RegLimits::ValueBytes);
                 }
                 data->append(static_cast<char>(*byte));
                 if (comma == std::string_view::npos) {
@@ -385,7 +378,7 @@ private:
             }
             const int from = lineNo_;
             if (!nextLine(&segment)) {
-                return error_.isEmpty() &&
+                return result_.error.isEmpty() &&
                        fail(from, QStringLiteral("hex data continues past the end of the file"));
             }
             logical += trimmed(segment).size();
@@ -402,8 +395,7 @@ private:
     RegNode* current_ = nullptr;
     qsizetype keys_ = 0;
     qsizetype values_ = 0;
-    QString error_;
-    int errorLine_ = 0;
+    RegParseResult result_; // its tree is filled in only once all of the text parsed
 };
 
 } // namespace

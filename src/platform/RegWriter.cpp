@@ -1,6 +1,7 @@
 #include "platform/RegFormat.h"
 
 #include <QStringDecoder>
+#include <QtEndian>
 
 namespace zarvello {
 
@@ -83,9 +84,7 @@ void writeValue(QByteArray& out, const RegValue& value)
 void writeKey(QByteArray& out, const RegNode& node, const QByteArray& path)
 {
     if (!node.values().empty() || node.children().empty()) {
-        out.append('[');
-        out.append(path);
-        out.append("]\n");
+        out.append('[' + path + "]\n");
         for (const RegValue& value : node.values()) {
             writeValue(out, value);
         }
@@ -100,10 +99,8 @@ void writeKey(QByteArray& out, const RegNode& node, const QByteArray& path)
 
 RegData RegData::dword(quint32 value)
 {
-    QByteArray bytes;
-    for (int shift = 0; shift < 32; shift += 8) {
-        bytes.append(static_cast<char>((value >> shift) & 0xffU));
-    }
+    QByteArray bytes(4, '\0');
+    qToLittleEndian(value, bytes.data());
     return {RegType::Dword, bytes};
 }
 
@@ -114,11 +111,7 @@ RegData RegData::string(const QString& text)
 
 quint32 RegData::toDword() const
 {
-    quint32 value = 0;
-    for (qsizetype i = isDword() ? 3 : -1; i >= 0; --i) {
-        value = (value << 8) | static_cast<quint8>(bytes[i]);
-    }
-    return value;
+    return isDword() ? qFromLittleEndian<quint32>(bytes.constData()) : 0;
 }
 
 QString RegData::toText() const

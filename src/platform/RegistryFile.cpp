@@ -72,11 +72,6 @@ RegNode unflatten(const QSettings::SettingsMap& map)
     return tree;
 }
 
-QString systemError(int error)
-{
-    return QString::fromLocal8Bit(std::strerror(error));
-}
-
 QString kindOf(mode_t mode)
 {
     static constexpr std::pair<mode_t, const char*> kKinds[] = {
@@ -113,7 +108,8 @@ Snapshot inspect(const QString& path)
     };
     const auto unreadable = [&](int error) {
         return fail(FileState::Unreadable,
-                    QStringLiteral("%1: cannot read: %2").arg(path, systemError(error)));
+                    QStringLiteral("%1: cannot read: %2")
+                        .arg(path, QString::fromLocal8Bit(std::strerror(error))));
     };
     // Anything but a regular file could block the read (a FIFO) or never end
     // (a device), so the type is known before anything is opened.

@@ -2,7 +2,6 @@
 
 #include "platform/RegFormat.h"
 
-#include <QByteArray>
 #include <QSettings>
 #include <QString>
 #include <QStringList>
@@ -32,10 +31,7 @@ class RegistryFile
 public:
     explicit RegistryFile(QString filePath);
     ~RegistryFile();
-    RegistryFile(const RegistryFile&) = delete;
-    RegistryFile& operator=(const RegistryFile&) = delete;
-    RegistryFile(RegistryFile&&) = delete;
-    RegistryFile& operator=(RegistryFile&&) = delete;
+    Q_DISABLE_COPY_MOVE(RegistryFile)
 
     // registry.reg in the program's XDG config folder.
     [[nodiscard]] static QString defaultFilePath();

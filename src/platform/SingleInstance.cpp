@@ -4,9 +4,8 @@
 #include <QLocalSocket>
 
 namespace zarvello {
-namespace {
-constexpr char kActivate[] = "activate\n";
-}
+
+constexpr char kActivate[] = "activate\n"; // constexpr: private to this file
 
 SingleInstance::SingleInstance(const QString& name, const QString& directory, QObject* parent)
     : QObject(parent), socketPath_(directory + u'/' + name + QStringLiteral(".socket")),
@@ -19,12 +18,8 @@ SingleInstance::SingleInstance(const QString& name, const QString& directory, QO
     }
 }
 
-SingleInstance::~SingleInstance()
-{
-    if (server_) {
-        server_->close();
-    }
-}
+// The server closes itself as it goes.
+SingleInstance::~SingleInstance() = default;
 
 void SingleInstance::listen()
 {

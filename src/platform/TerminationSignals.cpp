@@ -19,6 +19,16 @@ extern "C" void onTerminationSignal(int signalNumber)
     [[maybe_unused]] const auto written = ::write(gPipe[0], &byte, 1);
 }
 
+void handleSignals(void (*handler)(int), int flags)
+{
+    struct sigaction action = {};
+    action.sa_handler = handler;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = flags;
+    sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGINT, &action, nullptr);
+}
+
 } // namespace
 
 TerminationSignals::TerminationSignals(QObject* parent) : QObject(parent)
@@ -33,25 +43,12 @@ TerminationSignals::TerminationSignals(QObject* parent) : QObject(parent)
         [[maybe_unused]] const auto got = ::read(gPipe[1], &byte, 1);
         Q_EMIT terminationRequested();
     });
-    struct sigaction action
-    {
-    };
-    action.sa_handler = onTerminationSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    sigaction(SIGTERM, &action, nullptr);
-    sigaction(SIGINT, &action, nullptr);
+    handleSignals(onTerminationSignal, SA_RESTART);
 }
 
 TerminationSignals::~TerminationSignals()
 {
-    struct sigaction action
-    {
-    };
-    action.sa_handler = SIG_DFL;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGTERM, &action, nullptr);
-    sigaction(SIGINT, &action, nullptr);
+    handleSignals(SIG_DFL, 0);
     delete notifier_;
     for (int& fd : gPipe) {
         if (fd >= 0) {

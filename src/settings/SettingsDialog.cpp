@@ -2,6 +2,7 @@
 
 #include "widgets/ColourCombo.h"
 #include "widgets/LinkLabel.h"
+#include "widgets/StandInFonts.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -31,13 +32,6 @@ constexpr std::chrono::milliseconds kLoadDelay{100};
 // The project's own addresses.
 constexpr QLatin1StringView kWebAddress("zarvello.example.org");
 constexpr QLatin1StringView kMailAddress("zarvello-dev@example.org");
-
-QFont dialogFont()
-{
-    QFont font(QStringLiteral("MS Sans Serif"));
-    font.setPixelSize(11);
-    return font;
-}
 
 QGroupBox* group(QWidget* parent, const char* caption, QRect bounds)
 {
@@ -104,9 +98,7 @@ SpinEdit::SpinEdit(QWidget* parent) : QAbstractSpinBox(parent)
 
 int SpinEdit::value() const
 {
-    bool ok = false;
-    const int value = lineEdit()->text().trimmed().toInt(&ok);
-    return ok ? value : 0;
+    return lineEdit()->text().trimmed().toInt(); // 0 when it is no number
 }
 
 void SpinEdit::setValue(int value)
@@ -148,7 +140,7 @@ SettingsDialog::SettingsDialog(Settings& model, QWidget* parent)
     : QWidget(parent, Qt::Tool), model_(model)
 {
     setWindowTitle(QStringLiteral("Settings"));
-    setFont(dialogFont());
+    setFont(pixelFont("MS Sans Serif", k8ptPixels));
     setFixedSize(230, 422);
     setAutoFillBackground(true);
 
@@ -175,23 +167,22 @@ SettingsDialog::SettingsDialog(Settings& model, QWidget* parent)
     bind(TrayIconOut, radio(tray, "Out Speed", {3, 30}));
     bind(TrayIcon, checkBox(tray, "Enabled", {3, 46}, {97, 17}));
 
+    // Each colour combo sits 16 pixels below its label.
+    const auto colourRow = [this](QGroupBox* box, const char* caption, Option option, int top) {
+        label(box, caption, {6, top});
+        bind(option, colourCombo(box, {6, top + 16}));
+    };
     QGroupBox* inColours = group(this, "In Bar Colors", {122, 2, 103, 88});
-    label(inColours, "Start:", {6, 14});
-    bind(InColor1, colourCombo(inColours, {6, 30}));
-    label(inColours, "End:", {6, 47});
-    bind(InColor2, colourCombo(inColours, {6, 63}));
+    colourRow(inColours, "Start:", InColor1, 14);
+    colourRow(inColours, "End:", InColor2, 47);
 
     QGroupBox* outColours = group(this, "Out Bar Colors", {122, 90, 103, 88});
-    label(outColours, "Start:", {6, 14});
-    bind(OutColor1, colourCombo(outColours, {6, 30}));
-    label(outColours, "End:", {6, 47});
-    bind(OutColor2, colourCombo(outColours, {6, 63}));
+    colourRow(outColours, "Start:", OutColor1, 14);
+    colourRow(outColours, "End:", OutColor2, 47);
 
     QGroupBox* trayColours = group(this, "Tray Icon Colors", {122, 179, 103, 86});
-    label(trayColours, "Background:", {6, 12});
-    bind(TrayBakColor, colourCombo(trayColours, {6, 28}));
-    label(trayColours, "Foreground:", {6, 46});
-    bind(TrayForColor, colourCombo(trayColours, {6, 62}));
+    colourRow(trayColours, "Background:", TrayBakColor, 12);
+    colourRow(trayColours, "Foreground:", TrayForColor, 46);
 
     QGroupBox* trayDisplay = group(this, "Tray Display", {122, 268, 103, 49});
     bind(TrayPercent, radio(trayDisplay, "Percentage", {3, 13}));
@@ -238,7 +229,10 @@ SettingsDialog::SettingsDialog(Settings& model, QWidget* parent)
     connect(about, &QPushButton::clicked, this, &SettingsDialog::aboutRequested);
     connect(improveSpeed, &QPushButton::clicked, this, &SettingsDialog::improveSpeedRequested);
 
-    QTimer::singleShot(kLoadDelay, this, &SettingsDialog::loadOnce);
+    QTimer::singleShot(kLoadDelay, this, [this] {
+        loaded_ = true;
+        Q_EMIT loadRequested();
+    });
 }
 
 template <typename Control> Control* SettingsDialog::bind(Option option, Control* control)
@@ -291,12 +285,6 @@ void SettingsDialog::setComboFont(const QFont& font)
             control<ColourCombo>(info.option)->setFont(font);
         }
     }
-}
-
-void SettingsDialog::loadOnce()
-{
-    loaded_ = true;
-    Q_EMIT loadRequested();
 }
 
 void SettingsDialog::closeEvent(QCloseEvent* event)

@@ -83,7 +83,6 @@ protected:
 private:
     void reflect(Option option); // the control of `option` shows the model
     template <typename Control> Control* bind(Option option, Control* control);
-    void loadOnce();
 
     Settings& model_;
     std::array<QWidget*, kOptionCount> controls_{};

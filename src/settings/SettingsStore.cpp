@@ -12,8 +12,7 @@ namespace {
 constexpr QLatin1StringView kKey("HKEY_LOCAL_MACHINE\\Software\\Zarvello");
 
 // A stored value, or `fallback` when it is missing or unreadable; an unreadable one is reported.
-int read(const SettingsHive& hive, Option option, int fallback,
-         const std::function<void(const QString&)>& error)
+int read(const SettingsHive& hive, Option option, int fallback, const ErrorReport& error)
 {
     const QString name = QString::fromLatin1(optionInfo(option).name);
     const std::optional<RegData> stored = hive.file().value(kKey, name);
@@ -73,8 +72,7 @@ QPoint placeOnScreen(QPoint stored, QSize window, const ScreenLayout& screens)
     return firstRunPosition(screens, window);
 }
 
-void loadOptions(SettingsHive& hive, Settings& model,
-                 const std::function<void(const QString&)>& error)
+void loadOptions(SettingsHive& hive, Settings& model, const ErrorReport& error)
 {
     for (const Option option : kLoadOrder) {
         if (option != Option::Left && option != Option::Top) {
@@ -84,7 +82,7 @@ void loadOptions(SettingsHive& hive, Settings& model,
 }
 
 QPoint loadPosition(SettingsHive& hive, Settings& model, QSize window, const ScreenLayout& screens,
-                    const std::function<void(const QString&)>& error)
+                    const ErrorReport& error)
 {
     const QPoint fallback = firstRunPosition(screens, window);
     const int left = read(hive, Option::Left, fallback.x(), error);
@@ -95,8 +93,7 @@ QPoint loadPosition(SettingsHive& hive, Settings& model, QSize window, const Scr
     return placed;
 }
 
-bool saveSettings(SettingsHive& hive, const OptionValues& settings,
-                  const std::function<void(const QString&)>& error)
+bool saveSettings(SettingsHive& hive, const OptionValues& settings, const ErrorReport& error)
 {
     for (const OptionInfo& info : kOptions) {
         hive.write(QString::fromLatin1(info.name), valueOf(settings, info.option));

@@ -16,6 +16,9 @@ struct OptionValues;
 
 class RegistryFile;
 
+// Shows an error message to the user.
+using ErrorReport = std::function<void(const QString&)>;
+
 // The settings key, HKEY_LOCAL_MACHINE\Software\Zarvello, in the options file.
 class SettingsHive
 {
@@ -48,12 +51,11 @@ struct ScreenLayout
 // each as a user's change, so with its effects. A missing value takes its
 // first-run value silently; a value of the wrong type is reported once and
 // then takes it too.
-void loadOptions(SettingsHive& hive, Settings& model,
-                 const std::function<void(const QString&)>& error);
+void loadOptions(SettingsHive& hive, Settings& model, const ErrorReport& error);
 // Reads Left and Top (the first-run place when missing) for a window of
 // `window`'s size, keeps the place it gets on screen in the model and returns it.
 QPoint loadPosition(SettingsHive& hive, Settings& model, QSize window, const ScreenLayout& screens,
-                    const std::function<void(const QString&)>& error);
+                    const ErrorReport& error);
 
 // "Failed to set data for '<name>'", with the system's reason, when there is
 // one, on a line of its own.
@@ -61,7 +63,6 @@ QPoint loadPosition(SettingsHive& hive, Settings& model, QSize window, const Scr
 
 // Writes every option; a failure is reported as the first value it would
 // have written, with the reason on a line of its own. Whether all were saved.
-bool saveSettings(SettingsHive& hive, const OptionValues& settings,
-                  const std::function<void(const QString&)>& error);
+bool saveSettings(SettingsHive& hive, const OptionValues& settings, const ErrorReport& error);
 
 } // namespace zarvello

@@ -13,11 +13,10 @@ constexpr QLatin1StringView kConfirmation(
     "required to reboot your computer when this is compleated. ONLY USE THIS FEATURE IF YOUR "
     "ARE CONNECTING THROUGH A MODEM!! Do you want to continue?");
 
-// A failed write ends the whole action.
-struct WriteFailed
+// A failed write or an unreadable value ends the whole action, with this message.
+struct Failure
 {
-    QString name;
-    QString reason; // the system's, when the save failed
+    QString text;
 };
 
 constexpr QLatin1StringView kMachine("HKEY_LOCAL_MACHINE\\");
@@ -28,7 +27,7 @@ void writeStrings(RegistryFile& registry, const QString& path,
 {
     const QString first = QString::fromLatin1(values.begin()->first);
     if (!registry.hasKey(kMachine + path)) {
-        throw WriteFailed{first, {}};
+        throw Failure{failedToSetText(first, {})};
     }
     for (const auto& [name, data] : values) {
         registry.setValue(kMachine + path, QString::fromLatin1(name),
@@ -37,15 +36,11 @@ void writeStrings(RegistryFile& registry, const QString& path,
     // Nothing of the key reached the file: the first value is the one that failed.
     QString reason;
     if (!registry.save(&reason)) {
-        throw WriteFailed{first, reason};
+        throw Failure{failedToSetText(first, reason)};
     }
 }
 
 // A string value; absent (or in a missing key) is empty text.
-struct WrongType
-{
-    QString name;
-};
 QString readString(const RegistryFile& registry, const QString& path, const QString& name)
 {
     const auto data = registry.value(kMachine + path, name);
@@ -53,7 +48,7 @@ QString readString(const RegistryFile& registry, const QString& path, const QStr
         return {};
     }
     if (!data->isString()) {
-        throw WrongType{name};
+        throw Failure{QStringLiteral("Invalid data type for '%1'").arg(name)};
     }
     return data->toText();
 }
@@ -117,14 +112,9 @@ void improveSpeed(RegistryFile& registry, const TuningDialogs& dialogs, RestartR
                      QStringLiteral("System\\CurrentControlSet\\Services\\Class\\NetTrans\\") +
                          driver,
                      {{"MaxMTU", "576"}, {"MaxMSS", "536"}});
-    } catch (const WriteFailed& failed) {
+    } catch (const Failure& failure) {
         if (dialogs.error) {
-            dialogs.error(failedToSetText(failed.name, failed.reason));
-        }
-        return;
-    } catch (const WrongType& wrong) {
-        if (dialogs.error) {
-            dialogs.error(QStringLiteral("Invalid data type for '%1'").arg(wrong.name));
+            dialogs.error(failure.text);
         }
         return;
     }

@@ -1,6 +1,7 @@
 #include "version/CentredToolWindow.h"
 
 #include "widgets/Colour.h"
+#include "widgets/StandInFonts.h"
 
 #include <QGuiApplication>
 #include <QScreen>
@@ -10,9 +11,7 @@ namespace zarvello {
 CentredToolWindow::CentredToolWindow(QWidget* parent, Qt::WindowFlags flags, QSize clientSize)
     : QWidget(parent, flags)
 {
-    QFont look(QStringLiteral("MS Sans Serif"));
-    look.setPixelSize(11);
-    setFont(look);
+    setFont(pixelFont("MS Sans Serif", k8ptPixels));
     QPalette face = palette();
     face.setColor(QPalette::Window, toQColor(clBtnFace));
     setPalette(face);

@@ -14,52 +14,28 @@ struct Ident
 };
 
 // Standard colours first, so a value shared by two names finds the standard one.
+// clang-format off
+// Each colour under its own identifier.
+#define IDENT(colour) Ident{colour, #colour}
 constexpr std::array kIdents{
-    Ident{clBlack, "clBlack"},
-    Ident{clMaroon, "clMaroon"},
-    Ident{clGreen, "clGreen"},
-    Ident{clOlive, "clOlive"},
-    Ident{clNavy, "clNavy"},
-    Ident{clPurple, "clPurple"},
-    Ident{clTeal, "clTeal"},
-    Ident{clGray, "clGray"},
-    Ident{clSilver, "clSilver"},
-    Ident{clRed, "clRed"},
-    Ident{clLime, "clLime"},
-    Ident{clYellow, "clYellow"},
-    Ident{clBlue, "clBlue"},
-    Ident{clFuchsia, "clFuchsia"},
-    Ident{clAqua, "clAqua"},
-    Ident{clWhite, "clWhite"},
-    Ident{clScrollBar, "clScrollBar"},
-    Ident{clBackground, "clBackground"},
-    Ident{clActiveCaption, "clActiveCaption"},
-    Ident{clInactiveCaption, "clInactiveCaption"},
-    Ident{clMenu, "clMenu"},
-    Ident{clWindow, "clWindow"},
-    Ident{clWindowFrame, "clWindowFrame"},
-    Ident{clMenuText, "clMenuText"},
-    Ident{clWindowText, "clWindowText"},
-    Ident{clCaptionText, "clCaptionText"},
-    Ident{clActiveBorder, "clActiveBorder"},
-    Ident{clInactiveBorder, "clInactiveBorder"},
-    Ident{clAppWorkSpace, "clAppWorkSpace"},
-    Ident{clHighlight, "clHighlight"},
-    Ident{clHighlightText, "clHighlightText"},
-    Ident{clBtnFace, "clBtnFace"},
-    Ident{clBtnShadow, "clBtnShadow"},
-    Ident{clGrayText, "clGrayText"},
-    Ident{clBtnText, "clBtnText"},
-    Ident{clInactiveCaptionText, "clInactiveCaptionText"},
-    Ident{clBtnHighlight, "clBtnHighlight"},
-    Ident{cl3DDkShadow, "cl3DDkShadow"},
-    Ident{cl3DLight, "cl3DLight"},
-    Ident{clInfoText, "clInfoText"},
-    Ident{clInfoBk, "clInfoBk"},
-    Ident{clGradientActiveCaption, "clGradientActiveCaption"},
-    Ident{clGradientInactiveCaption, "clGradientInactiveCaption"},
-    Ident{clNone, "clNone"},
+    IDENT(clBlack),                   IDENT(clMaroon),                  IDENT(clGreen),
+    IDENT(clOlive),                   IDENT(clNavy),                    IDENT(clPurple),
+    IDENT(clTeal),                    IDENT(clGray),                    IDENT(clSilver),
+    IDENT(clRed),                     IDENT(clLime),                    IDENT(clYellow),
+    IDENT(clBlue),                    IDENT(clFuchsia),                 IDENT(clAqua),
+    IDENT(clWhite),                   IDENT(clScrollBar),               IDENT(clBackground),
+    IDENT(clActiveCaption),           IDENT(clInactiveCaption),         IDENT(clMenu),
+    IDENT(clWindow),                  IDENT(clWindowFrame),             IDENT(clMenuText),
+    IDENT(clWindowText),              IDENT(clCaptionText),             IDENT(clActiveBorder),
+    IDENT(clInactiveBorder),          IDENT(clAppWorkSpace),            IDENT(clHighlight),
+    IDENT(clHighlightText),           IDENT(clBtnFace),                 IDENT(clBtnShadow),
+    IDENT(clGrayText),                IDENT(clBtnText),                 IDENT(clInactiveCaptionText),
+    IDENT(clBtnHighlight),            IDENT(cl3DDkShadow),              IDENT(cl3DLight),
+    IDENT(clInfoText),                IDENT(clInfoBk),                  IDENT(clGradientActiveCaption),
+    IDENT(clGradientInactiveCaption), IDENT(clNone)
 };
+// clang-format on
+#undef IDENT
 
 struct SystemRole
 {
@@ -124,10 +100,9 @@ QColor toQColor(Colour colour)
 std::optional<Colour> identToColour(std::string_view name)
 {
     for (const auto& ident : kIdents) {
-        if (ident.name.size() == name.size() &&
-            QString::fromLatin1(ident.name.data(), static_cast<qsizetype>(ident.name.size()))
-                    .compare(QLatin1StringView(name.data(), static_cast<qsizetype>(name.size())),
-                             Qt::CaseInsensitive) == 0) {
+        if (QLatin1StringView(ident.name.data(), ident.name.data() + ident.name.size())
+                .compare(QLatin1StringView(name.data(), name.data() + name.size()),
+                         Qt::CaseInsensitive) == 0) {
             return ident.colour;
         }
     }

@@ -130,9 +130,7 @@ void ColourCombo::fillColourList()
 
 Colour ColourCombo::selectedColour() const
 {
-    if (currentIndex() < 0) {
-        return Colour{0};
-    }
+    // With nothing selected the text is empty, which names no colour.
     return colourOfItem(currentText()).value_or(Colour{0});
 }
 

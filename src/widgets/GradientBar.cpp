@@ -1,6 +1,7 @@
 #include "widgets/GradientBar.h"
 
 #include "core/MulDiv.h"
+#include "widgets/StandInFonts.h"
 
 #include <QApplication>
 #include <QFontDatabase>
@@ -19,18 +20,12 @@ namespace {
 
 constexpr int kMinBevelWidth = 1;
 constexpr int kMaxBevelWidth = 10;
-constexpr int kTextPixelHeight = 11; // 8 points at 96 dpi
 constexpr QSize kInitialSize(150, 16);
 
 QStringList scalableFaces()
 {
-    QStringList faces;
-    const QStringList families = QFontDatabase::families();
-    for (const QString& family : families) {
-        if (QFontDatabase::isScalable(family)) {
-            faces.append(family);
-        }
-    }
+    QStringList faces = QFontDatabase::families();
+    faces.removeIf([](const QString& family) { return !QFontDatabase::isScalable(family); });
     return faces;
 }
 
@@ -68,7 +63,7 @@ GradientBar::GradientBar(QStringList faces, QWidget* parent)
     // The platform's UI face at a fixed pixel height, so the bar's text does
     // not grow with the screen's DPI.
     QFont face = QApplication::font();
-    face.setPixelSize(kTextPixelHeight);
+    face.setPixelSize(k8ptPixels);
     face.setWeight(QFont::Normal);
     face.setItalic(false);
     face.setUnderline(false);
@@ -122,7 +117,7 @@ void GradientBar::stepIt()
 
 const QImage& GradientBar::image() const
 {
-    // A hidden widget is resized without a resize event, so check the size too.
+    // A resize shows in the size: a hidden widget gets no resize event.
     if (stale_ || image_.size() != size()) {
         compose();
         stale_ = false;
@@ -132,18 +127,9 @@ const QImage& GradientBar::image() const
 
 void GradientBar::paintEvent(QPaintEvent* event)
 {
-    const QImage& bar = image();
-    if (bar.isNull()) {
-        return;
-    }
+    // A bar with no area has a null image, which draws nothing.
     QPainter painter(this);
-    painter.drawImage(event->rect(), bar, event->rect());
-}
-
-void GradientBar::resizeEvent(QResizeEvent* event)
-{
-    stale_ = true;
-    QWidget::resizeEvent(event);
+    painter.drawImage(event->rect(), image(), event->rect());
 }
 
 void GradientBar::changeEvent(QEvent* event)

@@ -10,17 +10,6 @@
 namespace zarvello {
 namespace {
 
-// Lower-cases ASCII letters only, so no other character can pass for a prefix.
-QString asciiLower(QString text)
-{
-    for (QChar& c : text) {
-        if (c >= u'A' && c <= u'Z') {
-            c = QChar(c.unicode() + (u'a' - u'A'));
-        }
-    }
-    return text;
-}
-
 QString prefixOf(LinkType type)
 {
     return type == LinkType::Mailto ? QStringLiteral("mailto:") : QStringLiteral("http://");
@@ -65,8 +54,11 @@ void LinkLabel::setUrl(const QString& url)
     if (url.contains(u'/')) {
         linkType_ = LinkType::Http;
     }
-    const QString head = asciiLower(url.left(7));
-    url_ = (head == u"mailto:" || head == u"http://") ? url.mid(7) : url;
+    // Case folding takes no other character to the letters of these prefixes.
+    const auto isHead = [&](QStringView prefix) {
+        return url.startsWith(prefix, Qt::CaseInsensitive);
+    };
+    url_ = isHead(u"mailto:") || isHead(u"http://") ? url.mid(7) : url;
     updateLinkText();
 }
 
@@ -116,10 +108,7 @@ void LinkLabel::click()
     // The click first: the version notice hides itself before the browser comes up.
     const QPointer<LinkLabel> alive(this);
     Q_EMIT clicked();
-    if (alive.isNull()) {
-        return;
-    }
-    if (looksLikeLink()) {
+    if (alive && looksLikeLink()) {
         opener_->open(prefixedLink());
     }
 }

@@ -6,9 +6,6 @@
 #include <QLabel>
 #include <QString>
 
-#include <functional>
-#include <utility>
-
 namespace zarvello {
 
 class LinkOpener;

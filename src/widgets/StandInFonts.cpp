@@ -5,6 +5,13 @@
 
 namespace zarvello {
 
+QFont pixelFont(const char* family, int pixels)
+{
+    QFont font(QString::fromLatin1(family));
+    font.setPixelSize(pixels);
+    return font;
+}
+
 void registerStandInFonts()
 {
     // Measured on the program's own texts at their widest (dialog captions, the

@@ -1,6 +1,7 @@
 #include "widgets/TrayMeterIcon.h"
 
 #include "core/AppInfo.h"
+#include "widgets/StandInFonts.h"
 
 #include <QCursor>
 #include <QFontInfo>
@@ -21,7 +22,6 @@ namespace {
 
 constexpr QRgb kYellow = 0xFFFFFF00u;
 constexpr QRgb kLime = 0xFF00FF00u;
-constexpr int kTextPixelHeight = 11; // 8 points at 96 dpi
 
 // Offset of the position into the range and the range's width, both non-negative; the
 // width is 0 for an empty (or reversed) range. 64 bits, so the full int range fits.
@@ -161,10 +161,9 @@ QString trayTip(const QString& toolTip, bool percentInToolTip, int percent)
 }
 
 TrayMeterIcon::TrayMeterIcon(QObject* owner)
-    : QObject(owner), font_(QStringLiteral("Arial")),
+    : QObject(owner), font_(pixelFont("Arial", k8ptPixels)),
       errorReporter_([](const QString& text) { QMessageBox::critical(nullptr, kAppName, text); })
 {
-    font_.setPixelSize(kTextPixelHeight);
     look_.font = trayDrawingFont(font_);
     connect(&tray_, &QSystemTrayIcon::activated, this, &TrayMeterIcon::activated);
     refresh();
@@ -301,26 +300,22 @@ void TrayMeterIcon::activated(QSystemTrayIcon::ActivationReason reason)
         }
         break;
     }
-    case QSystemTrayIcon::Context:
-        rightClick();
+    case QSystemTrayIcon::Context: {
+        const QPoint at = QCursor::pos();
+        if (popupMenu_) {
+            // exec runs the menu's commands before it returns; one of them may end the owner.
+            const QPointer<TrayMeterIcon> self(this);
+            popupMenu_->exec(at);
+            if (!self) {
+                return;
+            }
+        }
+        Q_EMIT rightClicked(at);
         break;
+    }
     default:
         break;
     }
-}
-
-void TrayMeterIcon::rightClick()
-{
-    const QPoint at = QCursor::pos();
-    if (popupMenu_) {
-        // exec runs the menu's commands before it returns; one of them may end the owner.
-        const QPointer<TrayMeterIcon> self(this);
-        popupMenu_->exec(at);
-        if (!self) {
-            return;
-        }
-    }
-    Q_EMIT rightClicked(at);
 }
 
 } // namespace zarvello

@@ -141,7 +141,6 @@ private:
     // Refused when the new bounds would cross: reported, and the old ones stay.
     void changeRange(int min, int max, bool refused);
     void activated(QSystemTrayIcon::ActivationReason reason);
-    void rightClick();
 
     TrayProgressLook look_;
     QFont font_;

@@ -39,14 +39,13 @@ Display* x11Connection()
         auto* x11 = app->nativeInterface<QNativeInterface::QX11Application>();
         return x11 != nullptr ? x11->display() : nullptr;
     }
-    static const bool told = [] {
+    [[maybe_unused]] static const bool told = [] {
         std::fprintf(stderr,
                      "Zarvello: the Qt platform is \"%s\", not X11 (xcb): staying on top, hiding "
                      "from the task bar and the Ctrl+M key will not work\n",
                      qPrintable(QGuiApplication::platformName()));
         return true;
     }();
-    static_cast<void>(told);
     return nullptr;
 }
 

@@ -74,8 +74,7 @@ public:
         XSync(display_, False);
         XSetErrorHandler(previous_);
     }
-    ScopedXErrorTrap(const ScopedXErrorTrap&) = delete;
-    ScopedXErrorTrap& operator=(const ScopedXErrorTrap&) = delete;
+    Q_DISABLE_COPY_MOVE(ScopedXErrorTrap)
 
 private:
     static int ignore(Display* /*display*/, XErrorEvent* /*error*/) { return 0; }
@@ -157,14 +156,6 @@ std::vector<unsigned int> grabModifierCombinations(unsigned int modifiers, unsig
     return combinations;
 }
 
-// Whether a key press is the grabbed chord, NumLock and CapsLock aside.
-bool isChordPress(unsigned int keycode, unsigned int state, unsigned int chordKeycode,
-                  unsigned int chordModifiers, unsigned int numLockMask)
-{
-    const unsigned int locks = numLockMask | LockMask;
-    return keycode == chordKeycode && (state & kKeyModifierBits & ~locks) == chordModifiers;
-}
-
 } // namespace
 
 // Qt reads the X connection; key presses delivered to the root window under our grab come
@@ -221,14 +212,8 @@ void GlobalHotKey::setActive(bool value)
 
 void GlobalHotKey::grab()
 {
-    if (!active_) {
-        return;
-    }
     const std::optional<XKeyChord> chord = decodeHotKey(hotKey_);
-    if (!chord) {
-        return;
-    }
-    Display* display = x11Connection();
+    Display* display = active_ && chord ? x11Connection() : nullptr;
     if (display == nullptr) {
         return;
     }
@@ -276,8 +261,10 @@ void GlobalHotKey::ungrab()
 bool GlobalHotKey::handleKeyPress(unsigned int keycode, unsigned int state, unsigned long root,
                                   unsigned long window)
 {
-    if (!grabbed_ || root != root_ || window != root_ ||
-        !isChordPress(keycode, state, keycode_, modifiers_, numLockMask_)) {
+    // NumLock and CapsLock aside, the state must be the grabbed chord's.
+    const unsigned int locks = numLockMask_ | LockMask;
+    if (!grabbed_ || root != root_ || window != root_ || keycode != keycode_ ||
+        (state & kKeyModifierBits & ~locks) != modifiers_) {
         return false;
     }
     // A slot may change or destroy this object: nothing is touched after.

@@ -31,8 +31,7 @@ Q_SIGNALS:
     void activated();
 
 private:
-    class KeyFilter;
-    friend class KeyFilter;
+    class KeyFilter; // a member, so it may call handleKeyPress
 
     template <typename T> void regrabWith(T& field, T value);
     void grab();
