@@ -9,13 +9,10 @@
 #include <QVBoxLayout>
 
 namespace zarvello {
-namespace {
 
 constexpr int kIconSide = 32;
 constexpr int kNamePointSize = 22;
 constexpr int kWidth = 300;
-
-} // namespace
 
 AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent)
 {
