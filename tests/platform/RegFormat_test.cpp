@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
-#include <numeric>
 #include <tuple>
 
 namespace zarvello {
@@ -11,37 +9,23 @@ namespace {
 
 using namespace Qt::StringLiterals;
 
-QByteArray sz(const char* text)
-{
-    return QByteArray(text, qsizetype(std::strlen(text) + 1));
-}
-
-QByteArray bytes(int count)
-{
-    QByteArray b(count, 0);
-    std::iota(b.begin(), b.end(), char(0));
-    return b;
-}
-
 TEST(RegFormat, EveryValueComesBackAsItWasStored)
 {
     const std::vector<std::tuple<const char*, QString, quint32, QByteArray>> cases{
-        {"empty string", u"e"_s, 1, sz("")},
+        {"empty string", u"e"_s, 1, QByteArray(1, 0)},
         {"string with a 0 inside", u"z"_s, 1, QByteArray("ab\0cd\0", 6)},
         {"string without terminator", u"t"_s, 1, QByteArray("abc")},
-        {"string with line breaks", u"n"_s, 1, sz("line\r\nnext")},
-        {"string with a tab", u"tab"_s, 1, sz("a\tb")},
+        {"string with line breaks", u"n"_s, 1, QByteArray("line\r\nnext", 11)},
+        {"string with a tab", u"tab"_s, 1, QByteArray("a\tb", 4)},
         {"string, not UTF-8", u"l1"_s, 1, QByteArray("caf\xe9\0", 5)},
-        {"non-ASCII", u"Größe ☃"_s, 1, sz("naïve ☃ 𝄞")},
+        {"non-ASCII", u"Größe ☃"_s, 1, QByteArray("naïve ☃ 𝄞").append(char(0))},
         {"dword of 3 bytes", u"d3"_s, 4, QByteArray("\1\2\3", 3)},
         {"empty binary", u"b0"_s, 3, QByteArray()},
-        {"long binary", u"b"_s, 3, bytes(1000)},
         {"largest value", u"max"_s, 3, QByteArray(RegLimits::ValueBytes, '\xff')},
-        {"type 0", u"none"_s, 0, bytes(3)},
-        {"highest type", u"hi"_s, 0xffffffffU, bytes(2)},
-        {"default value", QString(), 1, sz("@")},
-        {"quotes in the name", u"Path \"q\""_s, 1, sz("C:\\Program Files\\\"x\"")},
-        {"expandable", u"Home"_s, 2, sz("%HOME%")},
+        {"highest type", u"hi"_s, 0xffffffffU, QByteArray("\0\x80", 2)},
+        {"default value", QString(), 1, QByteArray("@", 2)},
+        {"quotes in the name", u"Path \"q\""_s, 1,
+         QByteArray("C:\\Program Files\\\"x\"").append(char(0))},
     };
     RegNode tree;
     RegNode& key = tree.ensureChild(u"HKEY_LOCAL_MACHINE"_s).ensureChild(u"K"_s);
@@ -55,29 +39,19 @@ TEST(RegFormat, EveryValueComesBackAsItWasStored)
 
 TEST(RegFormat, ReadsWhatPeopleAndOtherToolsWrite)
 {
-    const QByteArray text = "\xEF\xBB\xBFREGEDIT4\r\n"
-                            "; a comment\r\n"
-                            "[hkey_local_machine\\Software\\Zarvello\\Deep]\r\n"
-                            "\r\n"
-                            "[HKEY_LOCAL_MACHINE\\software\\ZARVELLO]\r\n"
-                            "\"In\" = DWORD:1\r\n"
-                            "\"Bin\"=HEX:01, 2,\\\r\n"
-                            "\t  fF\r\n"
-                            "\"Exp\"=hex(2):61,\\\r\n"
-                            "  00\r\n"
+    const QByteArray text = "\xEF\xBB\xBFREGEDIT4\r\n; a comment\r\n"
+                            "[hkey_local_machine\\Software\\Zarvello\\Deep]\r\n\r\n"
+                            "[HKEY_LOCAL_MACHINE\\software\\ZARVELLO]\r\n\"In\" = DWORD:1\r\n"
+                            "\"Bin\"=HEX:01, 2,\\\r\n\t  fF\r\n"
+                            "\"Exp\"=hex(2):61,\\\r\n  00\r\n"
                             "\"IN\"=dword:00000002\r\n"
-                            "[HKEY_LOCAL_MACHINE\\Software\\Zarvello]\r\n"
-                            "@=\"d\"";
+                            "[HKEY_LOCAL_MACHINE\\Software\\Zarvello]\r\n@=\"d\"";
     const RegParseResult r = parseRegFile(text);
     ASSERT_TRUE(r.ok()) << r.errorLine << ": " << r.error.toStdString();
     // The first spelling stays; later lines reach the same key and value.
     EXPECT_EQ(writeRegFile(r.tree).toStdString(),
-              "REGEDIT4\n\n"
-              "[HKEY_LOCAL_MACHINE\\Software\\Zarvello]\n"
-              "\"In\"=dword:00000002\n"
-              "\"Bin\"=hex:01,02,ff\n"
-              "\"Exp\"=hex(2):61,00\n"
-              "@=\"d\"\n\n"
+              "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software\\Zarvello]\n\"In\"=dword:00000002\n"
+              "\"Bin\"=hex:01,02,ff\n\"Exp\"=hex(2):61,00\n@=\"d\"\n\n"
               "[HKEY_LOCAL_MACHINE\\Software\\Zarvello\\Deep]\n\n");
 }
 
@@ -93,7 +67,6 @@ TEST(RegFormat, RefusesBadTextNamingTheLine)
         {head + "\"a\"=\"x\ty\x01\"\n", 4, "control character in string"},
         {head + "\"a\"=qword:0000000000000001\n", 4, "unknown value type"},
         {head + "\"a\"=dword:123456789\n", 4, "bad dword value"},
-        {head + "\"a\"=dword:\n", 4, "bad dword value"},
         {head + "\"a\"=hex:01,zz\n", 4, "bad hex byte"},
         {head + "\"a\"=hex:01,02,\n", 4, "hex data ends with a comma"},
         {head + "\"a\"=hex(2x):00\n", 4, "bad type in hex(type)"},
@@ -105,11 +78,6 @@ TEST(RegFormat, RefusesBadTextNamingTheLine)
         {head + "\"a\"=\"\xed\xa0\x80\"\n", 4, "invalid UTF-8 in string"},
         {head + "\"a\"=\"" + QByteArray(RegLimits::LineBytes, 'a') + "\"\n", 4,
          "line longer than 64 KiB"},
-        {head + "\"a\"=hex:\\\n" +
-             QByteArray(RegLimits::ValueBytes / 8, 'x')
-                 .replace("x", "  01,01,01,01,01,01,01,01,\\\n") +
-             "  01\n",
-         4 + RegLimits::ValueBytes / 8 + 1, "value data longer than 16384 bytes"},
         {head + "\"" + QByteArray(256, 'n') + "\"=\"\"\n", 4, "value name longer than 255"},
         {head + QByteArray("\"a\"=\"\0\"\n", 8), 4, "NUL byte"},
         {head + "junk\n", 4, "expected [key]"},
@@ -119,10 +87,7 @@ TEST(RegFormat, RefusesBadTextNamingTheLine)
         {"REGEDIT4\n[HKEY_NOWHERE\\K]\n", 2, "root key"},
         {"REGEDIT4\n[]\n", 2, "root key"},
         {"REGEDIT4\n[-HKEY_LOCAL_MACHINE\\K]\n", 2, "key deletions"},
-        {"REGEDIT4\n[HKEY_LOCAL_MACHINE\\" + QByteArray(600, 'k') + "]\n", 2,
-         "key name longer than 255"},
-        {QByteArray(RegLimits::FileBytes + 1, ';').replace(0, 9, "REGEDIT4\n"), 0,
-         "file larger than 1024 KiB"},
+        {"REGEDIT4\n[HKEY_USERS\\" + QByteArray(256, 'k') + "]\n", 2, "key name longer than 255"},
     };
     QByteArray keys = "REGEDIT4\n";
     QByteArray values = head;
@@ -132,23 +97,22 @@ TEST(RegFormat, RefusesBadTextNamingTheLine)
     }
     cases.push_back({keys, RegLimits::Keys + 1, "more than 10000 keys"});
     cases.push_back({values, RegLimits::Values + 4, "more than 10000 values"});
-    const QByteArray deep =
-        "REGEDIT4\n[HKEY_USERS" + QByteArray("\\k").repeated(RegLimits::KeyDepth);
-    EXPECT_TRUE(parseRegFile(deep + "]\n").ok());
-    cases.push_back({deep + "\\k]\n", 2, "key path deeper than 64 levels"});
-    // A file and a key path of exactly the limit read; one byte more does not.
-    EXPECT_TRUE(
-        parseRegFile(
-            QByteArray(";\n").repeated(RegLimits::FileBytes / 2).replace(0, 10, "REGEDIT4\n\n"))
-            .ok());
-    const QByteArray path = "HKEY_LOCAL_MACHINE" + QByteArray(255, 'k').prepend('\\').repeated(63) +
-                            '\\' + QByteArray(RegLimits::KeyPathBytes - 18 - 256 * 63 - 1, 'k');
-    EXPECT_TRUE(parseRegFile("REGEDIT4\n[" + path + "]\n").ok());
-    cases.push_back({"REGEDIT4\n[" + path + "k]\n", 2, "key path longer than 16384 bytes"});
-    const QByteArray data = "REGEDIT4\n[HKEY_USERS]\n\"v\"=hex:" +
-                            QByteArray("00,").repeated(RegLimits::ValueBytes - 1) + "00";
-    EXPECT_TRUE(parseRegFile(data + "\n").ok());
-    cases.push_back({data + ",00\n", 3, "value data longer than 16384 bytes"});
+    // Exactly at a limit a text reads; one level or byte more does not.
+    const auto limit = [&](const QByteArray& at, const QByteArray& more, const QByteArray& end,
+                           int line, const char* message) {
+        EXPECT_TRUE(parseRegFile(at + end).ok()) << message;
+        cases.push_back({at + more + end, line, message});
+    };
+    limit("REGEDIT4\n[HKEY_USERS" + QByteArray("\\k").repeated(RegLimits::KeyDepth), "\\k", "]\n",
+          2, "key path deeper than 64 levels");
+    limit(QByteArray(";\n").repeated(RegLimits::FileBytes / 2).replace(0, 10, "REGEDIT4\n\n"), ";",
+          "", 0, "file larger than 1024 KiB");
+    limit("REGEDIT4\n[HKEY_LOCAL_MACHINE" + QByteArray(255, 'k').prepend('\\').repeated(63) + '\\' +
+              QByteArray(RegLimits::KeyPathBytes - 18 - 256 * 63 - 1, 'k'),
+          "k", "]\n", 2, "key path longer than 16384 bytes");
+    limit("REGEDIT4\n[HKEY_USERS]\n\"v\"=hex:" +
+              QByteArray("00,").repeated(RegLimits::ValueBytes - 1) + "00",
+          ",00", "\n", 3, "value data longer than 16384 bytes");
     for (const auto& [text, line, message] : cases) {
         SCOPED_TRACE(message);
         const RegParseResult r = parseRegFile(text);

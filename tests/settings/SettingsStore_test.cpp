@@ -1,13 +1,16 @@
 #include "settings/SettingsStore.h"
 
 #include "platform/RegistryFile.h"
+#include "platform/RestartRequest.h"
 #include "settings/Settings.h"
+#include "settings/TcpTuning.h"
 
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
-#include <limits>
+#include <climits>
+#include <tuple>
 
 namespace zarvello {
 namespace {
@@ -60,8 +63,12 @@ TEST(SettingsStore, FirstRunLoadsTheFirstRunRecordThenASaveRoundTripsInTheFilesO
                                      "OutColor1 OutColor2 TrayBakColor TrayForColor KiloBytes "
                                      "TrayIconIn SmallFont Left Top");
 
-    h.model.set(Option::Horiz, 1);
-    h.model.set(Option::OutColor2, 16);
+    // Set as a user would: a chosen radio clears its partner (announced first), a
+    // flag is 0 or 1, and nothing unchanged is announced.
+    h.announced.clear();
+    h.model.set(Option::LargeFont, 1);
+    h.model.set(Option::In, 5);
+    EXPECT_EQ(h.announced.join(' '), "SmallFont LargeFont");
     h.model.set(Option::PeakSpeed, -5);
     h.model.set(Option::Left, 40);
     ASSERT_TRUE(h.save());
@@ -93,20 +100,13 @@ TEST(SettingsStore, WrongTypesAreReportedOnceAndTakeTheFirstRunValueAsDoOtherOdd
 
 TEST(SettingsStore, StoredPositionIsKeptWhileAPixelOfTheWindowIsOnAScreen)
 {
-    constexpr int kMax = std::numeric_limits<int>::max();
-    constexpr int kMin = std::numeric_limits<int>::min();
-    const QPoint firstRun(1100, 0);
-    const struct
-    {
-        QPoint stored, placed;
-    } rows[] = {
-        {{-179, -102}, {-179, -102}}, {{1279, 799}, {1279, 799}}, {{-180, 0}, firstRun},
-        {{0, -103}, firstRun},        {{1280, 0}, firstRun},      {{0, 800}, firstRun},
-        {{kMax, kMax}, firstRun},     {{kMin, kMin}, firstRun},
-    };
-    for (const auto& row : rows) {
-        EXPECT_EQ(placeOnScreen(row.stored, kWindow, kScreens), row.placed)
-            << row.stored.x() << "," << row.stored.y();
+    const std::tuple<int, int, bool> rows[] = {
+        {-179, -102, true},        {1279, 799, true},        {-180, 0, false},
+        {0, -103, false},          {1280, 0, false},         {0, 800, false},
+        {INT_MAX, INT_MAX, false}, {INT_MIN, INT_MIN, false}};
+    for (const auto& [x, y, kept] : rows) {
+        EXPECT_EQ(placeOnScreen({x, y}, kWindow, kScreens), kept ? QPoint(x, y) : QPoint(1100, 0))
+            << x << "," << y;
     }
 }
 
@@ -121,32 +121,38 @@ TEST(SettingsStore, AFailedSaveIsReportedAsTheFirstValueWithTheReason)
                                      dir.filePath("zarvello")}));
 }
 
-// Set as a user would: a chosen radio clears its partner (announced first), a
-// colour off the list is none, and nothing unchanged is announced.
-TEST(Settings, SettingAnOptionKeepsPairsAndColoursSound)
+struct RecordingRestart : RestartRequest
 {
-    const struct
-    {
-        Option option;
-        int value, stored;
-        const char* announced;
-    } rows[] = {
-        {Option::SmallFont, 1, 1, "SmallFont"},
-        {Option::LargeFont, 1, 1, "SmallFont LargeFont"},
-        {Option::In, 1, 1, "In"},
-        {Option::In, 5, 1, ""},
-        {Option::InColor1, -7, -1, ""},
-    };
-    Settings model;
-    QStringList announced;
-    QObject::connect(&model, &Settings::changed, [&](Option o) {
-        announced.push_back(QString::fromLatin1(optionInfo(o).name));
-    });
-    for (const auto& row : rows) {
-        announced.clear();
-        model.set(row.option, row.value);
-        EXPECT_EQ(model.value(row.option), row.stored) << optionInfo(row.option).name;
-        EXPECT_EQ(announced.join(' '), row.announced) << optionInfo(row.option).name;
+    void promptReboot(QWidget*) override { ++requests; }
+    int requests = 0;
+};
+
+TEST(TcpTuning, TunesTheDialUpAdaptersTransportThenAsksForARestartOrChangesNothing)
+{
+    const QString services = "HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Services\\";
+    const QString mstcp = services + "VxD\\MSTCP", transport = services + "Class\\NetTrans\\0003";
+    for (const bool confirmed : {true, false}) {
+        const QTemporaryDir dir;
+        RegistryFile r(dir.filePath("registry.reg"));
+        const auto put = [&](const QString& path, const QString& name, const QString& text) {
+            r.setValue(path, name, RegData::string(text));
+        };
+        put(mstcp, "DefaultTTL", "64");
+        put("HKEY_LOCAL_MACHINE\\Enum\\Root\\Net\\0000", "DeviceDesc", "Dial-Up Adapter");
+        put("HKEY_LOCAL_MACHINE\\Enum\\Root\\Net\\0000\\Bindings", "MSTCP\\0000", {});
+        put("HKEY_LOCAL_MACHINE\\Enum\\Network\\MSTCP\\0000", "Driver", "NetTrans\\0003");
+        put(transport, "MaxMTU", "1500");
+        QString error;
+        ASSERT_TRUE(r.save(&error)) << error.toStdString();
+        RecordingRestart restart;
+        improveSpeed(r,
+                     {.confirm = [&](const QString&) { return confirmed; },
+                      .error = [](const QString& text) { ADD_FAILURE() << text.toStdString(); },
+                      .message = [](const QString& text) { ADD_FAILURE() << text.toStdString(); }},
+                     restart, nullptr);
+        EXPECT_EQ(r.value(mstcp, "DefaultTTL")->toText(), confirmed ? "128" : "64");
+        EXPECT_EQ(r.value(transport, "MaxMTU")->toText(), confirmed ? "576" : "1500");
+        EXPECT_EQ(restart.requests, confirmed ? 1 : 0);
     }
 }
 
