@@ -6,17 +6,15 @@
 #include "meter/SamplingTimer.h"
 #include "settings/SettingsDialog.h"
 #include "support/ScriptedCounterSource.h"
-#include "support/Wait.h"
 #include "widgets/Colour.h"
 #include "widgets/GradientBar.h"
 #include "widgets/TrayMeterIcon.h"
 
+#include <QAbstractButton>
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QLabel>
-#include <QMenu>
 #include <QPointer>
-#include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
 #include <QStyleOptionButton>
@@ -46,18 +44,15 @@ QStringList misfits(const QWidget& root)
         if (!w->isVisibleTo(&root)) {
             continue;
         }
-        QStyleOptionButton option;
-        option.initFrom(w);
-        auto contents = [&](QStyle::SubElement element, const QString& text) {
-            option.text = text;
-            check(w, text, w->style()->subElementRect(element, &option, w).width());
-        };
-        if (const auto* box = qobject_cast<const QCheckBox*>(w)) {
-            contents(QStyle::SE_CheckBoxContents, box->text());
-        } else if (const auto* radio = qobject_cast<const QRadioButton*>(w)) {
-            contents(QStyle::SE_RadioButtonContents, radio->text());
-        } else if (const auto* button = qobject_cast<const QPushButton*>(w)) {
-            contents(QStyle::SE_PushButtonContents, button->text());
+        if (const auto* button = qobject_cast<const QAbstractButton*>(w)) {
+            QStyleOptionButton option;
+            option.initFrom(w);
+            option.text = button->text();
+            const auto element = qobject_cast<const QCheckBox*>(w) ? QStyle::SE_CheckBoxContents
+                                 : qobject_cast<const QRadioButton*>(w)
+                                     ? QStyle::SE_RadioButtonContents
+                                     : QStyle::SE_PushButtonContents;
+            check(w, option.text, w->style()->subElementRect(element, &option, w).width());
         } else if (const auto* group = qobject_cast<const QGroupBox*>(w)) {
             check(w, group->title(), group->width() - 16);
         } else if (const auto* label = qobject_cast<const QLabel*>(w)) {
@@ -284,7 +279,7 @@ TEST(MeterSampling, TheTimerDrivesTheTickUntilSamplingStops)
     QSignalSpy ticks(&form, &MeterWindow::ticked);
     timer->setInterval(kFastInterval); // a new interval stops the timer
     timer->setEnabled(true);
-    ASSERT_TRUE(waitUntil([&] { return ticks.count() >= 2; }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return ticks.count() >= 2; }));
 
     form.stopSampling();
     // Deleting the timer joins its thread and drops any tick on its way.

@@ -1,32 +1,27 @@
-// The program as a desktop installs and starts it.
+// The program as a desktop installs and starts it, one copy at a time.
 #include "E2e.h"
 
 using namespace zarvello::e2e;
 
 using Desktop = E2eTest;
 
-// Unpacked from the Debian package by the test that builds it.
-TEST_F(Desktop, TheInstalledProgramStartsWithItsIcon)
+// Unpacked from the Debian package by the test that builds it; started in a Wayland session
+// whose compositor is gone, it still runs on X.
+TEST_F(Desktop, TheInstalledProgramChoosesXWaylandAndShowsItsIcon)
 {
     const QString root = qEnvironmentVariable("ZARVELLO_PACKAGE_ROOT");
     if (root.isEmpty())
         GTEST_SKIP() << "run through ctest, which builds and unpacks the package first";
-    const Win main = windowOf(start(root + "/usr/bin/zarvello"));
+    const Win main =
+        windowOf(start(root + "/usr/bin/zarvello", {{"QT_QPA_PLATFORM", ""},
+                                                    {"WAYLAND_DISPLAY", path("wayland-gone")},
+                                                    {"XDG_SESSION_TYPE", "wayland"}}));
     ASSERT_NE(main, 0UL);
     // Every rendering of the icon, read whole (xprop shortens long values).
     const QByteArray icon =
         x().run("xprop", {"-len", "100000000", "-id", x().id(main), "_NET_WM_ICON"}).value_or("");
     for (const char* size : {"16 x 16", "32 x 32", "256 x 256"})
         EXPECT_TRUE(icon.contains(size)) << size;
-}
-
-// Under a Wayland session (here one whose compositor is gone) it still runs on X.
-TEST_F(Desktop, UnderWaylandItChoosesXWayland)
-{
-    Child& app = start(ZARVELLO_PROGRAM, {{"QT_QPA_PLATFORM", ""},
-                                          {"WAYLAND_DISPLAY", path("wayland-gone")},
-                                          {"XDG_SESSION_TYPE", "wayland"}});
-    EXPECT_NE(windowOf(app), 0UL);
 }
 
 // Off X11 it says once what will not work, and runs on without it until told to close.
@@ -59,4 +54,35 @@ TEST_F(Desktop, AtTwiceTheScaleTheWindowDoublesAndStaysSharp)
     for (qsizetype i = 0; i < caption.size(); i += 6)
         oddEdges += caption.mid(i, 3) != caption.mid(i + 3, 3);
     EXPECT_GT(oddEdges, 0);
+}
+
+// One copy at a time, seen from outside: a later copy hands over to the running one without a
+// window of its own, a renamed copy runs alone, and a killed copy leaves no trace.
+
+TEST_F(Desktop, ALaterCopyHandsOverARenamedOneRunsAloneAndAKilledOneLeavesNoTrace)
+{
+    Child& first = start();
+    const Win w = windowOf(first);
+    ASSERT_NE(w, 0UL);
+    // A minimise sent just after the first map is now and then undone: it is sent again.
+    ASSERT_TRUE(waitUntil([&] {
+        return x().run("xdotool", {"windowminimize", QString::number(w)}) &&
+               waitUntil([&] { return x().minimised(w); }, 1s);
+    }));
+    // Every window openbox takes on meanwhile is in this log: there must be none.
+    Child spy("stdbuf", {"-oL", "xprop", "-root", "-spy", "_NET_CLIENT_LIST"}, x().env(),
+              path("clients.txt"));
+    QFile clients(path("clients.txt"));
+    ASSERT_TRUE(waitUntil([&] { return clients.size() > 0; }));
+    EXPECT_TRUE(start().endsCleanly()) << "the copy did not hand over";
+    EXPECT_TRUE(waitUntil([&] { return x().shown(w); }));
+    spy.stop();
+    ASSERT_TRUE(clients.open(QIODevice::ReadOnly));
+    EXPECT_EQ(clients.readAll().count('\n'), 1) << "the copy showed a window";
+
+    ASSERT_TRUE(QFile::copy(ZARVELLO_PROGRAM, path("zarvello-renamed")));
+    EXPECT_NE(windowOf(start(path("zarvello-renamed"))), 0UL) << "a renamed copy handed over";
+
+    first.signal(SIGKILL);
+    EXPECT_NE(windowOf(start()), 0UL) << "a killed copy still counts as running";
 }

@@ -359,12 +359,6 @@ protected:
         return "\"" + QByteArray(name) +
                "\"=dword:" + QByteArray::number(value, 16).rightJustified(8, '0');
     }
-    // A place, no docking, not on top.
-    static QByteArray storedValues(int left, int top)
-    {
-        return kHeader + dword("Left", left) + "\n" + dword("Top", top) + "\n" + dword("Dock", 0) +
-               "\n" + dword("OnTop", 0) + "\n";
-    }
     // Whether the options file holds that place.
     bool savedAt(int left, int top) const
     {

@@ -123,7 +123,10 @@ static unsigned lockedModifiers(const QString& display)
 
 TEST_F(Meter, TheHotKeyWorksFromElsewhereAndSigtermSavesOnlyWhatWasLoaded)
 {
-    ASSERT_NO_FATAL_FAILURE(writeOptions(storedValues(200, 150)));
+    // A place, no docking, not on top.
+    ASSERT_NO_FATAL_FAILURE(writeOptions(kHeader + dword("Left", 200) + "\n" + dword("Top", 150) +
+                                         "\n" + dword("Dock", 0) + "\n" + dword("OnTop", 0) +
+                                         "\n"));
     ASSERT_NO_FATAL_FAILURE(launch(QRect(QPoint(200, 150), kSize)));
     ASSERT_NO_FATAL_FAILURE(drag(kCaptionGrip, {400, 5}, {400, 5})); // not docking
 

@@ -1,8 +1,7 @@
 #include "meter/SamplingTimer.h"
 
-#include "support/Wait.h"
-
 #include <QPointer>
+#include <QTest>
 #include <QThread>
 #include <gtest/gtest.h>
 
@@ -34,7 +33,7 @@ struct TickLog
     [[nodiscard]] bool noTickFor() const
     {
         const auto seen = count();
-        return !waitUntil([&] { return count() > seen; }, 400);
+        return !QTest::qWaitFor([&] { return count() > seen; }, 400);
     }
 };
 
@@ -68,7 +67,7 @@ TEST(SamplingTimer, ASlowHandlerIsNeverOverlappedAndEachTickWaitsAFullInterval)
     timer.setInterval(kInterval);
     const auto enabledAt = Clock::now();
     timer.setEnabled(true);
-    ASSERT_TRUE(waitUntil([&] { return log.count() >= 3; }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return log.count() >= 3; }));
     timer.setEnabled(false);
     for (std::size_t i = 0; i < log.count(); ++i) {
         EXPECT_GE(log.starts[i] - (i == 0 ? enabledAt : log.ends[i - 1]),
@@ -92,10 +91,10 @@ TEST(SamplingTimer, DisablingDropsATickOnItsWayAndDestructionDoesNotWaitForOne)
     };
     timer->installEventFilter(&filter);
     timer->setEnabled(true);
-    ASSERT_TRUE(waitUntil([&] { return handedOver == 1; }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return handedOver == 1; }));
     EXPECT_EQ(log.count(), 0U);
     timer->setEnabled(true);
-    ASSERT_TRUE(waitUntil([&] { return handedOver == 3; })) << "the worker went on";
+    ASSERT_TRUE(QTest::qWaitFor([&] { return handedOver == 3; })) << "the worker went on";
     EXPECT_EQ(log.count(), 1U);
     delete timer.data(); // joins a worker still waiting for the swallowed tick: must not hang
 }
@@ -110,13 +109,13 @@ TEST(SamplingTimer, StopsWhenDisabledFromItsHandlerOrByANewIntervalAndSurvivesAT
     };
     timer.setInterval(100);
     timer.setEnabled(true);
-    ASSERT_TRUE(waitUntil([&] { return log.count() >= 2; })) << "a throw stopped the timer";
+    ASSERT_TRUE(QTest::qWaitFor([&] { return log.count() >= 2; })) << "a throw stopped the timer";
     EXPECT_TRUE(!timer.isEnabled() && log.noTickFor()) << "disabled from the handler";
     // Enabled again every 20 ms: a restarted wait would never end.
     nagger.setInterval(20);
     QObject::connect(&nagger, &SamplingTimer::timeout, [&] { timer.setEnabled(true); });
     nagger.setEnabled(true);
-    ASSERT_TRUE(waitUntil([&] { return log.count() >= 3; }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return log.count() >= 3; }));
     nagger.setEnabled(false);
     timer.setInterval(50);
     EXPECT_TRUE(!timer.isEnabled() && timer.interval() == 50 && log.noTickFor()) << "new interval";

@@ -2,11 +2,10 @@
 #include "platform/SingleInstance.h"
 #include "platform/TerminationSignals.h"
 
-#include "support/Wait.h"
-
 #include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTest>
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -84,7 +83,7 @@ TEST(SingleInstance, SecondCopyAsksTheFirstToComeForwardAndTheLockEndsWithIt)
         EXPECT_FALSE(second.isFirst());
         auto sent =
             std::async(std::launch::async, [&] { return second.activateRunningCopy(3000); });
-        EXPECT_TRUE(waitUntil([&] { return activations.count() == 1; }));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return activations.count() == 1; }));
         EXPECT_TRUE(sent.get());
     }
     SingleInstance lonely(name, QStringLiteral("/nonexistent/zarvello-test"));
@@ -97,7 +96,7 @@ TEST(TerminationSignals, SigtermAndSigintEachBecomeARequest)
     TerminationSignals watcher;
     QSignalSpy requests(&watcher, &TerminationSignals::terminationRequested);
     ASSERT_TRUE(std::raise(SIGTERM) == 0 && std::raise(SIGINT) == 0);
-    EXPECT_TRUE(waitUntil([&] { return requests.count() == 2; }));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return requests.count() == 2; }));
 }
 
 } // namespace

@@ -2,13 +2,13 @@
 
 #include "support/FakeLinkOpener.h"
 #include "support/LoopbackServer.h"
-#include "support/Wait.h"
 #include "version/MemoryWindow.h"
 #include "version/VersionNotice.h"
 #include "widgets/LinkLabel.h"
 
 #include <QLabel>
 #include <QTcpSocket>
+#include <QTest>
 #include <gtest/gtest.h>
 
 #include <poll.h>
@@ -62,10 +62,10 @@ TEST(VersionCheck, AsksOnceAndShowsTheNoticeWhenTheFirstReplyNamesAnotherVersion
         SCOPED_TRACE(reply.left(30).toStdString());
         LoopbackServer server(reply);
         CheckRun run("127.0.0.1", server.port());
-        ASSERT_TRUE(waitUntil([&] { return run.check->dataEventCount() >= 1; }));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return run.check->dataEventCount() >= 1; }));
         // A second part of the reply is never read.
         server.last->write("9.9:late.example.org");
-        ASSERT_TRUE(waitUntil([&] { return run.check->dataEventCount() >= 2; }));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return run.check->dataEventCount() >= 2; }));
         EXPECT_LE(run.socket()->bytesAvailable(), VersionCheck::kMaxReplyBytes) << "a flood waits";
         EXPECT_EQ(std::tuple(server.received, server.connections, run.pauses),
                   std::tuple(B("Zarvello"), 1, 0));
@@ -94,7 +94,7 @@ TEST(VersionCheck, FailsSilentlyWithOnePauseForEachFailure)
         LoopbackServer server({}, true);
         CheckRun run(host, serve ? server.port() : refused);
         EXPECT_EQ(run.pauses, 0) << "nothing happens before start returns";
-        ASSERT_TRUE(waitUntil(
+        ASSERT_TRUE(QTest::qWaitFor(
             [&] { return run.socket()->state() == QAbstractSocket::UnconnectedState; }, 20000));
         EXPECT_EQ(std::tuple(run.pauses, run.check->dataEventCount(), run.notice.isHidden(),
                              run.notice.versionLabel()->text()),
@@ -121,7 +121,7 @@ TEST(VersionCheck, EndingTheProgramResetsTheConnection)
 {
     LoopbackServer server("2.1");
     CheckRun run("localhost", server.port()); // the name may give ::1 first; the server is on IPv4
-    ASSERT_TRUE(waitUntil([&] { return run.check->dataEventCount() == 1; }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return run.check->dataEventCount() == 1; }));
     const int fd = static_cast<int>(server.last->socketDescriptor());
     run.check.reset();
     // No events are pumped from here on, so Qt does not take the outcome first.

@@ -120,11 +120,6 @@ TEST(TrayMeterIcon, SettersRedrawOnlyForANewValueAndRangeErrorsKeepTheOldOne)
         {"Min equal to Max", [](auto& b) { b.setMinimum(100); }, true, none, 100, 100, 100},
         {"kind", [](auto& b) { b.setKind(BarKind::Vertical); }, true, none, 0, 100, 50},
         {"font", [](auto& b) { b.setTextFont(QFont("Arial", 6)); }, true, none, 0, 100, 50},
-        {"font colour", [](auto& b) { b.setTextColour(clRed); }, true, none, 0, 100, 50},
-        {"text off", [](auto& b) { b.setTextVisible(false); }, true, none, 0, 100, 50},
-        {"fore colour", [](auto& b) { b.setForeColour(clRed); }, true, none, 0, 100, 50},
-        {"back colour", [](auto& b) { b.setBackColour(clRed); }, true, none, 0, 100, 50},
-        {"no border", [](auto& b) { b.setBorderStyle(BorderStyle::None); }, true, none, 0, 100, 50},
         {"border colour", [](auto& b) { b.setBorderColour(clRed); }, true, none, 0, 100, 50},
     };
     // clang-format on
