@@ -307,8 +307,8 @@ TEST(MeterFrame, IsRaisedAtTheScreensPixelsAndTheCaptionShadesInTwentyBands)
                dark = pal.color(QPalette::Dark).rgb();
     EXPECT_EQ((std::vector{frame.pixel(0, 0), frame.pixel(0, b - 1), frame.pixel(r, b),
                            frame.pixel(r, b - 1), frame.pixel(r - 1, b), frame.pixel(1, b - 1),
-                           frame.pixel(r - 1, 1)}),
-              (std::vector{light, light, shadow, shadow, shadow, dark, dark}));
+                           frame.pixel(r - 1, 1), frame.pixel(r - 1, b - 2)}),
+              (std::vector{light, light, shadow, shadow, shadow, dark, dark, dark}));
     // The close box keeps clear of the caption's end, which shows the last band.
     const QRect box = MeterFrame::closeBoxRect(size);
     EXPECT_EQ(frame.pixel(box.topLeft()), light);
