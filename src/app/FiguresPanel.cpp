@@ -57,23 +57,25 @@ FiguresPanel::FiguresPanel(QWidget* parent) : QWidget(parent)
     face.setColor(QPalette::Window, toQColor(clBtnFace));
     setPalette(face);
 
+    const QFont body = pixelFont("MS Sans Serif", k8ptPixels);
     for (size_t i = 0; i < kDesign.size(); ++i) {
         const DesignControl& design = kDesign[i];
+        const MeterControl control = controlAt(i);
         QWidget* widget = nullptr;
-        if (controlAt(i) == MeterControl::InBar || controlAt(i) == MeterControl::OutBar) {
+        if (control == MeterControl::InBar || control == MeterControl::OutBar) {
             // The other looks are the bar's own defaults.
             auto* bar = new GradientBar(this);
-            bar->setEndColour(controlAt(i) == MeterControl::InBar ? clAqua : clRed);
+            bar->setEndColour(control == MeterControl::InBar ? clAqua : clRed);
             bar->setMaxValue(1);
             bar->setTextVisible(false);
-            bar->setFont(pixelFont("MS Sans Serif", k8ptPixels));
+            bar->setFont(body);
             bar->resize(kBarSize);
-            (controlAt(i) == MeterControl::InBar ? inBar_ : outBar_) = bar;
+            (control == MeterControl::InBar ? inBar_ : outBar_) = bar;
             widget = bar;
         } else {
             auto* label = new QLabel(QString::fromLatin1(design.caption), this);
             label->setTextFormat(Qt::PlainText);
-            label->setFont(pixelFont("MS Sans Serif", k8ptPixels));
+            label->setFont(body);
             if (design.hint != nullptr) {
                 label->setToolTip(QString::fromLatin1(design.hint));
             }
@@ -104,10 +106,9 @@ void FiguresPanel::applyPreset(const LayoutPreset& preset)
 
 QFont FiguresPanel::applyFontSet(bool largeFont)
 {
-    const QFont text =
-        largeFont ? pixelFont("Arial", k7ptPixels) : pixelFont("MS Sans Serif", k8ptPixels);
-    const QFont peak =
-        largeFont ? pixelFont("Arial", k7ptPixels) : pixelFont("MS Sans Serif", k7ptPixels);
+    const QFont arial = pixelFont("Arial", k7ptPixels);
+    const QFont text = largeFont ? arial : pixelFont("MS Sans Serif", k8ptPixels);
+    const QFont peak = largeFont ? arial : pixelFont("MS Sans Serif", k7ptPixels);
     for (size_t i = 0; i < controls_.size(); ++i) {
         if (QLabel* l = label(controlAt(i))) {
             l->setFont(controlAt(i) == MeterControl::MaxSpeed ? peak : text);
@@ -118,7 +119,7 @@ QFont FiguresPanel::applyFontSet(bool largeFont)
         bar->setFont(text);
         bar->resize(largeFont ? kLargeSetBarSize : kBarSize);
     }
-    return largeFont ? pixelFont("Arial", k6ptPixels) : pixelFont("MS Sans Serif", k8ptPixels);
+    return largeFont ? pixelFont("Arial", k6ptPixels) : text;
 }
 
 void FiguresPanel::applyBarOptions(const OptionValues& s)

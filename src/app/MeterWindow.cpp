@@ -123,7 +123,7 @@ void MeterWindow::setCompanionWindows(const std::vector<QWidget*>& windows)
 void MeterWindow::onSamplingTick()
 {
     const auto sample = counters_ ? counters_->takeSample() : std::nullopt;
-    const OptionValues s = model_->values();
+    const OptionValues& s = model_->values();
     if (const auto tick = measurement_.processSample(sample, s.PeakSpeed)) {
         const FigureOptions options{.kiloBytes = s.KiloBytes,
                                     .trayPercent = s.TrayPercent,
@@ -144,17 +144,15 @@ void MeterWindow::onSamplingTick()
 
 void MeterWindow::arrange()
 {
-    const OptionValues& before = model_->values();
-    if (const LayoutPreset* preset =
-            presetFor({before.In, before.Out, before.MaxSpeed, before.Horiz, before.Shrink})) {
+    // The model's live values: the guard below may change them and re-arrange.
+    const OptionValues& s = model_->values();
+    if (const LayoutPreset* preset = presetFor({s.In, s.Out, s.MaxSpeed, s.Horiz, s.Shrink})) {
         figures_->applyPreset(*preset);
         resize(preset->width, preset->height);
         placeFigures(); // a hidden window gets no resize event
     }
     ensureAGroupIsShown();
 
-    // Read again: the guard may have re-arranged and changed them.
-    const OptionValues& s = model_->values();
     const QFont small = figures_->applyFontSet(s.LargeFont);
     trayIcon_->setTextFont(small);
     Q_EMIT comboFontChanged(small);
