@@ -3,6 +3,7 @@
 #include "meter/Figures.h"
 #include "settings/Options.h"
 #include "widgets/ColourCombo.h"
+#include "widgets/FigureLabel.h"
 #include "widgets/GradientBar.h"
 
 #include <QLabel>
@@ -73,7 +74,7 @@ FiguresPanel::FiguresPanel(QWidget* parent) : QWidget(parent)
             (control == MeterControl::InBar ? inBar_ : outBar_) = bar;
             widget = bar;
         } else {
-            auto* label = new QLabel(QString::fromLatin1(design.caption), this);
+            auto* label = new FigureLabel(QString::fromLatin1(design.caption), this);
             label->setTextFormat(Qt::PlainText);
             label->setFont(body);
             if (design.hint != nullptr) {

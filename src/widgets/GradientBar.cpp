@@ -96,10 +96,16 @@ void GradientBar::setBevelWidth(int value)
 
 void GradientBar::setPosition(int value)
 {
-    // The meter writes the position every second, mostly unchanged.
-    if (value >= 0) {
-        change(position_, std::min(value, maxValue_));
+    // The meter writes the position every second; the pixels change only with
+    // the filled length.
+    if (value < 0) {
+        return;
     }
+    value = std::min(value, maxValue_);
+    if (filled(value) != filled(position_)) {
+        invalidate();
+    }
+    position_ = value;
 }
 
 void GradientBar::setMaxValue(int value)
@@ -147,6 +153,13 @@ void GradientBar::invalidate()
     update();
 }
 
+int GradientBar::filled(int position) const
+{
+    // Measured against the whole bar, not the inner rectangle.
+    return mulDiv(position, gradientStyle_ == GradientStyle::Horizontal ? width() : height(),
+                  maxValue_);
+}
+
 QRgb GradientBar::gradientColour(int line, int fill) const
 {
     // Raw bits, on purpose: a system colour or clNone is not resolved here.
@@ -191,9 +204,7 @@ void GradientBar::compose() const
     if (inner.isEmpty()) {
         return;
     }
-    // Measured against the whole bar, not the inner rectangle.
-    const int fill =
-        mulDiv(position_, gradientStyle_ == GradientStyle::Horizontal ? w : h, maxValue_);
+    const int fill = filled(position_);
     drawFill(inner, fill);
     if (textVisible_) {
         drawPercent(inner, fill);

@@ -84,6 +84,8 @@ private:
     void drawBevel(QRgb topLeft, QRgb bottomRight) const;
     void drawFill(const QRect& inner, int fill) const;
     void drawPercent(const QRect& inner, int fill) const;
+    // The filled length, in pixels, at `position`.
+    [[nodiscard]] int filled(int position) const;
     [[nodiscard]] QRgb gradientColour(int line, int fill) const;
 
     GradientStyle gradientStyle_ = GradientStyle::Horizontal;

@@ -6,6 +6,7 @@
 #include <QCursor>
 #include <QFontInfo>
 #include <QGuiApplication>
+#include <QIconEngine>
 #include <QMessageBox>
 #include <QPainter>
 #include <QPixmap>
@@ -16,9 +17,48 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <utility>
 
 namespace zarvello {
 namespace {
+
+// Shows a drawn image as an icon made from a pixmap would, but without that icon's
+// entries in the pixmap cache: the tray gets a new icon whenever the bar moves,
+// and each would stay cached.
+class ImageIconEngine final : public QIconEngine
+{
+public:
+    explicit ImageIconEngine(QImage image) : image_(std::move(image)) {}
+
+    QSize actualSize(const QSize& size, QIcon::Mode /*mode*/, QIcon::State /*state*/) override
+    {
+        QSize actual = image_.size();
+        if (actual.width() > size.width() || actual.height() > size.height()) {
+            actual.scale(size, Qt::KeepAspectRatio);
+        }
+        return actual;
+    }
+    QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override
+    {
+        return QPixmap::fromImage(sized(actualSize(size, mode, state)));
+    }
+    void paint(QPainter* painter, const QRect& rect, QIcon::Mode /*mode*/,
+               QIcon::State /*state*/) override
+    {
+        painter->drawImage(rect, sized(rect.size()));
+    }
+    [[nodiscard]] QIconEngine* clone() const override { return new ImageIconEngine(image_); }
+
+private:
+    [[nodiscard]] QImage sized(const QSize& size) const
+    {
+        return size == image_.size()
+                   ? image_
+                   : image_.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    }
+
+    QImage image_;
+};
 
 constexpr QRgb kYellow = 0xFFFFFF00u;
 constexpr QRgb kLime = 0xFF00FF00u;
@@ -262,16 +302,25 @@ void TrayMeterIcon::refresh()
 {
     int percent = 100;
     if (look_.position == look_.max && !maxIcon_.isNull()) {
-        tray_.setIcon(maxIcon_);
+        if (tray_.icon().cacheKey() != maxIcon_.cacheKey()) {
+            tray_.setIcon(maxIcon_);
+        }
     } else {
         // Drawn at the tray's device pixels, so a doubled screen gets a sharp icon.
         const QScreen* screen = QGuiApplication::primaryScreen();
         look_.scale = screen != nullptr ? qCeil(screen->devicePixelRatio()) : 1;
-        image_ = drawTrayProgress(look_);
+        QImage image = drawTrayProgress(look_);
         percent = trayPercent(look_.min, look_.max, look_.position);
-        tray_.setIcon(QIcon(QPixmap::fromImage(image_)));
+        // The position moves with every tick, the pixels far less often.
+        if (image != image_ || tray_.icon().cacheKey() != drawnIcon_.cacheKey()) {
+            image_ = std::move(image);
+            drawnIcon_ = QIcon(new ImageIconEngine(image_));
+            tray_.setIcon(drawnIcon_);
+        }
     }
-    tray_.setToolTip(trayTip(toolTip_, percentInToolTip_, percent));
+    if (QString tip = trayTip(toolTip_, percentInToolTip_, percent); tip != tray_.toolTip()) {
+        tray_.setToolTip(tip);
+    }
 }
 
 void TrayMeterIcon::activated(QSystemTrayIcon::ActivationReason reason)

@@ -146,6 +146,7 @@ private:
     QFont font_;
     QIcon maxIcon_;
     QImage image_;
+    QIcon drawnIcon_; // of image_
     QString toolTip_;
     bool active_ = false;
     bool percentInToolTip_ = false;

@@ -106,14 +106,14 @@ TEST(TrayMeterIcon, SettersRedrawOnlyForANewValueAndRangeErrorsKeepTheOldOne)
 {
     using Act = std::function<void(TrayMeterIcon&)>;
     const bool none = false, error = true;
-    // From 50 of 0..100: {what, change, redraws, range error, Min, Max, Position}
+    // From 50 of 0..100: {what, change, new pixels, range error, Min, Max, Position}
     // clang-format off
     const std::vector<std::tuple<const char*, Act, bool, bool, int, int, int>> rows{
         {"position", [](auto& b) { b.setPosition(30); }, true, none, 0, 100, 30},
         {"same position", [](auto& b) { b.setPosition(50); }, false, none, 0, 100, 50},
         {"beyond max, compared unclamped", [](auto& b) { b.setPosition(500); }, true, none, 0, 100, 100},
-        {"Max below Min", [](auto& b) { b.setMaximum(-5); }, true, error, 0, 100, 50},
-        {"Min above Max", [](auto& b) { b.setMinimum(101); }, true, error, 0, 100, 50},
+        {"Max below Min", [](auto& b) { b.setMaximum(-5); }, false, error, 0, 100, 50},
+        {"Min above Max", [](auto& b) { b.setMinimum(101); }, false, error, 0, 100, 50},
         {"Max below Position", [](auto& b) { b.setMaximum(40); }, true, none, 0, 40, 40},
         {"Min above Position", [](auto& b) { b.setMinimum(60); }, true, none, 60, 100, 60},
         {"Max equal to Min", [](auto& b) { b.setMaximum(0); }, true, none, 0, 0, 0},
@@ -137,6 +137,12 @@ TEST(TrayMeterIcon, SettersRedrawOnlyForANewValueAndRangeErrorsKeepTheOldOne)
         EXPECT_EQ(std::tuple(bar.minimum(), bar.maximum(), bar.position()),
                   std::tuple(min, max, position));
     }
+    TrayMeterIcon fine;
+    fine.setMaximum(1000);
+    fine.setPosition(500);
+    const qint64 before = fine.icon().cacheKey();
+    fine.setPosition(501);
+    EXPECT_EQ(fine.icon().cacheKey(), before) << "a new position, but the same pixels";
 }
 
 TEST(TrayMeterIcon, ShowsAFramedBarWhenActiveAndTheMaxIconForAFullOne)
@@ -150,6 +156,20 @@ TEST(TrayMeterIcon, ShowsAFramedBarWhenActiveAndTheMaxIconForAFullOne)
 
     bar.setBorderColour(clRed);
     EXPECT_EQ(bar.iconImage().pixel(0, 0), toQColor(clRed).rgb());
+    // The tray paints into its own square: as an icon made from the image would, centred,
+    // never enlarged.
+    const auto painted = [](const QIcon& icon, int side) {
+        QImage square(side, side, QImage::Format_ARGB32_Premultiplied);
+        square.fill(Qt::transparent);
+        QPainter painter(&square);
+        icon.paint(&painter, square.rect());
+        return square;
+    };
+    for (const int side : {24, 16, 12}) {
+        EXPECT_EQ(painted(bar.icon(), side),
+                  painted(QIcon(QPixmap::fromImage(bar.iconImage())), side))
+            << side;
+    }
 
     bar.setToolTip(QStringLiteral("%s"));
     bar.setPercentInToolTip(true);
