@@ -34,7 +34,7 @@ struct Harness
         loadOptions(hive, model, note);
         return loadPosition(hive, model, kWindow, kScreens, note);
     }
-    bool save() { return saveSettings(hive, model.values(), note); }
+    bool save() { return saveSettings(hive, model.values(), model.interfaces(), note); }
     static bool write(const QString& path, const QByteArray& text)
     {
         QFile file(path);
