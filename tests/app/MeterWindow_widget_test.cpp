@@ -214,6 +214,48 @@ TEST(MeterTick, WritesLabelsAndBarsFromTheLiveFixedPeak)
     EXPECT_EQ(m.figures.inBar()->position(), 32000);
 }
 
+// The submenu lists what is there as it opens; a tick or untick rewrites the
+// option, and the next tick primes with the new links' sums, the rates kept.
+TEST(MeterInterfaces, TheSubmenuChoosesTheLinksAndAChangePrimesAgain)
+{
+    const Links both{{1, 5000, 0, true}, {2, 1000, 0, true}};
+    const Links later{{1, 9000, 0, true}, {2, 4000, 0, true}};
+    const Links last{{1, 9000, 0, true}, {2, 7000, 0, true}};
+    auto source =
+        std::make_unique<ScriptedCounterSource>(ScriptedCounterSource::Script{both, later, last});
+    source->names.assign({{1, "lo", true, true}, {2, "eth0", false, false}});
+    MeterWindow form(std::move(source));
+    form.stopSampling();
+    const QList<QAction*> top = form.popupMenu()->actions();
+    ASSERT_EQ(top.size(), 7);
+    EXPECT_EQ(std::pair(top[5], top[6]->objectName()),
+              std::pair(form.interfacesMenu()->menuAction(), QString("close")));
+    form.settingsModel()->setInterfaces("eth0,gone");
+    const auto entries = [&] {
+        Q_EMIT form.interfacesMenu()->aboutToShow();
+        QStringList out;
+        for (const QAction* a : form.interfacesMenu()->actions()) {
+            out << a->text() + (a->isChecked() ? "+" : "") + (a->isEnabled() ? "" : "~");
+        }
+        return out.join(", ");
+    };
+    EXPECT_EQ(entries(), "All interfaces, , lo (loopback), eth0 (down)+, gone+~");
+    form.interfacesMenu()->actions()[2]->trigger();
+    EXPECT_EQ(form.settingsModel()->interfaces(), "lo,eth0,gone");
+    form.interfacesMenu()->actions()[0]->trigger();
+    EXPECT_EQ(entries(), "All interfaces+, , lo (loopback)+, eth0 (down)+");
+
+    const auto text = [&](MeterControl c) { return form.figures()->label(c)->text(); };
+    form.onSamplingTick();
+    form.onSamplingTick(); // 7000 in: 2333 a second
+    EXPECT_EQ(std::pair(text(MeterControl::InSpeed), text(MeterControl::InTotal)),
+              std::pair(QString("2.3 KBs"), QString("13 KB")));
+    form.settingsModel()->setInterfaces("eth0");
+    form.onSamplingTick();
+    EXPECT_EQ(std::pair(text(MeterControl::InSpeed), text(MeterControl::InTotal)),
+              std::pair(QString("2.3 KBs"), QString("7 KB")));
+}
+
 TEST(MeterCommands, SettingsDropsAlwaysOnTopAndALabelOrTheCaptionOpensTheMenu)
 {
     Meter m;

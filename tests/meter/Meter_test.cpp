@@ -1,4 +1,5 @@
 #include "meter/Figures.h"
+#include "meter/LinkFilter.h"
 #include "meter/MeasurementState.h"
 #include "meter/NumberFormat.h"
 
@@ -18,7 +19,7 @@ namespace {
 // One tick of a sequence: what happens before it, the sample's sums (one
 // link), the fixed peak option, and what the tick must report. Rates and peak
 // are checked only when `rates` is expected.
-enum class Op { Sample, NoSample, ResetPeakFirst, RestartFirst };
+enum class Op { Sample, NoSample, ResetPeakFirst, RestartFirst, ChooseLinksFirst };
 using enum Op;
 struct Tick
 {
@@ -43,6 +44,8 @@ TEST(MeasurementState, SampleSequences)
           {ResetPeakFirst, 3100, 900, 0, true, 700, 300, 900}}},
         {"set-up primes again and restarts the slots, keeping the older ones",
          {{Sample, 1000}, {Sample, 4000, 0, 0, true, 1000, 0, 3000}, {Sample, 10000, 0, 0, true, 3000, 0, 6000}, {RestartFirst, 100}, {Sample, 100, 0, 0, true, 2000, 0, 0}}},
+        {"links chosen anew prime again and restart the slots, keeping the peak",
+         {{Sample, 1000}, {Sample, 4000, 0, 0, true, 1000, 0, 3000}, {ChooseLinksFirst, 100}, {Sample, 400, 0, 0, true, 100, 0, 3000}}},
         {"fixed peak saturates", {{Sample, 1, 0, 2147484}, {Sample, 2, 0, 2147484, true, 1.0 / 3, 0, std::numeric_limits<int>::max()}}},
         // clang-format on
     };
@@ -57,6 +60,8 @@ TEST(MeasurementState, SampleSequences)
                 state.resetPeak();
             } else if (t.op == RestartFirst) {
                 state.restart();
+            } else if (t.op == ChooseLinksFirst) {
+                state.restartHistory();
             }
             const auto r = state.processSample(
                 t.op == NoSample ? std::nullopt : std::optional(sampleOf(oneLink(t.in, t.out))),
@@ -104,6 +109,88 @@ TEST(MeasurementState, TrafficIsWhatEachLinkInBothSamplesMoved)
         EXPECT_DOUBLE_EQ(r->outRate * 3, dOut);
         EXPECT_EQ(r->peakRate, static_cast<int>(std::max(dIn, dOut)));
     }
+}
+
+TEST(LinkFilter, TheLastItemThatMatchesDecides)
+{
+    const std::pair<QString, std::string> rows[] = {
+        // the option, and which of "lo eth0 enp3s0 wlan0 wlp2s0 br-1" count
+        {"", "lo eth0 enp3s0 wlan0 wlp2s0 br-1"},
+        {",,", "lo eth0 enp3s0 wlan0 wlp2s0 br-1"},
+        {"*,!lo", "eth0 enp3s0 wlan0 wlp2s0 br-1"},
+        {"!lo,*", "lo eth0 enp3s0 wlan0 wlp2s0 br-1"},
+        {"enp*,wl*", "enp3s0 wlan0 wlp2s0"},
+        {"wl*,!wlan?", "wlp2s0"},
+        {"eth0,!eth0,eth0", "eth0"},
+        {"eth", ""},
+        {"!eth0", ""},
+        {"[bl]*,!*-?", "lo"},
+    };
+    for (const auto& [option, expected] : rows) {
+        const LinkFilter filter(option);
+        std::string counted;
+        for (const char* name : {"lo", "eth0", "enp3s0", "wlan0", "wlp2s0", "br-1"}) {
+            counted += filter.counts(name) ? (counted.empty() ? "" : " ") + std::string(name) : "";
+        }
+        EXPECT_EQ(counted, expected) << option.toStdString();
+    }
+}
+
+// Only the chosen links reach the sums, a new link from its first sample on
+// and a renamed one by its new name; links without a name count only in "all".
+TEST(SelectedCounterSource, SumsTheLowWordsOfTheChosenLinks)
+{
+    const Links both{{1, 4'000'000'000U, 7, true}, {2, 0x1'0000'0000ULL + 500'000'000U, 9, true}};
+    Links grown = both;
+    grown.insert(grown.end(), {{3, 1000, 1, true}, {4, 20, 20, true}});
+    auto scripted = std::make_unique<ScriptedCounterSource>(
+        ScriptedCounterSource::Script{both, both, grown, grown, grown});
+    LinkNames& names = scripted->names;
+    names.assign({{1, "lo", true, true}, {2, "eth0", false, true}});
+    SelectedCounterSource source(std::move(scripted));
+    EXPECT_EQ(sumsOf(*source.takeSample()), Sums(205'032'704U, 16)) << "all, modulo 2^32";
+    source.setFilter(LinkFilter("*,!lo"));
+    EXPECT_EQ(sumsOf(*source.takeSample()), Sums(500'000'000U, 9));
+    names.update({3, "veth0", false, false});
+    EXPECT_EQ(sumsOf(*source.takeSample()), Sums(500'001'000U, 10));
+    names.update({2, "lo", false, true});
+    const CounterSample renamed = *source.takeSample();
+    EXPECT_EQ(sumsOf(renamed), Sums(1000, 1));
+    EXPECT_EQ(Links(renamed.links.begin(), renamed.links.end()), Links{grown[2]});
+    source.setFilter(LinkFilter(""));
+    EXPECT_EQ(sumsOf(*source.takeSample()), Sums(205'033'724U, 37));
+    EXPECT_FALSE(source.takeSample());
+}
+
+TEST(InterfacesMenu, ListsTheLinksThenMissingNamesAndRewritesTheOptionAsAList)
+{
+    LinkNames names; // in the kernel's order, not the indexes'
+    names.assign({{2, "eth0", false, true}, {1, "lo", true, true}, {3, "wlan0", false, false}});
+    const auto shown = [&](const QString& option) {
+        QStringList out;
+        for (const InterfaceEntry& e : interfaceEntries(&names, option)) {
+            out << e.text + (e.checked ? "+" : "-") + (e.present ? "" : "~");
+        }
+        return out.join(", ");
+    };
+    EXPECT_EQ(shown(""), "eth0+, lo (loopback)+, wlan0 (down)+");
+    EXPECT_EQ(shown("eth0,tun0,!x,w*"), "eth0+, lo (loopback)-, wlan0 (down)+, tun0+~");
+    const std::tuple<QString, std::string, bool, QString> rows[] = {
+        {"", "lo", false, "eth0,wlan0"},
+        {"eth0,tun0", "wlan0", true, "eth0,wlan0,tun0"},
+        {"eth0", "eth0", false, "!*"},
+    };
+    for (const auto& [option, name, checked, expected] : rows) {
+        EXPECT_EQ(toggledInterfaces(interfaceEntries(&names, option), name, checked), expected);
+    }
+    // A list past the option's length is written as everything but the unticked.
+    std::vector<LinkInfo> many;
+    for (std::uint32_t i = 0; i < 70; ++i) {
+        many.push_back({i, QString("veth%1").arg(i, 11, 10, QChar('0')).toStdString()});
+    }
+    names.assign(many);
+    EXPECT_EQ(toggledInterfaces(interfaceEntries(&names, ""), many[5].name, false),
+              "*,!" + QString::fromStdString(many[5].name));
 }
 
 TEST(Figures, CaptionsScalesAndTrayPosition)

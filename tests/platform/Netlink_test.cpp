@@ -10,12 +10,14 @@
 #include <QUdpSocket>
 #include <gtest/gtest.h>
 
+#include <linux/if.h>
 #include <linux/if_link.h>
 #include <linux/netlink.h>
 #include <linux/rtnetlink.h>
 
 #include <cerrno>
 #include <cstring>
+#include <map>
 #include <optional>
 #include <ranges>
 
@@ -211,6 +213,89 @@ TEST(NetlinkCounterSource, FallsBackToTheLinkDumpWhenTheStatsDumpIsRefused)
     EXPECT_EQ(seen.sends, 3);
 }
 
+// RTM_NEWLINK or RTM_DELLINK of link `index` named `name`, with 64-bit counters.
+Bytes namedLink(std::uint16_t type, std::uint32_t seq, int index, const std::string& name,
+                unsigned flags = IFF_UP | IFF_RUNNING)
+{
+    const ifinfomsg body{0, 0, 0, index, flags, 0};
+    const auto* text = reinterpret_cast<const std::byte*>(name.c_str());
+    return message(
+        type, seq,
+        concat({bytesOf(body), attribute(IFLA_IFNAME, Bytes(text, text + name.size() + 1)),
+                attribute(IFLA_STATS64, stats(1, 2))}));
+}
+
+// Names come from one link dump when an index is new, then from the
+// notifications that arrive before and among the replies; a lost socket
+// forgets them and looks them up again.
+TEST(NetlinkCounterSource, KeepsTheNamesCurrentFromLinkNotifications)
+{
+    struct Kernel final : NetlinkTransport
+    {
+        std::map<int, std::string> links{{7, "eth0"}};      // in the dumps
+        std::vector<std::pair<Bytes, bool>> notes, replies; // sent before the reply
+        std::vector<std::uint16_t> requests;
+        bool send(std::span<const std::byte> bytes) override
+        {
+            nlmsghdr r{};
+            std::memcpy(&r, bytes.data(), sizeof r);
+            requests.push_back(r.nlmsg_type);
+            replies = notes;
+            notes.clear();
+            for (const auto& [index, name] : links) {
+                replies.emplace_back(
+                    r.nlmsg_type == RTM_GETLINK
+                        ? namedLink(RTM_NEWLINK, r.nlmsg_seq, index, name)
+                        : message(RTM_NEWSTATS, r.nlmsg_seq,
+                                  concat({bytesOf(if_stats_msg{0, 0, 0, unsigned(index), 0}),
+                                          attribute(IFLA_STATS_LINK_64, stats(5, 6))})),
+                    false);
+                replies.emplace_back(namedLink(RTM_NEWLINK, 0, 40, "noise"), true); // among them
+                replies.emplace_back(namedLink(RTM_DELLINK, 0, 40, "noise"), true);
+            }
+            replies.emplace_back(done(r.nlmsg_seq), false);
+            std::reverse(replies.begin(), replies.end());
+            return true;
+        }
+        Received receive() override
+        {
+            if (replies.empty()) {
+                return {};
+            }
+            last = replies.back();
+            replies.pop_back();
+            return {ReceiveStatus::Ok, last.first, last.second};
+        }
+        void reset() override { replies.clear(); }
+        std::pair<Bytes, bool> last;
+    };
+    auto owned = std::make_unique<Kernel>();
+    Kernel& kernel = *owned;
+    NetlinkCounterSource source(std::move(owned));
+    const auto named = [&] {
+        std::string out;
+        for (const LinkInfo& l : source.linkNames()->inKernelOrder()) {
+            out += std::to_string(l.index) + l.name + (l.up ? " " : "(down) ");
+        }
+        return out + std::to_string(kernel.requests.size());
+    };
+    ASSERT_TRUE(source.takeSample());
+    EXPECT_EQ(named(), "7eth0 2") << "looked up once";
+    kernel.links = {{7, "wan"}, {9, "veth1"}};
+    kernel.notes = {{concat({namedLink(RTM_NEWLINK, 0, 7, "wan", IFF_UP),
+                             namedLink(RTM_NEWLINK, 0, 9, "veth1")}),
+                     true}};
+    ASSERT_TRUE(source.takeSample());
+    EXPECT_EQ(named(), "7wan(down) 9veth1 3") << "renamed and added, no look-up";
+    kernel.links = {{9, "veth1"}, {11, "tun0"}};
+    kernel.notes = {{namedLink(RTM_DELLINK, 0, 7, "wan"), true}};
+    ASSERT_TRUE(source.takeSample());
+    EXPECT_EQ(named(), "9veth1 11tun0 5") << "removed, then a new index looked up";
+    kernel.notes = {{Bytes(3), false}};
+    EXPECT_FALSE(source.takeSample());
+    EXPECT_EQ(named(), "6") << "the socket was dropped, and the names with it";
+}
+
 // Real kernel: traffic over loopback raises both sums of either dump by at
 // least its payload (each packet is received and sent). Once a dump is read,
 // the next receive waits out its timeout and fails rather than waiting on.
@@ -222,6 +307,9 @@ TEST(NetlinkCounterSource, LoopbackTrafficRaisesBothSums)
         NetlinkSocket& kernel = *socket;
         NetlinkCounterSource source(std::move(socket), kind);
         const CounterSample before = source.takeSample().value();
+        const LinkInfo* lo = source.linkNames()->find(1);
+        ASSERT_TRUE(lo);
+        EXPECT_EQ(std::tie(lo->name, lo->loopback, lo->up), std::tuple("lo", true, true));
         EXPECT_EQ(kernel.receive().status, NetlinkTransport::ReceiveStatus::Failed);
         QUdpSocket udp;
         ASSERT_TRUE(udp.bind(QHostAddress::LocalHost, 0));

@@ -98,6 +98,41 @@ TEST(SettingsStore, WrongTypesAreReportedOnceAndTakeTheFirstRunValueAsDoOtherOdd
               std::pair(0, 1));
 }
 
+// Interfaces loads as stored when it could be a list of names and patterns;
+// any other value says so once and means all. A save keeps it, and clears a
+// stored one, but a file that never held one does not get one.
+TEST(SettingsStore, InterfacesLoadsAValidTextAndSavesOnlyWhenThereIsSomethingToKeep)
+{
+    const QByteArray longest(1024, 'e');
+    const std::pair<QByteArray, QString> rows[] = {
+        {"", ""},
+        {"\"*,!lo\"", "*,!lo"},
+        {"\"" + longest + "\"", longest},
+        {"\"" + longest + "e\"", "!"},
+        {"dword:1", "!"},
+        {"\"eth0,a b\"", "!"},
+        {"\"eth0:1\"", "!"},
+        {"\"../eth0\"", "!"},
+        {"\"eth0\tx\"", "!"},
+    };
+    for (const auto& [stored, loaded] : rows) {
+        SCOPED_TRACE(stored.toStdString());
+        const QTemporaryDir dir;
+        const QByteArray text = "REGEDIT4\n[HKEY_LOCAL_MACHINE\\Software\\Zarvello]\n";
+        Harness h(dir.filePath("registry.reg"),
+                  stored.isEmpty() ? text : text + "\"Interfaces\"=" + stored + "\n");
+        h.model.setInterfaces("x");
+        h.load();
+        const bool bad = loaded == "!";
+        EXPECT_EQ(h.errors,
+                  bad ? QStringList{"Invalid data type for 'Interfaces'"} : QStringList{});
+        EXPECT_EQ(h.model.interfaces(), bad ? "" : loaded);
+        ASSERT_TRUE(h.save());
+        const auto saved = h.registry.value("HKEY_LOCAL_MACHINE\\Software\\Zarvello", "Interfaces");
+        EXPECT_EQ(saved ? saved->toText() : "none", stored.isEmpty() ? "none" : bad ? "" : loaded);
+    }
+}
+
 TEST(SettingsStore, StoredPositionIsKeptWhileAPixelOfTheWindowIsOnAScreen)
 {
     const std::tuple<int, int, bool> rows[] = {
