@@ -13,14 +13,14 @@ using namespace zarvello::e2e;
 constexpr QPoint kCaptionGrip(40, 10);
 constexpr QPoint kClientGrip(175, 59);
 constexpr QSize kSize(180, 103);
-enum MenuItem { kSettings = 2, kMinimize = 5 };
+enum MenuItem { kSettings = 2, kMinimize = 5, kInterfaces = 6 };
 
 class Meter : public E2eTest
 {
 protected:
-    void launch(const QRect& expected)
+    void launch(const QRect& expected, const QString& program = ZARVELLO_PROGRAM)
     {
-        app_ = &start();
+        app_ = &start(program);
         ASSERT_NE(w_ = windowOf(*app_), 0UL);
         // The stored place comes last in the load: this is the settled window.
         ASSERT_TRUE(waitUntil([&] { return x().frame(w_) == expected; }));
@@ -45,7 +45,7 @@ protected:
     // keyboard. The first Down must visibly highlight an item: until the menu holds the
     // keyboard, keys go elsewhere. A loaded machine paints a menu in steps, so its picture
     // counts once unchanged for a while.
-    void runMenuItem(const QPoint& point, int item)
+    void runMenuItem(const QPoint& point, int item, const QStringList& then = {"Return"})
     {
         x().xdotool(at(point, {"click", "3"}));
         Win menu = 0;
@@ -63,8 +63,7 @@ protected:
         x().xdotool({"key", "Down"});
         ASSERT_TRUE(waitUntil([&] { return x().pixels(menu) != plain; }));
         x().xdotool(QStringList{"key", "--delay", "30"} +
-                    QString("Down ").repeated(item - 1).split(' ', Qt::SkipEmptyParts) +
-                    QStringList{"Return"});
+                    QString("Down ").repeated(item - 1).split(' ', Qt::SkipEmptyParts) + then);
         ASSERT_TRUE(waitUntil([&] { return !x().viewable(menu); }));
     }
 
@@ -159,4 +158,58 @@ TEST_F(Meter, TheHotKeyWorksFromElsewhereAndSigtermSavesOnlyWhatWasLoaded)
     early.signal(SIGTERM);
     ASSERT_TRUE(early.endsCleanly());
     EXPECT_TRUE(savedAt(400, 5));
+}
+
+// In a network namespace of its own, where only loopback exists, iperf3's loopback traffic
+// leaves the window still with "*,!lo" stored; ticking "lo" in the Interfaces submenu counts
+// it from the next ticks on, unticking leaves it out again, and the choice is saved.
+TEST_F(Meter, TheInterfacesMenuChoosesWhetherLoopbackTrafficCounts)
+{
+    QFile wrapper(path("in-netns"));
+    ASSERT_TRUE(
+        wrapper.open(QIODevice::WriteOnly) &&
+        wrapper.write(
+            "#!/bin/sh\nexec unshare -n sh -c 'ip link set lo up && exec \"$0\"' " ZARVELLO_PROGRAM
+            "\n") > 0 &&
+        wrapper.setPermissions(wrapper.permissions() | QFile::ExeOwner));
+    wrapper.close();
+    ASSERT_NO_FATAL_FAILURE(writeOptions(kHeader + dword("Left", 200) + "\n" + dword("Top", 150) +
+                                         "\n\"Interfaces\"=\"*,!lo\"\n"));
+    ASSERT_NO_FATAL_FAILURE(launch(QRect(QPoint(200, 150), kSize), path("in-netns")));
+    const QStringList inside{"-t", QString::number(app_->pid()), "-n"};
+    Child server("nsenter", inside + QStringList{"iperf3", "-s", "-B", "127.0.0.1"}, x().env());
+    ASSERT_TRUE(waitUntil([&] {
+        return x()
+            .run("nsenter", inside + QStringList{"ss", "-Hltn"})
+            .value_or("")
+            .contains(":5201");
+    }));
+    Child client("nsenter",
+                 inside + QStringList{"iperf3", "-c", "127.0.0.1", "-t", "600", "-b", "40M"},
+                 x().env());
+    // Whether the window's picture stays the same for three ticks before `timeout`.
+    const auto still = [&](Ms timeout) {
+        QByteArray seen;
+        auto since = std::chrono::steady_clock::now();
+        return waitUntil(
+            [&] {
+                if (auto now = x().pixels(w_); now != seen)
+                    seen = std::move(now), since = std::chrono::steady_clock::now();
+                return std::chrono::steady_clock::now() - since >= 3200ms;
+            },
+            timeout);
+    };
+    EXPECT_TRUE(still(15s));
+    ASSERT_NO_FATAL_FAILURE(
+        runMenuItem(corner() + kClientGrip, kInterfaces, {"Right", "Down", "Return"}));
+    EXPECT_FALSE(still(8s)) << "loopback does not count";
+    ASSERT_NO_FATAL_FAILURE(
+        runMenuItem(corner() + kClientGrip, kInterfaces, {"Right", "Down", "Return"}));
+    EXPECT_TRUE(still(15s));
+    EXPECT_TRUE(client.running()) << "no traffic";
+    ASSERT_TRUE(x().close(w_));
+    ASSERT_TRUE(app_->endsCleanly());
+    QFile saved(optionsPath());
+    EXPECT_TRUE(saved.open(QIODevice::ReadOnly) &&
+                saved.readAll().contains("\"Interfaces\"=\"!*\""));
 }
