@@ -223,14 +223,14 @@ TEST(MeterInterfaces, TheSubmenuChoosesTheLinksAndAChangePrimesAgain)
     const Links last{{1, 9000, 0, true}, {2, 7000, 0, true}};
     auto source =
         std::make_unique<ScriptedCounterSource>(ScriptedCounterSource::Script{both, later, last});
-    source->names.assign({{1, "lo", true, true}, {2, "eth0", false, false}});
+    source->names.assign({{2, "eth0", false, false}, {1, "lo", true, true}}); // the kernel's order
     MeterWindow form(std::move(source));
     form.stopSampling();
     const QList<QAction*> top = form.popupMenu()->actions();
     ASSERT_EQ(top.size(), 7);
     EXPECT_EQ(std::pair(top[5], top[6]->objectName()),
               std::pair(form.interfacesMenu()->menuAction(), QString("close")));
-    form.settingsModel()->setInterfaces("eth0,gone");
+    form.settingsModel()->setInterfaces("eth0,gone,w*,!x");
     const auto entries = [&] {
         Q_EMIT form.interfacesMenu()->aboutToShow();
         QStringList out;
@@ -239,11 +239,11 @@ TEST(MeterInterfaces, TheSubmenuChoosesTheLinksAndAChangePrimesAgain)
         }
         return out.join(", ");
     };
-    EXPECT_EQ(entries(), "All interfaces, , lo (loopback), eth0 (down)+, gone+~");
-    form.interfacesMenu()->actions()[2]->trigger();
-    EXPECT_EQ(form.settingsModel()->interfaces(), "lo,eth0,gone");
+    EXPECT_EQ(entries(), "All interfaces, , eth0 (down)+, lo (loopback), gone+~");
+    form.interfacesMenu()->actions()[3]->trigger();
+    EXPECT_EQ(form.settingsModel()->interfaces(), "eth0,lo,gone");
     form.interfacesMenu()->actions()[0]->trigger();
-    EXPECT_EQ(entries(), "All interfaces+, , lo (loopback)+, eth0 (down)+");
+    EXPECT_EQ(entries(), "All interfaces+, , eth0 (down)+, lo (loopback)+");
 
     const auto text = [&](MeterControl c) { return form.figures()->label(c)->text(); };
     form.onSamplingTick();

@@ -232,41 +232,37 @@ TEST(NetlinkCounterSource, KeepsTheNamesCurrentFromLinkNotifications)
 {
     struct Kernel final : NetlinkTransport
     {
-        std::map<int, std::string> links{{7, "eth0"}};      // in the dumps
-        std::vector<std::pair<Bytes, bool>> notes, replies; // sent before the reply
-        std::vector<std::uint16_t> requests;
+        std::map<int, std::string> links{{7, "eth0"}}; // in the dumps
+        std::vector<std::pair<Bytes, bool>> queue;     // datagrams; true: a notification
+        int requests = 0;
         bool send(std::span<const std::byte> bytes) override
         {
             nlmsghdr r{};
             std::memcpy(&r, bytes.data(), sizeof r);
-            requests.push_back(r.nlmsg_type);
-            replies = notes;
-            notes.clear();
+            ++requests;
             for (const auto& [index, name] : links) {
-                replies.emplace_back(
+                queue.emplace_back(
                     r.nlmsg_type == RTM_GETLINK
                         ? namedLink(RTM_NEWLINK, r.nlmsg_seq, index, name)
                         : message(RTM_NEWSTATS, r.nlmsg_seq,
                                   concat({bytesOf(if_stats_msg{0, 0, 0, unsigned(index), 0}),
                                           attribute(IFLA_STATS_LINK_64, stats(5, 6))})),
                     false);
-                replies.emplace_back(namedLink(RTM_NEWLINK, 0, 40, "noise"), true); // among them
-                replies.emplace_back(namedLink(RTM_DELLINK, 0, 40, "noise"), true);
+                queue.emplace_back(namedLink(RTM_DELLINK, 0, 40, "gone"), true); // among them
             }
-            replies.emplace_back(done(r.nlmsg_seq), false);
-            std::reverse(replies.begin(), replies.end());
+            queue.emplace_back(done(r.nlmsg_seq), false);
             return true;
         }
         Received receive() override
         {
-            if (replies.empty()) {
+            if (queue.empty()) {
                 return {};
             }
-            last = replies.back();
-            replies.pop_back();
+            last = queue.front();
+            queue.erase(queue.begin());
             return {ReceiveStatus::Ok, last.first, last.second};
         }
-        void reset() override { replies.clear(); }
+        void reset() override { queue.clear(); }
         std::pair<Bytes, bool> last;
     };
     auto owned = std::make_unique<Kernel>();
@@ -277,21 +273,21 @@ TEST(NetlinkCounterSource, KeepsTheNamesCurrentFromLinkNotifications)
         for (const LinkInfo& l : source.linkNames()->inKernelOrder()) {
             out += std::to_string(l.index) + l.name + (l.up ? " " : "(down) ");
         }
-        return out + std::to_string(kernel.requests.size());
+        return out + std::to_string(kernel.requests);
     };
     ASSERT_TRUE(source.takeSample());
     EXPECT_EQ(named(), "7eth0 2") << "looked up once";
     kernel.links = {{7, "wan"}, {9, "veth1"}};
-    kernel.notes = {{concat({namedLink(RTM_NEWLINK, 0, 7, "wan", IFF_UP),
+    kernel.queue = {{concat({namedLink(RTM_NEWLINK, 0, 7, "wan", IFF_UP),
                              namedLink(RTM_NEWLINK, 0, 9, "veth1")}),
                      true}};
     ASSERT_TRUE(source.takeSample());
     EXPECT_EQ(named(), "7wan(down) 9veth1 3") << "renamed and added, no look-up";
     kernel.links = {{9, "veth1"}, {11, "tun0"}};
-    kernel.notes = {{namedLink(RTM_DELLINK, 0, 7, "wan"), true}};
+    kernel.queue = {{namedLink(RTM_DELLINK, 0, 7, "wan"), true}};
     ASSERT_TRUE(source.takeSample());
     EXPECT_EQ(named(), "9veth1 11tun0 5") << "removed, then a new index looked up";
-    kernel.notes = {{Bytes(3), false}};
+    kernel.queue = {{Bytes(3), false}};
     EXPECT_FALSE(source.takeSample());
     EXPECT_EQ(named(), "6") << "the socket was dropped, and the names with it";
 }
