@@ -54,17 +54,26 @@ protected:
             return !menus.empty() && (menu = menus.front());
         }));
         QByteArray plain;
-        auto since = std::chrono::steady_clock::now();
-        waitUntil([&] {
-            if (auto now = x().pixels(menu); now != plain)
-                plain = std::move(now), since = std::chrono::steady_clock::now();
-            return !plain.isEmpty() && std::chrono::steady_clock::now() - since >= 300ms;
-        });
+        settles(menu, 300ms, kTimeout, plain);
         x().xdotool({"key", "Down"});
         ASSERT_TRUE(waitUntil([&] { return x().pixels(menu) != plain; }));
         x().xdotool(QStringList{"key", "--delay", "30"} +
                     QString("Down ").repeated(item - 1).split(' ', Qt::SkipEmptyParts) + then);
         ASSERT_TRUE(waitUntil([&] { return !x().viewable(menu); }));
+    }
+
+    // Whether the picture of `w` stays the same for `quiet` before `timeout`; `picture` is the
+    // last one seen.
+    bool settles(Win w, Ms quiet, Ms timeout, QByteArray& picture)
+    {
+        auto since = std::chrono::steady_clock::now();
+        return waitUntil(
+            [&] {
+                if (auto now = x().pixels(w); now != picture)
+                    picture = std::move(now), since = std::chrono::steady_clock::now();
+                return !picture.isEmpty() && std::chrono::steady_clock::now() - since >= quiet;
+            },
+            timeout);
     }
 
     Child* app_ = nullptr;
@@ -187,18 +196,9 @@ TEST_F(Meter, TheInterfacesMenuChoosesWhetherLoopbackTrafficCounts)
     Child client("nsenter",
                  inside + QStringList{"iperf3", "-c", "127.0.0.1", "-t", "600", "-b", "40M"},
                  x().env());
-    // Whether the window's picture stays the same for three ticks before `timeout`.
-    const auto still = [&](Ms timeout) {
-        QByteArray seen;
-        auto since = std::chrono::steady_clock::now();
-        return waitUntil(
-            [&] {
-                if (auto now = x().pixels(w_); now != seen)
-                    seen = std::move(now), since = std::chrono::steady_clock::now();
-                return std::chrono::steady_clock::now() - since >= 3200ms;
-            },
-            timeout);
-    };
+    // Three ticks without a change.
+    QByteArray picture;
+    const auto still = [&](Ms timeout) { return settles(w_, 3200ms, timeout, picture); };
     EXPECT_TRUE(still(15s));
     ASSERT_NO_FATAL_FAILURE(
         runMenuItem(corner() + kClientGrip, kInterfaces, {"Right", "Down", "Return"}));

@@ -113,19 +113,14 @@ TEST(MeasurementState, TrafficIsWhatEachLinkInBothSamplesMoved)
 
 TEST(LinkFilter, TheLastItemThatMatchesDecides)
 {
+    // the option, and which of "lo eth0 enp3s0 wlan0 wlp2s0 br-1" count
+    // clang-format off
     const std::pair<QString, std::string> rows[] = {
-        // the option, and which of "lo eth0 enp3s0 wlan0 wlp2s0 br-1" count
-        {"", "lo eth0 enp3s0 wlan0 wlp2s0 br-1"},
-        {",,", "lo eth0 enp3s0 wlan0 wlp2s0 br-1"},
-        {"*,!lo", "eth0 enp3s0 wlan0 wlp2s0 br-1"},
-        {"!lo,*", "lo eth0 enp3s0 wlan0 wlp2s0 br-1"},
-        {"enp*,wl*", "enp3s0 wlan0 wlp2s0"},
-        {"wl*,!wlan?", "wlp2s0"},
-        {"eth0,!eth0,eth0", "eth0"},
-        {"eth", ""},
-        {"!eth0", ""},
-        {"[bl]*,!*-?", "lo"},
-    };
+        {"", "lo eth0 enp3s0 wlan0 wlp2s0 br-1"}, {",,", "lo eth0 enp3s0 wlan0 wlp2s0 br-1"},
+        {"*,!lo", "eth0 enp3s0 wlan0 wlp2s0 br-1"}, {"!lo,*", "lo eth0 enp3s0 wlan0 wlp2s0 br-1"},
+        {"enp*,wl*", "enp3s0 wlan0 wlp2s0"}, {"wl*,!wlan?", "wlp2s0"}, {"eth0,!eth0,eth0", "eth0"},
+        {"eth", ""}, {"!eth0", ""}, {"[bl]*,!*-?", "lo"}};
+    // clang-format on
     for (const auto& [option, expected] : rows) {
         const LinkFilter filter(option);
         std::string counted;
@@ -171,8 +166,7 @@ TEST(InterfacesMenu, RewritesTheOptionAsTheListOfTickedNames)
     const std::tuple<QString, std::string, bool, QString> rows[] = {
         {"", "lo", false, "eth0,wlan0"},
         {"eth0,tun0", "wlan0", true, "eth0,wlan0,tun0"},
-        {"eth0", "eth0", false, "!*"},
-    };
+        {"eth0", "eth0", false, "!*"}};
     for (const auto& [option, name, checked, expected] : rows) {
         EXPECT_EQ(toggledInterfaces(interfaceEntries(&names, option), name, checked), expected);
     }

@@ -168,51 +168,6 @@ TEST(LinkDumpParser, SumsTheLowWordsOfCompleteDumpsAndRefusesAnythingElse)
     }
 }
 
-// A kernel without the stats dump: the link dump answers in the same tick, and
-// from then on.
-TEST(NetlinkCounterSource, FallsBackToTheLinkDumpWhenTheStatsDumpIsRefused)
-{
-    struct OldKernel final : NetlinkTransport
-    {
-        nlmsghdr request{};
-        Bytes reply;
-        int sends = 0;
-        bool truncating = false; // every datagram too big for the buffer
-        bool send(std::span<const std::byte> bytes) override
-        {
-            std::memcpy(&request, bytes.data(), sizeof request);
-            ++sends;
-            return true;
-        }
-        Received receive() override
-        {
-            if (truncating) {
-                return {ReceiveStatus::Truncated, reply};
-            }
-            const auto seq = request.nlmsg_seq;
-            reply = request.nlmsg_type == RTM_GETSTATS
-                        ? error(seq, -EOPNOTSUPP)
-                        : concat({infoLink(seq, stats(1000, 500), {}), done(seq)});
-            return {ReceiveStatus::Ok, reply};
-        }
-        void reset() override {}
-    };
-    NetlinkCounterSource source(std::make_unique<OldKernel>(), LinkDumpKind::Stats);
-    for (int tick = 0; tick < 2; ++tick) {
-        const auto sample = source.takeSample();
-        ASSERT_TRUE(sample);
-        EXPECT_EQ(Links(sample->links.begin(), sample->links.end()), (Links{{7, 1000, 500, true}}));
-        EXPECT_EQ(source.dumpKind(), LinkDumpKind::Links);
-    }
-    // A datagram that never fits is tried three times in the tick, then there is no sample.
-    auto kernel = std::make_unique<OldKernel>();
-    kernel->truncating = true;
-    const OldKernel& seen = *kernel;
-    NetlinkCounterSource truncated(std::move(kernel), LinkDumpKind::Links);
-    EXPECT_FALSE(truncated.takeSample());
-    EXPECT_EQ(seen.sends, 3);
-}
-
 // RTM_NEWLINK or RTM_DELLINK of link `index` named `name`, with 64-bit counters.
 Bytes namedLink(std::uint16_t type, std::uint32_t seq, int index, const std::string& name,
                 unsigned flags = IFF_UP | IFF_RUNNING)
@@ -222,7 +177,72 @@ Bytes namedLink(std::uint16_t type, std::uint32_t seq, int index, const std::str
     return message(
         type, seq,
         concat({bytesOf(body), attribute(IFLA_IFNAME, Bytes(text, text + name.size() + 1)),
-                attribute(IFLA_STATS64, stats(1, 2))}));
+                attribute(IFLA_STATS64, stats(1000, 500))}));
+}
+
+// Dumps of `links`, each reply followed by a notification about some other link; what was
+// queued before a request comes first.
+struct Kernel final : NetlinkTransport
+{
+    std::map<int, std::string> links{{7, "eth0"}};
+    std::vector<std::pair<Bytes, bool>> queue; // datagrams; true: a notification
+    int requests = 0;
+    bool statsRefused = false, truncating = false; // every datagram too big for the buffer
+    bool send(std::span<const std::byte> bytes) override
+    {
+        nlmsghdr r{};
+        std::memcpy(&r, bytes.data(), sizeof r);
+        ++requests;
+        if (statsRefused && r.nlmsg_type == RTM_GETSTATS) {
+            queue.emplace_back(error(r.nlmsg_seq, -EOPNOTSUPP), false);
+            return true;
+        }
+        for (const auto& [index, name] : links) {
+            queue.emplace_back(
+                r.nlmsg_type == RTM_GETLINK
+                    ? namedLink(RTM_NEWLINK, r.nlmsg_seq, index, name)
+                    : message(RTM_NEWSTATS, r.nlmsg_seq,
+                              concat({bytesOf(if_stats_msg{0, 0, 0, unsigned(index), 0}),
+                                      attribute(IFLA_STATS_LINK_64, stats(1000, 500))})),
+                false);
+            queue.emplace_back(namedLink(RTM_DELLINK, 0, 40, "gone"), true);
+        }
+        queue.emplace_back(done(r.nlmsg_seq), false);
+        return true;
+    }
+    Received receive() override
+    {
+        if (queue.empty()) {
+            return {};
+        }
+        last = queue.front();
+        queue.erase(queue.begin());
+        return {truncating ? ReceiveStatus::Truncated : ReceiveStatus::Ok, last.first, last.second};
+    }
+    void reset() override { queue.clear(); }
+    std::pair<Bytes, bool> last;
+};
+
+// A kernel without the stats dump: the link dump answers in the same tick, and
+// from then on.
+TEST(NetlinkCounterSource, FallsBackToTheLinkDumpWhenTheStatsDumpIsRefused)
+{
+    auto old = std::make_unique<Kernel>();
+    old->statsRefused = true;
+    NetlinkCounterSource source(std::move(old), LinkDumpKind::Stats);
+    for (int tick = 0; tick < 2; ++tick) {
+        const auto sample = source.takeSample();
+        ASSERT_TRUE(sample);
+        EXPECT_EQ(Links(sample->links.begin(), sample->links.end()), (Links{{7, 1000, 500, true}}));
+        EXPECT_EQ(source.dumpKind(), LinkDumpKind::Links);
+    }
+    // A datagram that never fits is tried three times in the tick, then there is no sample.
+    auto kernel = std::make_unique<Kernel>();
+    kernel->truncating = true;
+    const Kernel& seen = *kernel;
+    NetlinkCounterSource truncated(std::move(kernel), LinkDumpKind::Links);
+    EXPECT_FALSE(truncated.takeSample());
+    EXPECT_EQ(seen.requests, 3);
 }
 
 // Names come from one link dump when an index is new, then from the
@@ -230,41 +250,6 @@ Bytes namedLink(std::uint16_t type, std::uint32_t seq, int index, const std::str
 // forgets them and looks them up again.
 TEST(NetlinkCounterSource, KeepsTheNamesCurrentFromLinkNotifications)
 {
-    struct Kernel final : NetlinkTransport
-    {
-        std::map<int, std::string> links{{7, "eth0"}}; // in the dumps
-        std::vector<std::pair<Bytes, bool>> queue;     // datagrams; true: a notification
-        int requests = 0;
-        bool send(std::span<const std::byte> bytes) override
-        {
-            nlmsghdr r{};
-            std::memcpy(&r, bytes.data(), sizeof r);
-            ++requests;
-            for (const auto& [index, name] : links) {
-                queue.emplace_back(
-                    r.nlmsg_type == RTM_GETLINK
-                        ? namedLink(RTM_NEWLINK, r.nlmsg_seq, index, name)
-                        : message(RTM_NEWSTATS, r.nlmsg_seq,
-                                  concat({bytesOf(if_stats_msg{0, 0, 0, unsigned(index), 0}),
-                                          attribute(IFLA_STATS_LINK_64, stats(5, 6))})),
-                    false);
-                queue.emplace_back(namedLink(RTM_DELLINK, 0, 40, "gone"), true); // among them
-            }
-            queue.emplace_back(done(r.nlmsg_seq), false);
-            return true;
-        }
-        Received receive() override
-        {
-            if (queue.empty()) {
-                return {};
-            }
-            last = queue.front();
-            queue.erase(queue.begin());
-            return {ReceiveStatus::Ok, last.first, last.second};
-        }
-        void reset() override { queue.clear(); }
-        std::pair<Bytes, bool> last;
-    };
     auto owned = std::make_unique<Kernel>();
     Kernel& kernel = *owned;
     NetlinkCounterSource source(std::move(owned));

@@ -104,17 +104,12 @@ TEST(SettingsStore, WrongTypesAreReportedOnceAndTakeTheFirstRunValueAsDoOtherOdd
 TEST(SettingsStore, InterfacesLoadsAValidTextAndSavesOnlyWhenThereIsSomethingToKeep)
 {
     const QByteArray longest(1024, 'e');
+    // stored, and loaded ("!": reported and empty)
+    // clang-format off
     const std::pair<QByteArray, QString> rows[] = {
-        {"", ""},
-        {"\"*,!lo\"", "*,!lo"},
-        {"\"" + longest + "\"", longest},
-        {"\"" + longest + "e\"", "!"},
-        {"dword:1", "!"},
-        {"\"eth0,a b\"", "!"},
-        {"\"eth0:1\"", "!"},
-        {"\"../eth0\"", "!"},
-        {"\"eth0\tx\"", "!"},
-    };
+        {"", ""}, {"\"*,!lo\"", "*,!lo"}, {"\"" + longest + "\"", longest}, {"\"" + longest + "e\"", "!"},
+        {"dword:1", "!"}, {"\"eth0,a b\"", "!"}, {"\"eth0:1\"", "!"}, {"\"../eth0\"", "!"}, {"\"eth0\tx\"", "!"}};
+    // clang-format on
     for (const auto& [stored, loaded] : rows) {
         SCOPED_TRACE(stored.toStdString());
         const QTemporaryDir dir;
