@@ -218,18 +218,26 @@ TEST(MeterTick, WritesLabelsAndBarsFromTheLiveFixedPeak)
 // option, and the next tick primes with the new links' sums, the rates kept.
 TEST(MeterInterfaces, TheSubmenuChoosesTheLinksAndAChangePrimesAgain)
 {
-    const Links both{{1, 5000, 0, true}, {2, 1000, 0, true}};
-    const Links later{{1, 9000, 0, true}, {2, 4000, 0, true}};
-    const Links last{{1, 9000, 0, true}, {2, 7000, 0, true}};
-    auto source =
-        std::make_unique<ScriptedCounterSource>(ScriptedCounterSource::Script{both, later, last});
+    auto source = std::make_unique<ScriptedCounterSource>(
+        ScriptedCounterSource::Script{Links{{1, 5000, 0, true}, {2, 1000, 0, true}},
+                                      Links{{1, 9000, 0, true}, {2, 4000, 0, true}},
+                                      Links{{1, 9000, 0, true}, {2, 7000, 0, true}}});
     source->names.assign({{2, "eth0", false, false}, {1, "lo", true, true}}); // the kernel's order
     MeterWindow form(std::move(source));
     form.stopSampling();
-    const QList<QAction*> top = form.popupMenu()->actions();
-    ASSERT_EQ(top.size(), 7);
-    EXPECT_EQ(std::pair(top[5], top[6]->objectName()),
-              std::pair(form.interfacesMenu()->menuAction(), QString("close")));
+    const auto figures = [&] {
+        const auto text = [&](MeterControl c) { return form.figures()->label(c)->text(); };
+        return text(MeterControl::InSpeed) + ", " + text(MeterControl::InTotal);
+    };
+    form.onSamplingTick();
+    form.onSamplingTick(); // 7000 in: 2333 a second
+    EXPECT_EQ(figures(), "2.3 KBs, 13 KB");
+    form.settingsModel()->setInterfaces("eth0");
+    form.onSamplingTick();
+    EXPECT_EQ(figures(), "2.3 KBs, 7 KB") << "primes: the rate stays, the total is eth0's";
+    const QList<QAction*> top = form.popupMenu()->actions(); // just above Close
+    EXPECT_EQ(top.indexOf(form.interfacesMenu()->menuAction()), top.size() - 2);
+    EXPECT_EQ(top.back()->objectName(), "close");
     form.settingsModel()->setInterfaces("eth0,gone,w*,!x");
     const auto entries = [&] {
         Q_EMIT form.interfacesMenu()->aboutToShow();
@@ -244,16 +252,10 @@ TEST(MeterInterfaces, TheSubmenuChoosesTheLinksAndAChangePrimesAgain)
     EXPECT_EQ(form.settingsModel()->interfaces(), "eth0,lo,gone");
     form.interfacesMenu()->actions()[0]->trigger();
     EXPECT_EQ(entries(), "All interfaces+, , eth0 (down)+, lo (loopback)+");
-
-    const auto text = [&](MeterControl c) { return form.figures()->label(c)->text(); };
-    form.onSamplingTick();
-    form.onSamplingTick(); // 7000 in: 2333 a second
-    EXPECT_EQ(std::pair(text(MeterControl::InSpeed), text(MeterControl::InTotal)),
-              std::pair(QString("2.3 KBs"), QString("13 KB")));
-    form.settingsModel()->setInterfaces("eth0");
-    form.onSamplingTick();
-    EXPECT_EQ(std::pair(text(MeterControl::InSpeed), text(MeterControl::InTotal)),
-              std::pair(QString("2.3 KBs"), QString("7 KB")));
+    form.interfacesMenu()->actions()[3]->trigger();
+    EXPECT_EQ(entries(), "All interfaces, , eth0 (down)+, lo (loopback)");
+    form.interfacesMenu()->actions()[2]->trigger();
+    EXPECT_EQ(form.settingsModel()->interfaces(), "!*") << "nothing";
 }
 
 TEST(MeterCommands, SettingsDropsAlwaysOnTopAndALabelOrTheCaptionOpensTheMenu)

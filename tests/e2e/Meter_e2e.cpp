@@ -18,9 +18,10 @@ enum MenuItem { kSettings = 2, kMinimize = 5, kInterfaces = 6 };
 class Meter : public E2eTest
 {
 protected:
-    void launch(const QRect& expected, const QString& program = ZARVELLO_PROGRAM)
+    void launch(const QRect& expected, const QString& program = ZARVELLO_PROGRAM,
+                const QStringList& args = {})
     {
-        app_ = &start(program);
+        app_ = &start(program, {}, {}, args);
         ASSERT_NE(w_ = windowOf(*app_), 0UL);
         // The stored place comes last in the load: this is the settled window.
         ASSERT_TRUE(waitUntil([&] { return x().frame(w_) == expected; }));
@@ -174,17 +175,11 @@ TEST_F(Meter, TheHotKeyWorksFromElsewhereAndSigtermSavesOnlyWhatWasLoaded)
 // it from the next ticks on, unticking leaves it out again, and the choice is saved.
 TEST_F(Meter, TheInterfacesMenuChoosesWhetherLoopbackTrafficCounts)
 {
-    QFile wrapper(path("in-netns"));
-    ASSERT_TRUE(
-        wrapper.open(QIODevice::WriteOnly) &&
-        wrapper.write(
-            "#!/bin/sh\nexec unshare -n sh -c 'ip link set lo up && exec \"$0\"' " ZARVELLO_PROGRAM
-            "\n") > 0 &&
-        wrapper.setPermissions(wrapper.permissions() | QFile::ExeOwner));
-    wrapper.close();
     ASSERT_NO_FATAL_FAILURE(writeOptions(kHeader + dword("Left", 200) + "\n" + dword("Top", 150) +
                                          "\n\"Interfaces\"=\"*,!lo\"\n"));
-    ASSERT_NO_FATAL_FAILURE(launch(QRect(QPoint(200, 150), kSize), path("in-netns")));
+    ASSERT_NO_FATAL_FAILURE(
+        launch(QRect(QPoint(200, 150), kSize), "unshare",
+               {"-n", "sh", "-c", "ip link set lo up && exec " ZARVELLO_PROGRAM}));
     const QStringList inside{"-t", QString::number(app_->pid()), "-n"};
     Child server("nsenter", inside + QStringList{"iperf3", "-s", "-B", "127.0.0.1"}, x().env());
     ASSERT_TRUE(waitUntil([&] {

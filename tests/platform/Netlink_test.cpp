@@ -71,13 +71,16 @@ Bytes message(std::uint16_t type, std::uint32_t seq, const Bytes& payload,
     return padded(concat({bytesOf(nlmsghdr{len, type, flags, seq, 4242}), payload}));
 }
 
-// RTM_NEWLINK for one link with the given counter records among other attributes.
-Bytes infoLink(std::uint32_t seq, std::optional<Bytes> counters64, std::optional<Bytes> counters32)
+// RTM_NEWLINK (or `type`) for one link with the given counter records among other attributes.
+Bytes infoLink(std::uint32_t seq, std::optional<Bytes> counters64, std::optional<Bytes> counters32,
+               int index = 7, const std::string& name = "lll", std::uint16_t type = RTM_NEWLINK,
+               unsigned flags = IFF_UP | IFF_RUNNING)
 {
-    const ifinfomsg body{0, 0, 0, 7, 0, 0};
+    const ifinfomsg body{0, 0, 0, index, flags, 0};
+    const auto* text = reinterpret_cast<const std::byte*>(name.c_str());
     return message(
-        RTM_NEWLINK, seq,
-        concat({bytesOf(body), attribute(IFLA_IFNAME, Bytes(3, std::byte{'l'})),
+        type, seq,
+        concat({bytesOf(body), attribute(IFLA_IFNAME, Bytes(text, text + name.size() + 1)),
                 counters32 ? attribute(IFLA_STATS, *counters32) : Bytes{}, attribute(IFLA_PAD, {}),
                 counters64 ? attribute(IFLA_STATS64, *counters64) : Bytes{},
                 attribute(IFLA_MTU, Bytes(4))}));
@@ -168,18 +171,6 @@ TEST(LinkDumpParser, SumsTheLowWordsOfCompleteDumpsAndRefusesAnythingElse)
     }
 }
 
-// RTM_NEWLINK or RTM_DELLINK of link `index` named `name`, with 64-bit counters.
-Bytes namedLink(std::uint16_t type, std::uint32_t seq, int index, const std::string& name,
-                unsigned flags = IFF_UP | IFF_RUNNING)
-{
-    const ifinfomsg body{0, 0, 0, index, flags, 0};
-    const auto* text = reinterpret_cast<const std::byte*>(name.c_str());
-    return message(
-        type, seq,
-        concat({bytesOf(body), attribute(IFLA_IFNAME, Bytes(text, text + name.size() + 1)),
-                attribute(IFLA_STATS64, stats(1000, 500))}));
-}
-
 // Dumps of `links`, each reply followed by a notification about some other link; what was
 // queued before a request comes first.
 struct Kernel final : NetlinkTransport
@@ -200,12 +191,12 @@ struct Kernel final : NetlinkTransport
         for (const auto& [index, name] : links) {
             queue.emplace_back(
                 r.nlmsg_type == RTM_GETLINK
-                    ? namedLink(RTM_NEWLINK, r.nlmsg_seq, index, name)
+                    ? infoLink(r.nlmsg_seq, stats(1000, 500), {}, index, name)
                     : message(RTM_NEWSTATS, r.nlmsg_seq,
                               concat({bytesOf(if_stats_msg{0, 0, 0, unsigned(index), 0}),
                                       attribute(IFLA_STATS_LINK_64, stats(1000, 500))})),
                 false);
-            queue.emplace_back(namedLink(RTM_DELLINK, 0, 40, "gone"), true);
+            queue.emplace_back(infoLink(0, {}, {}, 40, "gone", RTM_DELLINK), true);
         }
         queue.emplace_back(done(r.nlmsg_seq), false);
         return true;
@@ -263,13 +254,13 @@ TEST(NetlinkCounterSource, KeepsTheNamesCurrentFromLinkNotifications)
     ASSERT_TRUE(source.takeSample());
     EXPECT_EQ(named(), "7eth0 2") << "looked up once";
     kernel.links = {{7, "wan"}, {9, "veth1"}};
-    kernel.queue = {{concat({namedLink(RTM_NEWLINK, 0, 7, "wan", IFF_UP),
-                             namedLink(RTM_NEWLINK, 0, 9, "veth1")}),
+    kernel.queue = {{concat({infoLink(0, {}, {}, 7, "wan", RTM_NEWLINK, IFF_UP),
+                             infoLink(0, {}, {}, 9, "veth1")}),
                      true}};
     ASSERT_TRUE(source.takeSample());
     EXPECT_EQ(named(), "7wan(down) 9veth1 3") << "renamed and added, no look-up";
     kernel.links = {{9, "veth1"}, {11, "tun0"}};
-    kernel.queue = {{namedLink(RTM_DELLINK, 0, 7, "wan"), true}};
+    kernel.queue = {{infoLink(0, {}, {}, 7, "wan", RTM_DELLINK), true}};
     ASSERT_TRUE(source.takeSample());
     EXPECT_EQ(named(), "9veth1 11tun0 5") << "removed, then a new index looked up";
     kernel.queue = {{Bytes(3), false}};
