@@ -235,9 +235,6 @@ TEST(MeterInterfaces, TheSubmenuChoosesTheLinksAndAChangePrimesAgain)
     form.settingsModel()->setInterfaces("eth0");
     form.onSamplingTick();
     EXPECT_EQ(figures(), "2.3 KBs, 7 KB") << "primes: the rate stays, the total is eth0's";
-    const QList<QAction*> top = form.popupMenu()->actions(); // just above Close
-    EXPECT_EQ(top.indexOf(form.interfacesMenu()->menuAction()), top.size() - 2);
-    EXPECT_EQ(top.back()->objectName(), "close");
     form.settingsModel()->setInterfaces("eth0,gone,w*,!x");
     const auto entries = [&] {
         Q_EMIT form.interfacesMenu()->aboutToShow();

@@ -136,8 +136,7 @@ TEST(LinkFilter, TheLastItemThatMatchesDecides)
 TEST(SelectedCounterSource, SumsTheLowWordsOfTheChosenLinks)
 {
     const Links both{{1, 4'000'000'000U, 7, true}, {2, 0x1'0000'0000ULL + 500'000'000U, 9, true}};
-    Links grown = both;
-    grown.insert(grown.end(), {{3, 1000, 1, true}, {4, 20, 20, true}});
+    const Links grown{both[0], both[1], {3, 1000, 1, true}, {4, 20, 20, true}};
     auto scripted = std::make_unique<ScriptedCounterSource>(
         ScriptedCounterSource::Script{both, both, grown, grown, grown});
     LinkNames& names = scripted->names;

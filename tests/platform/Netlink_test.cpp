@@ -100,16 +100,17 @@ using Status = LinkDumpParser::Status;
 constexpr std::uint32_t kSeq = 77;
 constexpr auto L = LinkDumpKind::Links;
 
-// RTM_NEWSTATS whose attributes are given as raw bytes.
-Bytes statsWithAttrs(const Bytes& attrs)
+// RTM_NEWSTATS for link `index` whose attributes are given as raw bytes.
+Bytes statsWithAttrs(const Bytes& attrs, std::uint32_t seq = kSeq, unsigned index = 0)
 {
-    return message(RTM_NEWSTATS, kSeq, concat({Bytes(sizeof(if_stats_msg)), attrs}));
+    return message(RTM_NEWSTATS, seq, concat({bytesOf(if_stats_msg{0, 0, 0, index, 0}), attrs}));
 }
 
 // RTM_NEWSTATS for one link carrying IFLA_STATS_LINK_64.
-Bytes statsLink(std::uint64_t rx, std::uint64_t tx, std::size_t size = sizeof(rtnl_link_stats64))
+Bytes statsLink(std::uint64_t rx, std::uint64_t tx, std::size_t size = sizeof(rtnl_link_stats64),
+                std::uint32_t seq = kSeq, unsigned index = 0)
 {
-    return statsWithAttrs(attribute(IFLA_STATS_LINK_64, stats(rx, tx, size)));
+    return statsWithAttrs(attribute(IFLA_STATS_LINK_64, stats(rx, tx, size)), seq, index);
 }
 
 TEST(LinkDumpParser, SumsTheLowWordsOfCompleteDumpsAndRefusesAnythingElse)
@@ -192,9 +193,7 @@ struct Kernel final : NetlinkTransport
             queue.emplace_back(
                 r.nlmsg_type == RTM_GETLINK
                     ? infoLink(r.nlmsg_seq, stats(1000, 500), {}, index, name)
-                    : message(RTM_NEWSTATS, r.nlmsg_seq,
-                              concat({bytesOf(if_stats_msg{0, 0, 0, unsigned(index), 0}),
-                                      attribute(IFLA_STATS_LINK_64, stats(1000, 500))})),
+                    : statsLink(1000, 500, sizeof(rtnl_link_stats64), r.nlmsg_seq, unsigned(index)),
                 false);
             queue.emplace_back(infoLink(0, {}, {}, 40, "gone", RTM_DELLINK), true);
         }
@@ -279,9 +278,7 @@ TEST(NetlinkCounterSource, LoopbackTrafficRaisesBothSums)
         NetlinkSocket& kernel = *socket;
         NetlinkCounterSource source(std::move(socket), kind);
         const CounterSample before = source.takeSample().value();
-        const LinkInfo* lo = source.linkNames()->find(1);
-        ASSERT_TRUE(lo);
-        EXPECT_EQ(std::tie(lo->name, lo->loopback, lo->up), std::tuple("lo", true, true));
+        EXPECT_EQ(source.linkNames()->inKernelOrder().at(0), (LinkInfo{1, "lo", true, true}));
         EXPECT_EQ(kernel.receive().status, NetlinkTransport::ReceiveStatus::Failed);
         QUdpSocket udp;
         ASSERT_TRUE(udp.bind(QHostAddress::LocalHost, 0));

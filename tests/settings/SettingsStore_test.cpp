@@ -119,9 +119,9 @@ TEST(SettingsStore, InterfacesLoadsAValidTextAndSavesOnlyWhenThereIsSomethingToK
         h.model.setInterfaces("x");
         h.load();
         const bool bad = loaded == "!";
-        EXPECT_EQ(h.errors,
-                  bad ? QStringList{"Invalid data type for 'Interfaces'"} : QStringList{});
-        EXPECT_EQ(h.model.interfaces(), bad ? "" : loaded);
+        EXPECT_EQ(
+            std::pair(h.errors.join(""), h.model.interfaces()),
+            std::pair(QString(bad ? "Invalid data type for 'Interfaces'" : ""), bad ? "" : loaded));
         ASSERT_TRUE(h.save());
         const auto saved = h.registry.value("HKEY_LOCAL_MACHINE\\Software\\Zarvello", "Interfaces");
         EXPECT_EQ(saved ? saved->toText() : "none", stored.isEmpty() ? "none" : bad ? "" : loaded);
