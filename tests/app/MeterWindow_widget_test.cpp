@@ -225,9 +225,9 @@ TEST(MeterInterfaces, TheSubmenuChoosesTheLinksAndAChangePrimesAgain)
     source->names.assign({{2, "eth0", false, false}, {1, "lo", true, true}}); // the kernel's order
     MeterWindow form(std::move(source));
     form.stopSampling();
-    const auto figures = [&] {
-        const auto text = [&](MeterControl c) { return form.figures()->label(c)->text(); };
-        return text(MeterControl::InSpeed) + ", " + text(MeterControl::InTotal);
+    const auto figures = [&panel = *form.figures()] {
+        return panel.label(MeterControl::InSpeed)->text() + ", " +
+               panel.label(MeterControl::InTotal)->text();
     };
     form.onSamplingTick();
     form.onSamplingTick(); // 7000 in: 2333 a second

@@ -111,17 +111,16 @@ TEST(SettingsStore, InterfacesLoadsAValidTextAndSavesOnlyWhenThereIsSomethingToK
         {"dword:1", "!"}, {"\"eth0,a b\"", "!"}, {"\"eth0:1\"", "!"}, {"\"../eth0\"", "!"}, {"\"eth0\tx\"", "!"}};
     // clang-format on
     for (const auto& [stored, loaded] : rows) {
-        SCOPED_TRACE(stored.toStdString());
         const QTemporaryDir dir;
-        const QByteArray text = "REGEDIT4\n[HKEY_LOCAL_MACHINE\\Software\\Zarvello]\n";
         Harness h(dir.filePath("registry.reg"),
-                  stored.isEmpty() ? text : text + "\"Interfaces\"=" + stored + "\n");
+                  "REGEDIT4\n[HKEY_LOCAL_MACHINE\\Software\\Zarvello]\n" +
+                      (stored.isEmpty() ? "" : "\"Interfaces\"=" + stored + "\n"));
         h.model.setInterfaces("x");
         h.load();
         const bool bad = loaded == "!";
-        EXPECT_EQ(
-            std::pair(h.errors.join(""), h.model.interfaces()),
-            std::pair(QString(bad ? "Invalid data type for 'Interfaces'" : ""), bad ? "" : loaded));
+        EXPECT_EQ(h.errors.join("") + "|" + h.model.interfaces(),
+                  bad ? "Invalid data type for 'Interfaces'|" : "|" + loaded)
+            << stored.constData();
         ASSERT_TRUE(h.save());
         const auto saved = h.registry.value("HKEY_LOCAL_MACHINE\\Software\\Zarvello", "Interfaces");
         EXPECT_EQ(saved ? saved->toText() : "none", stored.isEmpty() ? "none" : bad ? "" : loaded);
