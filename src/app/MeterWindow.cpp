@@ -17,6 +17,7 @@
 #include <QPainter>
 
 #include <algorithm>
+#include <memory>
 
 namespace zarvello {
 
@@ -103,14 +104,16 @@ void MeterWindow::fillInterfacesMenu()
     all->setChecked(option.isEmpty());
     connect(all, &QAction::triggered, this, [this] { model_->setInterfaces({}); });
     interfacesMenu_->addSeparator();
-    const std::vector<InterfaceEntry> entries = interfaceEntries(counters_->linkNames(), option);
-    for (const InterfaceEntry& entry : entries) {
+    // One list for all the entries' handlers: a copy each would grow with the square of the links.
+    const auto entries = std::make_shared<const std::vector<InterfaceEntry>>(
+        interfaceEntries(counters_->linkNames(), option));
+    for (const InterfaceEntry& entry : *entries) {
         QAction* action = interfacesMenu_->addAction(entry.text);
         action->setCheckable(true);
         action->setChecked(entry.checked);
         action->setEnabled(entry.present);
         connect(action, &QAction::triggered, this, [this, entries, name = entry.name](bool on) {
-            model_->setInterfaces(toggledInterfaces(entries, name, on));
+            model_->setInterfaces(toggledInterfaces(*entries, name, on));
         });
     }
 }
