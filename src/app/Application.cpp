@@ -92,7 +92,7 @@ void saveAll(const MeterWindow& main, const SettingsDialog& settings, Settings& 
     if (settings.isLoaded()) {
         model.set(Option::Left, main.x());
         model.set(Option::Top, main.y());
-        saveSettings(hive, model.values(), showError);
+        saveSettings(hive, model.values(), model.interfaces(), showError);
     }
 }
 

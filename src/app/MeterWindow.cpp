@@ -17,6 +17,7 @@
 #include <QPainter>
 
 #include <algorithm>
+#include <memory>
 
 namespace zarvello {
 
@@ -27,7 +28,8 @@ constexpr QSize kDesignClientSize(104, 213);
 constexpr QKeyCombination kMemoryHotKey(Qt::ControlModifier, Qt::Key_M);
 
 MeterWindow::MeterWindow(std::unique_ptr<CounterSource> counters, QWidget* parent)
-    : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint), counters_(std::move(counters))
+    : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint),
+      counters_(std::make_unique<SelectedCounterSource>(std::move(counters)))
 {
     setWindowTitle(MeterFrame::captionText());
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -86,7 +88,41 @@ void MeterWindow::createMenu()
     add("peakReset", QStringLiteral("Peak Reset"), &MeterWindow::resetPeak);
     add("maximize", QStringLiteral("Maximize"), &MeterWindow::restoreProgram);
     add("minimize", QStringLiteral("Minimize"), &MeterWindow::minimizeProgram);
+    // Built as it opens, so it lists the links there are now.
+    interfacesMenu_ = popupMenu_->addMenu(QStringLiteral("Interfaces"));
+    interfacesMenu_->menuAction()->setObjectName(QStringLiteral("interfaces"));
+    connect(interfacesMenu_, &QMenu::aboutToShow, this, &MeterWindow::fillInterfacesMenu);
     add("close", QStringLiteral("Close"), &QWidget::close);
+}
+
+void MeterWindow::fillInterfacesMenu()
+{
+    interfacesMenu_->clear();
+    const QString option = model_->interfaces();
+    QAction* all = interfacesMenu_->addAction(QStringLiteral("All interfaces"));
+    all->setCheckable(true);
+    all->setChecked(option.isEmpty());
+    connect(all, &QAction::triggered, this, [this] { model_->setInterfaces({}); });
+    interfacesMenu_->addSeparator();
+    // One list for all the entries' handlers: a copy each would grow with the square of the links.
+    const auto entries = std::make_shared<const std::vector<InterfaceEntry>>(
+        interfaceEntries(counters_->linkNames(), option));
+    for (const InterfaceEntry& entry : *entries) {
+        QAction* action = interfacesMenu_->addAction(entry.text);
+        action->setCheckable(true);
+        action->setChecked(entry.checked);
+        action->setEnabled(entry.present);
+        connect(action, &QAction::triggered, this, [this, entries, name = entry.name](bool on) {
+            model_->setInterfaces(toggledInterfaces(*entries, name, on));
+        });
+    }
+}
+
+void MeterWindow::applyInterfaces()
+{
+    counters_->setFilter(LinkFilter(model_->interfaces()));
+    // Other links' sums would make the next rate jump: start as the first tick does.
+    measurement_.restartHistory();
 }
 
 void MeterWindow::setSettingsModel(Settings* model)
@@ -99,6 +135,8 @@ void MeterWindow::setSettingsModel(Settings* model)
     }
     model_ = model;
     connect(model_, &Settings::changed, this, &MeterWindow::optionChanged);
+    connect(model_, &Settings::interfacesChanged, this, &MeterWindow::applyInterfaces);
+    applyInterfaces();
 }
 
 // What a change of an option does at once, whether a user or the load made it;
@@ -122,7 +160,7 @@ void MeterWindow::setCompanionWindows(const std::vector<QWidget*>& windows)
 
 void MeterWindow::onSamplingTick()
 {
-    const auto sample = counters_ ? counters_->takeSample() : std::nullopt;
+    const auto sample = counters_->takeSample();
     const OptionValues& s = model_->values();
     if (const auto tick = measurement_.processSample(sample, s.PeakSpeed)) {
         const FigureOptions options{.kiloBytes = s.KiloBytes,

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "meter/LinkFilter.h"
 #include "meter/MeasurementState.h"
 #include "platform/CounterSource.h"
 #include "settings/Settings.h"
@@ -62,6 +63,7 @@ public:
     [[nodiscard]] ScreenDocker* docker() const { return docker_; }
     [[nodiscard]] StayOnTop* stayOnTop() const { return stayOnTop_; }
     [[nodiscard]] QMenu* popupMenu() const { return popupMenu_; }
+    [[nodiscard]] QMenu* interfacesMenu() const { return interfacesMenu_; }
     [[nodiscard]] bool isTaskbarShown() const { return taskbarShown_; }
 
 Q_SIGNALS:
@@ -97,8 +99,10 @@ private:
     void applyTaskbarRule();
     void placeFigures();
     void createMenu();
+    void fillInterfacesMenu();
+    void applyInterfaces();
 
-    std::unique_ptr<CounterSource> counters_;
+    std::unique_ptr<SelectedCounterSource> counters_;
     Settings* model_ = nullptr;
     std::vector<QPointer<QWidget>> companions_;
     std::vector<QPointer<QWidget>> hiddenByMinimize_;
@@ -110,6 +114,7 @@ private:
     ScreenDocker* docker_ = nullptr;
     StayOnTop* stayOnTop_ = nullptr;
     QMenu* popupMenu_ = nullptr;
+    QMenu* interfacesMenu_ = nullptr;
 
     bool firstActivation_ = true;
     bool minimized_ = false;

@@ -84,6 +84,15 @@ void MeasurementState::restart()
     previousLinks_.clear();
 }
 
+void MeasurementState::restartHistory()
+{
+    previousIn_ = 0;
+    historyIndex_ = 0;
+    inHistory_.fill(0);
+    outHistory_.fill(0);
+    previousLinks_.clear();
+}
+
 std::optional<TickResults> MeasurementState::processSample(std::optional<CounterSample> sample,
                                                            int peakSpeed)
 {

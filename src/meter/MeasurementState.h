@@ -30,6 +30,9 @@ class MeasurementState
 public:
     // Primes again as at start-up; the delta histories are deliberately kept.
     void restart();
+    // Primes again at the next sample, as for links that were chosen anew:
+    // the history starts afresh, the peak stays.
+    void restartHistory();
 
     // peakSpeed is the fixed peak in thousands of bytes per second, 0 = measured.
     // Returns nothing when there is no sample: the tick then changes nothing.

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/LinkNames.h"
+
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -37,6 +39,9 @@ class CounterSource
 public:
     virtual ~CounterSource() = default;
     [[nodiscard]] virtual std::optional<CounterSample> takeSample() = 0;
+    // The names of the links, current as of the last sample; none where the
+    // source cannot tell.
+    [[nodiscard]] virtual const LinkNames* linkNames() const { return nullptr; }
 };
 
 // The kernel's link statistics.

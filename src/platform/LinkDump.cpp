@@ -1,5 +1,6 @@
 #include "platform/LinkDump.h"
 
+#include <linux/if.h>
 #include <linux/if_link.h>
 #include <linux/netlink.h>
 #include <linux/rtnetlink.h>
@@ -32,6 +33,28 @@ constexpr std::size_t align4(std::size_t n)
 
 constexpr std::size_t kHeaderSize = align4(sizeof(nlmsghdr));
 constexpr std::size_t kAttrHeaderSize = align4(sizeof(rtattr));
+
+// Calls `visit(type, data)` for each attribute in `attrs`; false when they are malformed.
+template <class Visit> bool forEachAttribute(std::span<const std::byte> attrs, Visit&& visit)
+{
+    std::size_t pos = 0;
+    while (pos < attrs.size()) {
+        const std::size_t remaining = attrs.size() - pos;
+        if (remaining < kAttrHeaderSize) {
+            return false;
+        }
+        const auto attr = load<rtattr>(attrs, pos);
+        if (attr.rta_len < kAttrHeaderSize || attr.rta_len > remaining) {
+            return false;
+        }
+        if (!visit(static_cast<unsigned short>(attr.rta_type & NLA_TYPE_MASK),
+                   attrs.subspan(pos + kAttrHeaderSize, attr.rta_len - kAttrHeaderSize))) {
+            return false;
+        }
+        pos += std::min(align4(attr.rta_len), remaining);
+    }
+    return true;
+}
 
 constexpr std::size_t kStats64Needed = offsetof(rtnl_link_stats64, tx_bytes) + sizeof(__u64);
 constexpr std::size_t kStats32Needed = offsetof(rtnl_link_stats, tx_bytes) + sizeof(__u32);
@@ -155,34 +178,25 @@ bool LinkDumpParser::addLink(std::span<const std::byte> payload)
     std::optional<std::pair<std::uint64_t, std::uint64_t>> wide;
     std::optional<std::pair<std::uint64_t, std::uint64_t>> narrow;
 
-    std::size_t pos = 0;
-    while (pos < attrs.size()) {
-        const std::size_t remaining = attrs.size() - pos;
-        if (remaining < kAttrHeaderSize) {
-            return false;
-        }
-        const auto attr = load<rtattr>(attrs, pos);
-        if (attr.rta_len < kAttrHeaderSize || attr.rta_len > remaining) {
-            return false;
-        }
-        const auto attrType = static_cast<unsigned short>(attr.rta_type & NLA_TYPE_MASK);
-        const std::span<const std::byte> data =
-            attrs.subspan(pos + kAttrHeaderSize, attr.rta_len - kAttrHeaderSize);
-        if (attrType == counters64) {
+    const bool read = forEachAttribute(attrs, [&](unsigned short type, auto data) {
+        if (type == counters64) {
             // Older kernels send a shorter record; only the byte counters matter.
             if (data.size() < kStats64Needed) {
                 return false;
             }
             wide.emplace(load<std::uint64_t>(data, offsetof(rtnl_link_stats64, rx_bytes)),
                          load<std::uint64_t>(data, offsetof(rtnl_link_stats64, tx_bytes)));
-        } else if (kind_ == LinkDumpKind::Links && attrType == IFLA_STATS) {
+        } else if (kind_ == LinkDumpKind::Links && type == IFLA_STATS) {
             if (data.size() < kStats32Needed) {
                 return false;
             }
             narrow.emplace(load<std::uint32_t>(data, offsetof(rtnl_link_stats, rx_bytes)),
                            load<std::uint32_t>(data, offsetof(rtnl_link_stats, tx_bytes)));
         }
-        pos += std::min(align4(attr.rta_len), remaining);
+        return true;
+    });
+    if (!read) {
+        return false;
     }
 
     // A link without counters would silently drop out of the sums and make
@@ -196,7 +210,59 @@ bool LinkDumpParser::addLink(std::span<const std::byte> payload)
     sums_.inOctets += static_cast<std::uint32_t>(link.inOctets);
     sums_.outOctets += static_cast<std::uint32_t>(link.outOctets);
     links_.push_back(link);
+    if (infos_ != nullptr) {
+        if (auto info = readLinkInfo(payload)) {
+            infos_->push_back(std::move(*info));
+        }
+    }
     return true;
+}
+
+std::optional<LinkInfo> readLinkInfo(std::span<const std::byte> payload)
+{
+    constexpr std::size_t kFixed = align4(sizeof(ifinfomsg));
+    if (payload.size() < kFixed) {
+        return std::nullopt;
+    }
+    const auto message = load<ifinfomsg>(payload, 0);
+    LinkInfo info;
+    info.index = static_cast<std::uint32_t>(message.ifi_index);
+    info.loopback = (message.ifi_flags & IFF_LOOPBACK) != 0;
+    info.up = (message.ifi_flags & IFF_UP) != 0 && (message.ifi_flags & IFF_RUNNING) != 0;
+    const bool read =
+        forEachAttribute(payload.subspan(kFixed), [&](unsigned short type, auto data) {
+            if (type == IFLA_IFNAME) {
+                const auto* text = reinterpret_cast<const char*>(data.data());
+                info.name.assign(text, strnlen(text, data.size()));
+            }
+            return true;
+        });
+    if (!read || info.name.empty()) {
+        return std::nullopt;
+    }
+    return info;
+}
+
+void applyLinkNotifications(std::span<const std::byte> datagram, LinkNames& names)
+{
+    std::size_t pos = 0;
+    while (datagram.size() - pos >= kHeaderSize) {
+        const auto header = load<nlmsghdr>(datagram, pos);
+        if (header.nlmsg_len < kHeaderSize || header.nlmsg_len > datagram.size() - pos) {
+            return;
+        }
+        const auto payload = datagram.subspan(pos + kHeaderSize, header.nlmsg_len - kHeaderSize);
+        if (header.nlmsg_type == RTM_NEWLINK || header.nlmsg_type == RTM_DELLINK) {
+            if (const auto info = readLinkInfo(payload)) {
+                if (header.nlmsg_type == RTM_NEWLINK) {
+                    names.update(*info);
+                } else {
+                    names.remove(info->index);
+                }
+            }
+        }
+        pos += std::min(align4(header.nlmsg_len), datagram.size() - pos);
+    }
 }
 
 } // namespace zarvello

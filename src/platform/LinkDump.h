@@ -9,6 +9,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -27,6 +28,15 @@ std::span<const std::byte>
 buildLinkDumpRequest(LinkDumpKind kind, std::uint32_t seq,
                      std::array<std::byte, kLinkDumpRequestCapacity>& out);
 
+// The index, name and state of a link from the body of an RTM_NEWLINK or
+// RTM_DELLINK message; nothing when the body is malformed or has no name.
+[[nodiscard]] std::optional<LinkInfo> readLinkInfo(std::span<const std::byte> payload);
+
+// Applies the link notifications in one datagram of the RTNLGRP_LINK group:
+// a new or changed link is updated, a deleted one removed. Anything else,
+// and anything malformed, is passed over.
+void applyLinkNotifications(std::span<const std::byte> datagram, LinkNames& names);
+
 // Reads one dump reply, datagram by datagram, summing every link's rx and tx
 // byte counters (each cut to its low 32 bits, the sums wrapping modulo 2^32)
 // and keeping each link's own counters.
@@ -42,10 +52,15 @@ public:
 
     // The links go into `links`, emptied first; a caller that keeps the vector
     // across dumps keeps its capacity, so a warm dump allocates nothing.
-    LinkDumpParser(LinkDumpKind kind, std::uint32_t seq, std::vector<LinkCounters>& links)
-        : kind_(kind), seq_(seq), links_(links)
+    // A Links dump also notes each link's name and state in `infos`, when given.
+    LinkDumpParser(LinkDumpKind kind, std::uint32_t seq, std::vector<LinkCounters>& links,
+                   std::vector<LinkInfo>* infos = nullptr)
+        : kind_(kind), seq_(seq), links_(links), infos_(infos)
     {
         links_.clear();
+        if (infos_ != nullptr) {
+            infos_->clear();
+        }
     }
 
     // Takes the next datagram. Once the status is no longer NeedMore it stays
@@ -66,6 +81,7 @@ private:
     Status status_ = Status::NeedMore;
     CounterSample sums_;
     std::vector<LinkCounters>& links_;
+    std::vector<LinkInfo>* infos_;
 };
 
 } // namespace zarvello

@@ -2,6 +2,7 @@
 
 #include "platform/NetlinkSocket.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace zarvello {
@@ -19,8 +20,14 @@ std::optional<CounterSample> NetlinkCounterSource::takeSample()
     constexpr int kAttempts = 3;
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
         CounterSample sample;
-        switch (runDump(sample)) {
+        const bool named = dump_ == LinkDumpKind::Links;
+        switch (runDump(dump_, links_, named ? &infos_ : nullptr, sample)) {
         case Outcome::Sample:
+            if (named) {
+                names_.assign(infos_);
+            } else {
+                resolveNewLinks(sample.links);
+            }
             return sample;
         case Outcome::NoSample:
             return std::nullopt;
@@ -31,19 +38,45 @@ std::optional<CounterSample> NetlinkCounterSource::takeSample()
     return std::nullopt;
 }
 
-NetlinkCounterSource::Outcome NetlinkCounterSource::runDump(CounterSample& sample)
+void NetlinkCounterSource::resetTransport()
+{
+    transport_->reset();
+    // Notifications may have been lost with the socket: look every link up again.
+    names_.clear();
+}
+
+void NetlinkCounterSource::resolveNewLinks(std::span<const LinkCounters> links)
+{
+    const bool allKnown = std::all_of(links.begin(), links.end(), [this](const LinkCounters& l) {
+        return names_.find(l.index) != nullptr;
+    });
+    CounterSample ignored;
+    if (!allKnown &&
+        runDump(LinkDumpKind::Links, lookupLinks_, &infos_, ignored) == Outcome::Sample) {
+        names_.assign(infos_);
+    }
+}
+
+NetlinkCounterSource::Outcome NetlinkCounterSource::runDump(LinkDumpKind kind,
+                                                            std::vector<LinkCounters>& links,
+                                                            std::vector<LinkInfo>* infos,
+                                                            CounterSample& sample)
 {
     std::array<std::byte, kLinkDumpRequestCapacity> request{};
-    LinkDumpParser parser(dump_, ++seq_, links_);
-    if (!transport_->send(buildLinkDumpRequest(dump_, seq_, request))) {
-        transport_->reset();
+    LinkDumpParser parser(kind, ++seq_, links, infos);
+    if (!transport_->send(buildLinkDumpRequest(kind, seq_, request))) {
+        resetTransport();
         return Outcome::NoSample;
     }
     for (;;) {
         const NetlinkTransport::Received received = transport_->receive();
+        if (received.status == NetlinkTransport::ReceiveStatus::Ok && received.notification) {
+            applyLinkNotifications(received.datagram, names_);
+            continue;
+        }
         if (received.status != NetlinkTransport::ReceiveStatus::Ok) {
             // The rest of the dump may still be queued; a fresh socket drops it.
-            transport_->reset();
+            resetTransport();
             return received.status == NetlinkTransport::ReceiveStatus::Truncated
                        ? Outcome::Retry
                        : Outcome::NoSample;
@@ -56,13 +89,13 @@ NetlinkCounterSource::Outcome NetlinkCounterSource::runDump(CounterSample& sampl
             return Outcome::Sample;
         case LinkDumpParser::Status::Refused:
             // The error reply ends the exchange, so the socket stays usable.
-            if (dump_ == LinkDumpKind::Stats) {
+            if (kind == LinkDumpKind::Stats) {
                 dump_ = LinkDumpKind::Links;
                 return Outcome::Retry;
             }
             return Outcome::NoSample;
         case LinkDumpParser::Status::Failed:
-            transport_->reset();
+            resetTransport();
             return Outcome::NoSample;
         }
     }

@@ -1,6 +1,7 @@
 #include "platform/NetlinkSocket.h"
 
 #include <linux/netlink.h>
+#include <linux/rtnetlink.h>
 #include <sys/socket.h>
 #include <sys/time.h>
 #include <unistd.h>
@@ -33,6 +34,8 @@ bool NetlinkSocket::open()
     timeout.tv_usec = static_cast<suseconds_t>((receiveTimeout_.count() % 1000) * 1000);
     sockaddr_nl local{};
     local.nl_family = AF_NETLINK;
+    // Link notifications keep the names current without a lookup per sample.
+    local.nl_groups = 1U << (RTNLGRP_LINK - 1);
     if (::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout) != 0 ||
         ::bind(fd, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0) {
         ::close(fd);
@@ -93,7 +96,8 @@ NetlinkSocket::Received NetlinkSocket::receive()
             buffer_.resize((size + kPage - 1) / kPage * kPage);
             return {ReceiveStatus::Truncated, {}};
         }
-        return {ReceiveStatus::Ok, std::span<const std::byte>(buffer_).first(size)};
+        return {ReceiveStatus::Ok, std::span<const std::byte>(buffer_).first(size),
+                from.nl_groups != 0};
     }
 }
 

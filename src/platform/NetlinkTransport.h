@@ -7,7 +7,8 @@
 namespace zarvello {
 
 // The datagram exchange the counter source needs from a netlink socket,
-// apart so that the source can be driven by scripted replies.
+// apart so that the source can be driven by scripted replies. The socket also
+// hears the kernel's link notifications, which may come between replies.
 class NetlinkTransport
 {
 public:
@@ -21,6 +22,7 @@ public:
     {
         ReceiveStatus status = ReceiveStatus::Failed;
         std::span<const std::byte> datagram; // valid until the next call
+        bool notification = false;           // sent to a multicast group, not in reply
     };
 
     virtual ~NetlinkTransport() = default;

@@ -27,4 +27,12 @@ void Settings::set(Option option, int value)
     Q_EMIT changed(option);
 }
 
+void Settings::setInterfaces(const QString& interfaces)
+{
+    if (interfaces != interfaces_) {
+        interfaces_ = interfaces;
+        Q_EMIT interfacesChanged();
+    }
+}
+
 } // namespace zarvello

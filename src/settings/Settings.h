@@ -26,11 +26,17 @@ public:
     // The whole record at once, announcing nothing: for whoever then applies it whole.
     void setValues(const OptionValues& values) { values_ = values; }
 
+    // The Interfaces option: which links count; empty means all of them.
+    [[nodiscard]] const QString& interfaces() const { return interfaces_; }
+    void setInterfaces(const QString& interfaces);
+
 Q_SIGNALS:
     void changed(zarvello::Option option);
+    void interfacesChanged();
 
 private:
     OptionValues values_;
+    QString interfaces_;
 };
 
 } // namespace zarvello

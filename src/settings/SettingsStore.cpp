@@ -1,5 +1,6 @@
 #include "settings/SettingsStore.h"
 
+#include "meter/LinkFilter.h"
 #include "platform/RegistryFile.h"
 #include "settings/Settings.h"
 
@@ -10,6 +11,12 @@ namespace zarvello {
 namespace {
 
 constexpr QLatin1StringView kKey("HKEY_LOCAL_MACHINE\\Software\\Zarvello");
+constexpr QLatin1StringView kInterfaces("Interfaces");
+
+QString wrongTypeText(const QString& name)
+{
+    return QStringLiteral("Invalid data type for '%1'").arg(name);
+}
 
 // A stored value, or `fallback` when it is missing or unreadable; an unreadable one is reported.
 int read(const SettingsHive& hive, Option option, int fallback, const ErrorReport& error)
@@ -20,9 +27,8 @@ int read(const SettingsHive& hive, Option option, int fallback, const ErrorRepor
         return static_cast<std::int32_t>(stored->toDword());
     }
     if (stored && error) {
-        const char* text = stored->bytes.size() <= 4 ? "Invalid data type for '%1'"
-                                                     : "Failed to get data for '%1'";
-        error(QString::fromLatin1(text).arg(name));
+        error(stored->bytes.size() <= 4 ? wrongTypeText(name)
+                                        : QStringLiteral("Failed to get data for '%1'").arg(name));
     }
     return fallback;
 }
@@ -32,6 +38,20 @@ int read(const SettingsHive& hive, Option option, int fallback, const ErrorRepor
 void SettingsHive::write(const QString& name, std::int32_t value)
 {
     file_.setValue(kKey, name, RegData::dword(static_cast<quint32>(value)));
+}
+
+void SettingsHive::write(const QString& name, const QString& text)
+{
+    file_.setValue(kKey, name, RegData::string(text));
+}
+
+bool isValidInterfacesOption(const QString& text)
+{
+    // The kernel refuses '/', ':' and white space in a name.
+    return text.size() <= kLongestInterfacesOption &&
+           std::none_of(text.begin(), text.end(), [](QChar c) {
+               return c == QLatin1Char('/') || c == QLatin1Char(':') || c.isSpace();
+           });
 }
 
 bool SettingsHive::commit(QString* reason)
@@ -79,6 +99,13 @@ void loadOptions(SettingsHive& hive, Settings& model, const ErrorReport& error)
             model.set(option, read(hive, option, optionInfo(option).firstRun, error));
         }
     }
+    const std::optional<RegData> stored = hive.file().value(kKey, kInterfaces);
+    const QString text = stored && stored->isString() ? stored->toText() : QString();
+    const bool valid = !stored || (stored->isString() && isValidInterfacesOption(text));
+    if (!valid && error) {
+        error(wrongTypeText(kInterfaces));
+    }
+    model.setInterfaces(valid ? text : QString());
 }
 
 QPoint loadPosition(SettingsHive& hive, Settings& model, QSize window, const ScreenLayout& screens,
@@ -93,10 +120,15 @@ QPoint loadPosition(SettingsHive& hive, Settings& model, QSize window, const Scr
     return placed;
 }
 
-bool saveSettings(SettingsHive& hive, const OptionValues& settings, const ErrorReport& error)
+bool saveSettings(SettingsHive& hive, const OptionValues& settings, const QString& interfaces,
+                  const ErrorReport& error)
 {
     for (const OptionInfo& info : kOptions) {
         hive.write(QString::fromLatin1(info.name), valueOf(settings, info.option));
+    }
+    // A new options file stays as it was; a stored choice is cleared by an empty one.
+    if (!interfaces.isEmpty() || hive.file().value(kKey, kInterfaces)) {
+        hive.write(kInterfaces, interfaces);
     }
     QString reason;
     if (!hive.commit(&reason)) {

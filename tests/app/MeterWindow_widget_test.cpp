@@ -214,6 +214,47 @@ TEST(MeterTick, WritesLabelsAndBarsFromTheLiveFixedPeak)
     EXPECT_EQ(m.figures.inBar()->position(), 32000);
 }
 
+// The submenu lists what is there as it opens; a tick or untick rewrites the
+// option, and the next tick primes with the new links' sums, the rates kept.
+TEST(MeterInterfaces, TheSubmenuChoosesTheLinksAndAChangePrimesAgain)
+{
+    auto source = std::make_unique<ScriptedCounterSource>(
+        ScriptedCounterSource::Script{Links{{1, 5000, 0, true}, {2, 1000, 0, true}},
+                                      Links{{1, 9000, 0, true}, {2, 4000, 0, true}},
+                                      Links{{1, 9000, 0, true}, {2, 7000, 0, true}}});
+    source->names.assign({{2, "eth0", false, false}, {1, "lo", true, true}}); // the kernel's order
+    MeterWindow form(std::move(source));
+    form.stopSampling();
+    const auto figures = [&panel = *form.figures()] {
+        return panel.label(MeterControl::InSpeed)->text() + ", " +
+               panel.label(MeterControl::InTotal)->text();
+    };
+    form.onSamplingTick();
+    form.onSamplingTick(); // 7000 in: 2333 a second
+    EXPECT_EQ(figures(), "2.3 KBs, 13 KB");
+    form.settingsModel()->setInterfaces("eth0");
+    form.onSamplingTick();
+    EXPECT_EQ(figures(), "2.3 KBs, 7 KB") << "primes: the rate stays, the total is eth0's";
+    form.settingsModel()->setInterfaces("eth0,gone,w*,!x");
+    const auto entries = [&] {
+        Q_EMIT form.interfacesMenu()->aboutToShow();
+        QStringList out;
+        for (const QAction* a : form.interfacesMenu()->actions()) {
+            out << a->text() + (a->isChecked() ? "+" : "") + (a->isEnabled() ? "" : "~");
+        }
+        return out.join(", ");
+    };
+    EXPECT_EQ(entries(), "All interfaces, , eth0 (down)+, lo (loopback), gone+~");
+    form.interfacesMenu()->actions()[3]->trigger();
+    EXPECT_EQ(form.settingsModel()->interfaces(), "eth0,lo,gone");
+    form.interfacesMenu()->actions()[0]->trigger();
+    EXPECT_EQ(entries(), "All interfaces+, , eth0 (down)+, lo (loopback)+");
+    form.interfacesMenu()->actions()[3]->trigger();
+    EXPECT_EQ(entries(), "All interfaces, , eth0 (down)+, lo (loopback)");
+    form.interfacesMenu()->actions()[2]->trigger();
+    EXPECT_EQ(form.settingsModel()->interfaces(), "!*") << "nothing";
+}
+
 TEST(MeterCommands, SettingsDropsAlwaysOnTopAndALabelOrTheCaptionOpensTheMenu)
 {
     Meter m;

@@ -314,7 +314,7 @@ protected:
     // output goes to the file `output`, or with the test's own if that is empty.
     Child& start(const QString& program = ZARVELLO_PROGRAM,
                  const std::vector<std::pair<QString, QString>>& changes = {},
-                 const QString& output = QString())
+                 const QString& output = QString(), const QStringList& args = {})
     {
         auto env = x().env();
         env.insert("HOME", root_.path());
@@ -325,7 +325,7 @@ protected:
         env.insert("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + root_.filePath("no-bus"));
         for (const auto& [name, value] : changes)
             value.isEmpty() ? env.remove(name) : env.insert(name, value);
-        return *apps_.emplace_back(std::make_unique<Child>(program, QStringList{}, env, output));
+        return *apps_.emplace_back(std::make_unique<Child>(program, args, env, output));
     }
     // The viewable window of `app` titled `title`; 0 if it does not come in time.
     Win windowOf(Child& app, const QString& title = kMainTitle, Ms timeout = kStartTimeout)

@@ -13,14 +13,15 @@ using namespace zarvello::e2e;
 constexpr QPoint kCaptionGrip(40, 10);
 constexpr QPoint kClientGrip(175, 59);
 constexpr QSize kSize(180, 103);
-enum MenuItem { kSettings = 2, kMinimize = 5 };
+enum MenuItem { kSettings = 2, kMinimize = 5, kInterfaces = 6 };
 
 class Meter : public E2eTest
 {
 protected:
-    void launch(const QRect& expected)
+    void launch(const QRect& expected, const QString& program = ZARVELLO_PROGRAM,
+                const QStringList& args = {})
     {
-        app_ = &start();
+        app_ = &start(program, {}, {}, args);
         ASSERT_NE(w_ = windowOf(*app_), 0UL);
         // The stored place comes last in the load: this is the settled window.
         ASSERT_TRUE(waitUntil([&] { return x().frame(w_) == expected; }));
@@ -45,7 +46,7 @@ protected:
     // keyboard. The first Down must visibly highlight an item: until the menu holds the
     // keyboard, keys go elsewhere. A loaded machine paints a menu in steps, so its picture
     // counts once unchanged for a while.
-    void runMenuItem(const QPoint& point, int item)
+    void runMenuItem(const QPoint& point, int item, const QStringList& then = {"Return"})
     {
         x().xdotool(at(point, {"click", "3"}));
         Win menu = 0;
@@ -54,18 +55,26 @@ protected:
             return !menus.empty() && (menu = menus.front());
         }));
         QByteArray plain;
-        auto since = std::chrono::steady_clock::now();
-        waitUntil([&] {
-            if (auto now = x().pixels(menu); now != plain)
-                plain = std::move(now), since = std::chrono::steady_clock::now();
-            return !plain.isEmpty() && std::chrono::steady_clock::now() - since >= 300ms;
-        });
+        settles(menu, 300ms, kTimeout, plain);
         x().xdotool({"key", "Down"});
         ASSERT_TRUE(waitUntil([&] { return x().pixels(menu) != plain; }));
         x().xdotool(QStringList{"key", "--delay", "30"} +
-                    QString("Down ").repeated(item - 1).split(' ', Qt::SkipEmptyParts) +
-                    QStringList{"Return"});
+                    QString("Down ").repeated(item - 1).split(' ', Qt::SkipEmptyParts) + then);
         ASSERT_TRUE(waitUntil([&] { return !x().viewable(menu); }));
+    }
+
+    // Whether the picture of `w` stays the same for `quiet` before `timeout`; `picture` is the
+    // last one seen.
+    bool settles(Win w, Ms quiet, Ms timeout, QByteArray& picture)
+    {
+        auto since = std::chrono::steady_clock::now();
+        return waitUntil(
+            [&] {
+                if (auto now = x().pixels(w); now != picture)
+                    picture = std::move(now), since = std::chrono::steady_clock::now();
+                return !picture.isEmpty() && std::chrono::steady_clock::now() - since >= quiet;
+            },
+            timeout);
     }
 
     Child* app_ = nullptr;
@@ -159,4 +168,36 @@ TEST_F(Meter, TheHotKeyWorksFromElsewhereAndSigtermSavesOnlyWhatWasLoaded)
     early.signal(SIGTERM);
     ASSERT_TRUE(early.endsCleanly());
     EXPECT_TRUE(savedAt(400, 5));
+}
+
+// In a network namespace of its own, where only loopback exists, iperf3's loopback traffic
+// leaves the window still with "*,!lo" stored; ticking "lo" in the Interfaces submenu counts
+// it from the next ticks on, unticking leaves it out again, and the choice is saved.
+TEST_F(Meter, TheInterfacesMenuChoosesWhetherLoopbackTrafficCounts)
+{
+    ASSERT_NO_FATAL_FAILURE(writeOptions(kHeader + dword("Left", 200) + "\n" + dword("Top", 150) +
+                                         "\n\"Interfaces\"=\"*,!lo\"\n"));
+    ASSERT_NO_FATAL_FAILURE(
+        launch(QRect(QPoint(200, 150), kSize), "unshare",
+               {"-n", "sh", "-c", "ip link set lo up && exec " ZARVELLO_PROGRAM}));
+    const QStringList inside{"-t", QString::number(app_->pid()), "-n"};
+    Child server("nsenter", inside + QStringList{"iperf3", "-s", "-B", "127.0.0.1"}, x().env());
+    // Connects once the server listens.
+    const QString send = "until iperf3 -c 127.0.0.1 -t 600 -b 40M; do sleep 0.1; done";
+    Child client("nsenter", inside + QStringList{"sh", "-c", send}, x().env());
+    // Three ticks without a change.
+    auto still = [&, picture = QByteArray()](Ms timeout) mutable {
+        return settles(w_, 3200ms, timeout, picture);
+    };
+    EXPECT_TRUE(still(15s));
+    for (const bool counted : {true, false}) { // "lo" ticked, then unticked
+        ASSERT_NO_FATAL_FAILURE(
+            runMenuItem(corner() + kClientGrip, kInterfaces, {"Right", "Down", "Return"}));
+        EXPECT_EQ(still(counted ? 8s : 15s), !counted) << "loopback counted " << counted;
+    }
+    ASSERT_TRUE(x().close(w_));
+    ASSERT_TRUE(app_->endsCleanly());
+    QFile saved(optionsPath());
+    EXPECT_TRUE(saved.open(QIODevice::ReadOnly) &&
+                saved.readAll().contains("\"Interfaces\"=\"!*\""));
 }

@@ -1,4 +1,5 @@
 #include "meter/Figures.h"
+#include "meter/LinkFilter.h"
 #include "meter/MeasurementState.h"
 #include "meter/NumberFormat.h"
 
@@ -18,7 +19,7 @@ namespace {
 // One tick of a sequence: what happens before it, the sample's sums (one
 // link), the fixed peak option, and what the tick must report. Rates and peak
 // are checked only when `rates` is expected.
-enum class Op { Sample, NoSample, ResetPeakFirst, RestartFirst };
+enum class Op { Sample, NoSample, ResetPeakFirst, RestartFirst, ChooseLinksFirst };
 using enum Op;
 struct Tick
 {
@@ -43,6 +44,8 @@ TEST(MeasurementState, SampleSequences)
           {ResetPeakFirst, 3100, 900, 0, true, 700, 300, 900}}},
         {"set-up primes again and restarts the slots, keeping the older ones",
          {{Sample, 1000}, {Sample, 4000, 0, 0, true, 1000, 0, 3000}, {Sample, 10000, 0, 0, true, 3000, 0, 6000}, {RestartFirst, 100}, {Sample, 100, 0, 0, true, 2000, 0, 0}}},
+        {"links chosen anew prime again and restart the slots, keeping the peak",
+         {{Sample, 1000}, {Sample, 4000, 0, 0, true, 1000, 0, 3000}, {ChooseLinksFirst, 100}, {Sample, 400, 0, 0, true, 100, 0, 3000}}},
         {"fixed peak saturates", {{Sample, 1, 0, 2147484}, {Sample, 2, 0, 2147484, true, 1.0 / 3, 0, std::numeric_limits<int>::max()}}},
         // clang-format on
     };
@@ -57,6 +60,8 @@ TEST(MeasurementState, SampleSequences)
                 state.resetPeak();
             } else if (t.op == RestartFirst) {
                 state.restart();
+            } else if (t.op == ChooseLinksFirst) {
+                state.restartHistory();
             }
             const auto r = state.processSample(
                 t.op == NoSample ? std::nullopt : std::optional(sampleOf(oneLink(t.in, t.out))),
@@ -106,6 +111,61 @@ TEST(MeasurementState, TrafficIsWhatEachLinkInBothSamplesMoved)
     }
 }
 
+TEST(LinkFilter, TheLastItemThatMatchesDecides)
+{
+    // the option, and which of "lo eth0 enp3s0 wlan0 wlp2s0 br-1" count
+    // clang-format off
+    const std::pair<QString, std::string> rows[] = {
+        {"", "lo eth0 enp3s0 wlan0 wlp2s0 br-1"}, {",,", "lo eth0 enp3s0 wlan0 wlp2s0 br-1"},
+        {"*,!lo", "eth0 enp3s0 wlan0 wlp2s0 br-1"}, {"!lo,*", "lo eth0 enp3s0 wlan0 wlp2s0 br-1"},
+        {"enp*,wl*", "enp3s0 wlan0 wlp2s0"}, {"wl*,!wlan?", "wlp2s0"}, {"eth0,!eth0,eth0", "eth0"},
+        {"eth", ""}, {"!eth0", ""}, {"[bl]*,!*-?", "lo"}};
+    // clang-format on
+    for (const auto& [option, expected] : rows) {
+        const LinkFilter filter(option);
+        std::string counted;
+        for (const char* name : {"lo", "eth0", "enp3s0", "wlan0", "wlp2s0", "br-1"}) {
+            counted += filter.counts(name) ? (counted.empty() ? "" : " ") + std::string(name) : "";
+        }
+        EXPECT_EQ(counted, expected) << option.toStdString();
+    }
+}
+
+// Only the chosen links reach the sums, a new link from its first sample on
+// and a renamed one by its new name; links without a name count only in "all".
+TEST(SelectedCounterSource, SumsTheLowWordsOfTheChosenLinks)
+{
+    const Links both{{1, 4'000'000'000U, 7, true}, {2, 0x1'0000'0000ULL + 500'000'000U, 9, true}};
+    const Links grown{both[0], both[1], {3, 1000, 1, true}, {4, 20, 20, true}};
+    auto scripted = std::make_unique<ScriptedCounterSource>(
+        ScriptedCounterSource::Script{both, both, grown, grown, grown});
+    LinkNames& names = scripted->names;
+    names.assign({{1, "lo", true, true}, {2, "eth0", false, true}});
+    SelectedCounterSource source(std::move(scripted));
+    EXPECT_EQ(sumsOf(*source.takeSample()), Sums(205'032'704U, 16)) << "all, modulo 2^32";
+    source.setFilter(LinkFilter("*,!lo"));
+    EXPECT_EQ(sumsOf(*source.takeSample()), Sums(500'000'000U, 9));
+    names.update({3, "veth0", false, false});
+    EXPECT_EQ(sumsOf(*source.takeSample()), Sums(500'001'000U, 10));
+    names.update({2, "lo", false, true});
+    const CounterSample renamed = *source.takeSample();
+    EXPECT_EQ(Links(renamed.links.begin(), renamed.links.end()), Links{grown[2]});
+    source.setFilter(LinkFilter(""));
+    EXPECT_EQ(sumsOf(*source.takeSample()), Sums(205'033'724U, 37));
+    EXPECT_FALSE(source.takeSample());
+}
+
+// An explicit list too long for the option is written as everything but the unticked.
+TEST(InterfacesMenu, AListTooLongToKeepBecomesEverythingButTheUnticked)
+{
+    LinkNames names;
+    for (std::uint32_t i = 0; i < 70; ++i) {
+        names.update({i, QString("veth%1").arg(i, 11, 10, QChar('0')).toStdString()});
+    }
+    EXPECT_EQ(toggledInterfaces(interfaceEntries(&names, ""), "veth00000000005", false),
+              "*,!veth00000000005");
+}
+
 TEST(Figures, CaptionsScalesAndTrayPosition)
 {
     // what, the tick and options, and the in and peak texts, bar scale, tray maximum and position
@@ -136,16 +196,13 @@ TEST(Figures, CaptionsScalesAndTrayPosition)
 TEST(NumberFormat, PatternsRoundHalfAwayFromZeroOnTheShortestDecimal)
 {
     const QLocale c(QLocale::C);
+    // 1.15 is binary 1.1499999… and still rounds up; -0.04 rounds to a zero without a sign
+    // clang-format off
     const std::tuple<double, const char*, const char*, const char*> rows[] = {
-        {1.15, "1.2", "1", "1"}, // binary 1.1499999… still rounds up
-        {0.25, "0.3", "0", "0"},
-        {2.5, "2.5", "3", "3"},
-        {-2.5, "-2.5", "-3", "-3"},
-        {-0.04, "0.0", "0", "0"}, // no sign on a value that rounds to zero
-        {9.96, "10.0", "10", "10"},
-        {999999.5, "999999.5", "1000000", "1,000,000"},
-        {4294967.295, "4294967.3", "4294967", "4,294,967"},
-    };
+        {1.15, "1.2", "1", "1"}, {0.25, "0.3", "0", "0"}, {2.5, "2.5", "3", "3"}, {-2.5, "-2.5", "-3", "-3"},
+        {-0.04, "0.0", "0", "0"}, {9.96, "10.0", "10", "10"}, {999999.5, "999999.5", "1000000", "1,000,000"},
+        {4294967.295, "4294967.3", "4294967", "4,294,967"}};
+    // clang-format on
     for (const auto& [value, oneDecimal, whole, grouped] : rows) {
         EXPECT_EQ(formatOneDecimal(value, c), QString::fromLatin1(oneDecimal)) << value;
         EXPECT_EQ(formatWhole(value), QString::fromLatin1(whole)) << value;

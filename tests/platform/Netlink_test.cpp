@@ -10,12 +10,14 @@
 #include <QUdpSocket>
 #include <gtest/gtest.h>
 
+#include <linux/if.h>
 #include <linux/if_link.h>
 #include <linux/netlink.h>
 #include <linux/rtnetlink.h>
 
 #include <cerrno>
 #include <cstring>
+#include <map>
 #include <optional>
 #include <ranges>
 
@@ -69,13 +71,16 @@ Bytes message(std::uint16_t type, std::uint32_t seq, const Bytes& payload,
     return padded(concat({bytesOf(nlmsghdr{len, type, flags, seq, 4242}), payload}));
 }
 
-// RTM_NEWLINK for one link with the given counter records among other attributes.
-Bytes infoLink(std::uint32_t seq, std::optional<Bytes> counters64, std::optional<Bytes> counters32)
+// RTM_NEWLINK (or `type`) for one link with the given counter records among other attributes.
+Bytes infoLink(std::uint32_t seq, std::optional<Bytes> counters64, std::optional<Bytes> counters32,
+               int index = 7, const std::string& name = "lll", std::uint16_t type = RTM_NEWLINK,
+               unsigned flags = IFF_UP | IFF_RUNNING)
 {
-    const ifinfomsg body{0, 0, 0, 7, 0, 0};
+    const ifinfomsg body{0, 0, 0, index, flags, 0};
+    const auto* text = reinterpret_cast<const std::byte*>(name.c_str());
     return message(
-        RTM_NEWLINK, seq,
-        concat({bytesOf(body), attribute(IFLA_IFNAME, Bytes(3, std::byte{'l'})),
+        type, seq,
+        concat({bytesOf(body), attribute(IFLA_IFNAME, Bytes(text, text + name.size() + 1)),
                 counters32 ? attribute(IFLA_STATS, *counters32) : Bytes{}, attribute(IFLA_PAD, {}),
                 counters64 ? attribute(IFLA_STATS64, *counters64) : Bytes{},
                 attribute(IFLA_MTU, Bytes(4))}));
@@ -95,16 +100,17 @@ using Status = LinkDumpParser::Status;
 constexpr std::uint32_t kSeq = 77;
 constexpr auto L = LinkDumpKind::Links;
 
-// RTM_NEWSTATS whose attributes are given as raw bytes.
-Bytes statsWithAttrs(const Bytes& attrs)
+// RTM_NEWSTATS for link `index` whose attributes are given as raw bytes.
+Bytes statsWithAttrs(const Bytes& attrs, std::uint32_t seq = kSeq, unsigned index = 0)
 {
-    return message(RTM_NEWSTATS, kSeq, concat({Bytes(sizeof(if_stats_msg)), attrs}));
+    return message(RTM_NEWSTATS, seq, concat({bytesOf(if_stats_msg{0, 0, 0, index, 0}), attrs}));
 }
 
 // RTM_NEWSTATS for one link carrying IFLA_STATS_LINK_64.
-Bytes statsLink(std::uint64_t rx, std::uint64_t tx, std::size_t size = sizeof(rtnl_link_stats64))
+Bytes statsLink(std::uint64_t rx, std::uint64_t tx, std::size_t size = sizeof(rtnl_link_stats64),
+                std::uint32_t seq = kSeq, unsigned index = 0)
 {
-    return statsWithAttrs(attribute(IFLA_STATS_LINK_64, stats(rx, tx, size)));
+    return statsWithAttrs(attribute(IFLA_STATS_LINK_64, stats(rx, tx, size)), seq, index);
 }
 
 TEST(LinkDumpParser, SumsTheLowWordsOfCompleteDumpsAndRefusesAnythingElse)
@@ -166,36 +172,54 @@ TEST(LinkDumpParser, SumsTheLowWordsOfCompleteDumpsAndRefusesAnythingElse)
     }
 }
 
+// Dumps of `links`, each reply followed by a notification about some other link; what was
+// queued before a request comes first.
+struct Kernel final : NetlinkTransport
+{
+    std::map<int, std::string> links{{7, "eth0"}};
+    std::vector<std::pair<Bytes, bool>> queue; // datagrams; true: a notification
+    int requests = 0;
+    bool statsRefused = false, truncating = false; // every datagram too big for the buffer
+    bool send(std::span<const std::byte> bytes) override
+    {
+        nlmsghdr r{};
+        std::memcpy(&r, bytes.data(), sizeof r);
+        ++requests;
+        if (statsRefused && r.nlmsg_type == RTM_GETSTATS) {
+            queue.emplace_back(error(r.nlmsg_seq, -EOPNOTSUPP), false);
+            return true;
+        }
+        for (const auto& [index, name] : links) {
+            queue.emplace_back(
+                r.nlmsg_type == RTM_GETLINK
+                    ? infoLink(r.nlmsg_seq, stats(1000, 500), {}, index, name)
+                    : statsLink(1000, 500, sizeof(rtnl_link_stats64), r.nlmsg_seq, unsigned(index)),
+                false);
+            queue.emplace_back(infoLink(0, {}, {}, 40, "gone", RTM_DELLINK), true);
+        }
+        queue.emplace_back(done(r.nlmsg_seq), false);
+        return true;
+    }
+    Received receive() override
+    {
+        if (queue.empty()) {
+            return {};
+        }
+        last = queue.front();
+        queue.erase(queue.begin());
+        return {truncating ? ReceiveStatus::Truncated : ReceiveStatus::Ok, last.first, last.second};
+    }
+    void reset() override { queue.clear(); }
+    std::pair<Bytes, bool> last;
+};
+
 // A kernel without the stats dump: the link dump answers in the same tick, and
 // from then on.
 TEST(NetlinkCounterSource, FallsBackToTheLinkDumpWhenTheStatsDumpIsRefused)
 {
-    struct OldKernel final : NetlinkTransport
-    {
-        nlmsghdr request{};
-        Bytes reply;
-        int sends = 0;
-        bool truncating = false; // every datagram too big for the buffer
-        bool send(std::span<const std::byte> bytes) override
-        {
-            std::memcpy(&request, bytes.data(), sizeof request);
-            ++sends;
-            return true;
-        }
-        Received receive() override
-        {
-            if (truncating) {
-                return {ReceiveStatus::Truncated, reply};
-            }
-            const auto seq = request.nlmsg_seq;
-            reply = request.nlmsg_type == RTM_GETSTATS
-                        ? error(seq, -EOPNOTSUPP)
-                        : concat({infoLink(seq, stats(1000, 500), {}), done(seq)});
-            return {ReceiveStatus::Ok, reply};
-        }
-        void reset() override {}
-    };
-    NetlinkCounterSource source(std::make_unique<OldKernel>(), LinkDumpKind::Stats);
+    auto old = std::make_unique<Kernel>();
+    old->statsRefused = true;
+    NetlinkCounterSource source(std::move(old), LinkDumpKind::Stats);
     for (int tick = 0; tick < 2; ++tick) {
         const auto sample = source.takeSample();
         ASSERT_TRUE(sample);
@@ -203,12 +227,46 @@ TEST(NetlinkCounterSource, FallsBackToTheLinkDumpWhenTheStatsDumpIsRefused)
         EXPECT_EQ(source.dumpKind(), LinkDumpKind::Links);
     }
     // A datagram that never fits is tried three times in the tick, then there is no sample.
-    auto kernel = std::make_unique<OldKernel>();
+    auto kernel = std::make_unique<Kernel>();
     kernel->truncating = true;
-    const OldKernel& seen = *kernel;
+    const Kernel& seen = *kernel;
     NetlinkCounterSource truncated(std::move(kernel), LinkDumpKind::Links);
     EXPECT_FALSE(truncated.takeSample());
-    EXPECT_EQ(seen.sends, 3);
+    EXPECT_EQ(seen.requests, 3);
+}
+
+// Names come from one link dump when an index is new, then from the
+// notifications that arrive before and among the replies; a lost socket
+// forgets them and looks them up again.
+TEST(NetlinkCounterSource, KeepsTheNamesCurrentFromLinkNotifications)
+{
+    auto owned = std::make_unique<Kernel>();
+    Kernel& kernel = *owned;
+    NetlinkCounterSource source(std::move(owned));
+    const auto named = [&] {
+        std::string out;
+        for (const LinkInfo& l : source.linkNames()->inKernelOrder()) {
+            out += std::to_string(l.index) + l.name + (l.up ? " " : "(down) ");
+        }
+        return out + std::to_string(kernel.requests);
+    };
+    ASSERT_TRUE(source.takeSample());
+    EXPECT_EQ(named(), "7eth0 2") << "looked up once";
+    kernel.links = {{7, "wan"}, {9, "veth1"}};
+    kernel.queue = {{concat({infoLink(0, {}, {}, 7, "wan", RTM_NEWLINK, IFF_UP),
+                             infoLink(0, {}, {}, 9, "veth1")}),
+                     true}};
+    ASSERT_TRUE(source.takeSample());
+    EXPECT_EQ(named(), "7wan(down) 9veth1 3") << "renamed and added, no look-up";
+    kernel.links = {{9, "veth1"}, {11, "tun0"}};
+    kernel.queue = {
+        {concat({infoLink(0, {}, {}, 7, "wan", RTM_DELLINK), infoLink(0, {}, {}, 11, "tun0")}),
+         true}};
+    ASSERT_TRUE(source.takeSample());
+    EXPECT_EQ(named(), "9veth1 11tun0 4") << "removed and added, no look-up";
+    kernel.queue = {{Bytes(3), false}};
+    EXPECT_FALSE(source.takeSample());
+    EXPECT_EQ(named(), "5") << "the socket was dropped, and the names with it";
 }
 
 // Real kernel: traffic over loopback raises both sums of either dump by at
@@ -222,6 +280,7 @@ TEST(NetlinkCounterSource, LoopbackTrafficRaisesBothSums)
         NetlinkSocket& kernel = *socket;
         NetlinkCounterSource source(std::move(socket), kind);
         const CounterSample before = source.takeSample().value();
+        EXPECT_EQ(source.linkNames()->inKernelOrder().at(0), (LinkInfo{1, "lo", true, true}));
         EXPECT_EQ(kernel.receive().status, NetlinkTransport::ReceiveStatus::Failed);
         QUdpSocket udp;
         ASSERT_TRUE(udp.bind(QHostAddress::LocalHost, 0));

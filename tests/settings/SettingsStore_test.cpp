@@ -34,7 +34,7 @@ struct Harness
         loadOptions(hive, model, note);
         return loadPosition(hive, model, kWindow, kScreens, note);
     }
-    bool save() { return saveSettings(hive, model.values(), note); }
+    bool save() { return saveSettings(hive, model.values(), model.interfaces(), note); }
     static bool write(const QString& path, const QByteArray& text)
     {
         QFile file(path);
@@ -96,6 +96,35 @@ TEST(SettingsStore, WrongTypesAreReportedOnceAndTakeTheFirstRunValueAsDoOtherOdd
     EXPECT_EQ(h.model.value(Option::InColor1), -1);
     EXPECT_EQ(std::pair(h.model.value(Option::KiloBytes), h.model.value(Option::KiloBits)),
               std::pair(0, 1));
+}
+
+// Interfaces loads as stored when it could be a list of names and patterns;
+// any other value says so once and means all. A save keeps it, and clears a
+// stored one, but a file that never held one does not get one.
+TEST(SettingsStore, InterfacesLoadsAValidTextAndSavesOnlyWhenThereIsSomethingToKeep)
+{
+    const QByteArray longest(1024, 'e');
+    // stored, and loaded ("!": reported and empty)
+    // clang-format off
+    const std::pair<QByteArray, QString> rows[] = {
+        {"", ""}, {"\"*,!lo\"", "*,!lo"}, {"\"" + longest + "\"", longest}, {"\"" + longest + "e\"", "!"},
+        {"dword:1", "!"}, {"\"eth0,a b\"", "!"}, {"\"eth0:1\"", "!"}, {"\"../eth0\"", "!"}, {"\"eth0\tx\"", "!"}};
+    // clang-format on
+    for (const auto& [stored, loaded] : rows) {
+        const QTemporaryDir dir;
+        Harness h(dir.filePath("registry.reg"),
+                  "REGEDIT4\n[HKEY_LOCAL_MACHINE\\Software\\Zarvello]\n" +
+                      (stored.isEmpty() ? "" : "\"Interfaces\"=" + stored + "\n"));
+        h.model.setInterfaces("x");
+        h.load();
+        const bool bad = loaded == "!";
+        EXPECT_EQ(h.errors.join("") + "|" + h.model.interfaces(),
+                  bad ? "Invalid data type for 'Interfaces'|" : "|" + loaded)
+            << stored.constData();
+        ASSERT_TRUE(h.save());
+        const auto saved = h.registry.value("HKEY_LOCAL_MACHINE\\Software\\Zarvello", "Interfaces");
+        EXPECT_EQ(saved ? saved->toText() : "none", stored.isEmpty() ? "none" : bad ? "" : loaded);
+    }
 }
 
 TEST(SettingsStore, StoredPositionIsKeptWhileAPixelOfTheWindowIsOnAScreen)

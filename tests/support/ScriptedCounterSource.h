@@ -45,8 +45,10 @@ struct ScriptedCounterSource : CounterSource
         const std::optional<Links>* links = next < script.size() ? &script[next++] : nullptr;
         return links && *links ? std::optional(sampleOf(**links)) : std::nullopt;
     }
+    const LinkNames* linkNames() const override { return &names; }
 
     Script script; // the samples point into it
+    LinkNames names;
     std::size_t next = 0;
 };
 
