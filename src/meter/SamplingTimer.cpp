@@ -3,21 +3,24 @@
 #include <QMetaObject>
 #include <QtGlobal>
 
+#include <poll.h>
 #include <sched.h>
+#include <sys/eventfd.h>
 #include <sys/resource.h>
+#include <sys/timerfd.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <array>
 #include <atomic>
 #include <cerrno>
-#include <chrono>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdlib>
 #include <exception>
 #include <mutex>
 #include <stdexcept>
+#include <system_error>
 
 namespace zarvello {
 namespace {
@@ -43,23 +46,47 @@ ThreadPriority nearestToNice(int nice)
 
 struct SamplingTimer::Shared
 {
-    // Read by the worker at the start of each wait.
+    Shared()
+        : timer(timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC)),
+          wake(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC))
+    {
+        if (timer < 0 || wake < 0) {
+            throw std::system_error(errno, std::generic_category(), "TThreadedTimer");
+        }
+    }
+    ~Shared()
+    {
+        close(timer);
+        close(wake);
+    }
+    Shared(const Shared&) = delete;
+    Shared& operator=(const Shared&) = delete;
+
+    // Starts a full interval's wait now (0: none). On the monotonic clock, so
+    // setting the wall clock neither shortens nor stretches a wait. Arming
+    // again discards an expiry not yet read. Called under the mutex.
+    void arm(std::uint16_t ms) const
+    {
+        itimerspec spec{};
+        spec.it_value.tv_sec = ms / 1000;
+        spec.it_value.tv_nsec = static_cast<long>(ms % 1000) * 1'000'000;
+        (void)timerfd_settime(timer, 0, &spec, nullptr);
+    }
+
+    // Read by the thread arming the next wait.
     std::atomic<std::uint16_t> interval{1000};
+    // The worker sleeps on these two alone, so a tick wakes it once: the
+    // timer expires at the end of a wait, the wake-up ends the worker.
+    const int timer;
+    const int wake;
 
     std::mutex mutex;
-    std::condition_variable changed;
+    std::condition_variable started;
     // Guarded by mutex.
-    bool paused = true;
-    // Ends the worker's current or next wait early, without a tick; set
-    // while nobody waits it is kept, and several count as one.
-    bool stopRequested = false;
     bool terminating = false;
-    bool tickDone = true;
-    // Counts changes of enabled_, so a tick whose wait began before a change
-    // is recognised as stale and dropped.
+    // Counts changes of enabled_: a tick from a wait that began before a
+    // change is recognised as stale and dropped.
     std::uint64_t epoch = 0;
-    // The epoch of the tick being handed over.
-    std::uint64_t tickEpoch = 0;
     pid_t tid = 0;
 };
 
@@ -69,7 +96,7 @@ SamplingTimer::SamplingTimer(QObject* owner) : QObject(owner), shared_(std::make
     workerHandle_ = worker_.native_handle();
     // The kernel thread id is what per-thread nice levels are set through.
     std::unique_lock lock(shared_->mutex);
-    shared_->changed.wait(lock, [this] { return shared_->tid != 0; });
+    shared_->started.wait(lock, [this] { return shared_->tid != 0; });
     workerTid_ = shared_->tid;
 }
 
@@ -79,77 +106,66 @@ SamplingTimer::~SamplingTimer()
         const std::lock_guard lock(shared_->mutex);
         shared_->terminating = true;
     }
-    // Wakes the worker wherever it is: paused, waiting out the interval, or
-    // waiting for a tick it handed over. That last case is why the worker
-    // never waits for this thread alone: this thread is about to wait for it.
-    shared_->changed.notify_all();
+    const std::uint64_t one = 1;
+    (void)write(shared_->wake, &one, sizeof one);
     worker_.join(); // started by the constructor, so always joinable
     // A tick still queued for this object is discarded with it by QObject.
 }
 
 void SamplingTimer::runWorker(const std::shared_ptr<Shared>& shared, SamplingTimer* timer)
 {
-    std::unique_lock lock(shared->mutex);
-    shared->tid = gettid();
-    shared->changed.notify_all();
+    {
+        const std::lock_guard lock(shared->mutex);
+        shared->tid = gettid();
+    }
+    shared->started.notify_all();
+    std::array<pollfd, 2> sleepOn{{{shared->timer, POLLIN, 0}, {shared->wake, POLLIN, 0}}};
     for (;;) {
-        shared->changed.wait(lock, [&] { return !shared->paused || shared->terminating; });
+        (void)poll(sleepOn.data(), sleepOn.size(), -1); // an interruption just looks again
+        const std::lock_guard lock(shared->mutex);
         if (shared->terminating) {
             return;
         }
-        const std::uint64_t epoch = shared->epoch;
-        // Timed on the steady clock, so setting the wall clock neither
-        // shortens nor stretches a wait.
-        const auto deadline =
-            std::chrono::steady_clock::now() + std::chrono::milliseconds(shared->interval.load());
-        const bool stopped = shared->changed.wait_until(
-            lock, deadline, [&] { return shared->stopRequested || shared->terminating; });
-        if (shared->terminating) {
-            return;
-        }
-        if (stopped) {
-            shared->stopRequested = false;
+        // Read under the lock that arming takes: a wait started again since
+        // the expiry has nothing to read, so its tick never comes early.
+        std::uint64_t expiries = 0;
+        if (read(shared->timer, &expiries, sizeof expiries) != sizeof expiries) {
             continue;
         }
-        if (shared->epoch != epoch) {
-            continue;
-        }
-        shared->tickDone = false;
-        shared->tickEpoch = epoch;
         // The timer outlives this thread (its destructor joins it), and
         // QObject drops the queued call if the timer goes before it runs.
-        // The call carries no data: what it needs is in Shared. Posting under
-        // the lock that the delivery takes orders the two through our own
-        // lock as well, which race detectors can see, unlike Qt's queue.
-        QMetaObject::invokeMethod(timer, "deliverTick", Qt::QueuedConnection);
-        // Termination is noticed at the top of the loop.
-        shared->changed.wait(lock, [&] { return shared->tickDone || shared->terminating; });
+        // Posting under the lock that the delivery takes orders the two
+        // through our own lock as well, which race detectors can see.
+        const std::uint64_t epoch = shared->epoch;
+        QMetaObject::invokeMethod(
+            timer, [timer, epoch] { timer->deliverTick(epoch); }, Qt::QueuedConnection);
     }
 }
 
-void SamplingTimer::deliverTick()
+void SamplingTimer::deliverTick(std::uint64_t epoch)
 {
     // Kept here, as a slot may destroy the timer.
     const std::shared_ptr<Shared> shared = shared_;
-    bool current = false;
-    {
+    const auto current = [&] {
         const std::lock_guard lock(shared->mutex);
-        current = !shared->terminating && shared->epoch == shared->tickEpoch;
+        return !shared->terminating && shared->epoch == epoch;
+    };
+    if (!current()) {
+        return;
     }
-    if (current) {
-        try {
-            Q_EMIT timeout();
-        } catch (const std::exception& failure) {
-            qWarning("TThreadedTimer: OnTimer failed: %s", failure.what());
-        } catch (...) {
-            qWarning("TThreadedTimer: OnTimer failed");
-        }
+    try {
+        Q_EMIT timeout();
+    } catch (const std::exception& failure) {
+        qWarning("TThreadedTimer: OnTimer failed: %s", failure.what());
+    } catch (...) {
+        qWarning("TThreadedTimer: OnTimer failed");
     }
-    {
-        const std::lock_guard lock(shared->mutex);
-        shared->tickDone = true;
+    // The next wait starts once the handler is done, unless it disabled or
+    // restarted the timer, or ended it.
+    const std::lock_guard lock(shared->mutex);
+    if (!shared->terminating && shared->epoch == epoch) {
+        shared->arm(shared->interval.load());
     }
-    shared->changed.notify_all();
 }
 
 void SamplingTimer::setEnabled(bool value)
@@ -161,15 +177,9 @@ void SamplingTimer::setEnabled(bool value)
     if (value && interval() == 0) {
         return;
     }
-    {
-        const std::lock_guard lock(shared_->mutex);
-        // Ends the worker's current or next wait at once, without a tick, so
-        // that a fresh full interval starts now.
-        shared_->stopRequested |= value;
-        ++shared_->epoch;
-        shared_->paused = !value;
-    }
-    shared_->changed.notify_all();
+    const std::lock_guard lock(shared_->mutex);
+    ++shared_->epoch;
+    shared_->arm(value ? interval() : 0);
 }
 
 std::uint16_t SamplingTimer::interval() const

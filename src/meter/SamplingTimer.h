@@ -23,10 +23,11 @@ enum class ThreadPriority : std::uint8_t {
 // A timer whose waiting is done by a worker thread of its own, so its period
 // does not depend on how busy the user-interface thread is, while timeout()
 // is always emitted on the thread the timer lives in. The worker waits one
-// interval, hands the tick over and waits until timeout()'s slots have
-// returned, so the period is the interval plus their time and ticks never
-// overlap or pile up behind a busy user-interface thread. Connect directly
-// (a queued slot would run after the worker went on).
+// interval and hands the tick over; the next interval starts when timeout()'s
+// slots have returned, so the period is the interval plus their time and
+// ticks never overlap or pile up behind a busy user-interface thread. Each
+// tick wakes the worker once. Connect directly (a queued slot would run after
+// the next interval began).
 //
 // All members are to be called on the thread the timer lives in. A slot that
 // throws is reported on stderr and the timer keeps ticking.
@@ -65,8 +66,8 @@ private:
 
     static void runWorker(const std::shared_ptr<Shared>& shared, SamplingTimer* timer);
     // Emits timeout() for the tick the worker handed over, unless enabling has
-    // changed since its wait began; then lets the worker go on.
-    Q_INVOKABLE void deliverTick();
+    // changed since its wait (of `epoch`) began; then starts the next wait.
+    void deliverTick(std::uint64_t epoch);
 
     // Shared with the worker and with the tick being delivered, which may
     // outlive this object when the handler destroys the timer.

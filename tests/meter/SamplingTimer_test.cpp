@@ -1,6 +1,9 @@
 #include "meter/SamplingTimer.h"
 
+#include <QDir>
+#include <QFile>
 #include <QPointer>
+#include <QRegularExpression>
 #include <QTest>
 #include <QThread>
 #include <gtest/gtest.h>
@@ -48,10 +51,28 @@ struct OnHandOver : QObject
     }
 };
 
+QStringList threadIds()
+{
+    return QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+}
+
+// How often the thread went to sleep (its voluntary context switches).
+long sleeps(const QString& tid)
+{
+    QFile status(QStringLiteral("/proc/self/task/%1/status").arg(tid));
+    const auto found = QRegularExpression(QStringLiteral("\\nvoluntary_ctxt_switches:\\s*(\\d+)"))
+                           .match(status.open(QIODevice::ReadOnly) ? status.readAll() : "");
+    return found.captured(1).toLong();
+}
+
 TEST(SamplingTimer, ASlowHandlerIsNeverOverlappedAndEachTickWaitsAFullInterval)
 {
     constexpr int kInterval = 100;
+    const QStringList before = threadIds();
     SamplingTimer timer;
+    QStringList worker = threadIds();
+    worker.removeIf([&](const QString& tid) { return before.contains(tid); });
+    ASSERT_EQ(worker.size(), 1);
     TickLog log(timer);
     // The first handler serves events for two intervals, so a tick handed over
     // meanwhile would start in there; one handed over but not taken would follow right after it.
@@ -65,10 +86,13 @@ TEST(SamplingTimer, ASlowHandlerIsNeverOverlappedAndEachTickWaitsAFullInterval)
         }
     };
     timer.setInterval(kInterval);
+    const long sleptBefore = sleeps(worker[0]);
     const auto enabledAt = Clock::now();
     timer.setEnabled(true);
     ASSERT_TRUE(QTest::qWaitFor([&] { return log.count() >= 3; }));
     timer.setEnabled(false);
+    // One wake-up per tick, whatever the handler does (one more for luck with the lock).
+    EXPECT_LE(sleeps(worker[0]) - sleptBefore, static_cast<long>(log.count()) + 1);
     for (std::size_t i = 0; i < log.count(); ++i) {
         EXPECT_GE(log.starts[i] - (i == 0 ? enabledAt : log.ends[i - 1]),
                   std::chrono::milliseconds(kInterval))

@@ -13,6 +13,12 @@ namespace zarvello {
 
 bool chooseX11Platform()
 {
+    // The windows are small and change in small patches once a second. Shared
+    // memory saves no copy worth having there, and its completion event after
+    // every flush wakes the server, Qt's event reader and our main thread.
+    if (!qEnvironmentVariableIsSet("QT_XCB_NO_MITSHM")) {
+        qputenv("QT_XCB_NO_MITSHM", QByteArrayLiteral("1"));
+    }
     if (qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) {
         return true;
     }
