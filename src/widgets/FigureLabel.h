@@ -1,15 +1,15 @@
 #pragma once
 
 #include <QLabel>
-#include <QTextLayout>
+#include <QStaticText>
 
 namespace zarvello {
 
 // A plain-text label that lays its text out once per change of text or font.
 // The figures change every tick, and QLabel shapes the text afresh for its
-// size hint and again for every paint; this one keeps the shaped line and
-// draws it where QLabel draws it (left, vertically centred), pixel for pixel.
-// It has no frame, margin or indent, as the figures have none.
+// size hint and again for every paint; this one keeps the shaped glyphs (a
+// static text) and draws them where QLabel draws its text (left, vertically
+// centred), pixel for pixel. It has no frame, margin or indent, as the figures have none.
 class FigureLabel : public QLabel
 {
     Q_OBJECT
@@ -24,10 +24,10 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
-    const QTextLayout& layout() const;
+    void layOut() const;
 
-    mutable QTextLayout layout_;
-    mutable QSizeF size_; // of the laid-out lines, unrounded
+    mutable QStaticText glyphs_;
+    mutable qreal lineHeight_ = 0;
     mutable bool stale_ = true;
 };
 
