@@ -8,7 +8,8 @@ JOBS       ?= $(shell nproc)
 CMAKE_ARGS ?=
 PREFIX     ?= /usr/local
 
-.PHONY: all deps test-deps configure build run install package test asan fuzz bench format tidy clean
+.PHONY: all deps test-deps bench-deps configure build run install package test asan fuzz bench \
+        bench-process format tidy clean
 
 all: build
 
@@ -17,6 +18,9 @@ deps:
 
 test-deps:
 	@scripts/install-deps --test
+
+bench-deps:
+	@scripts/install-deps --bench
 
 $(BUILD)/build.ninja:
 	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_ARGS)
@@ -73,8 +77,14 @@ test: test-deps build asan fuzz
 	    UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	    ctest --output-on-failure -j $(JOBS) -L 'unit|widget'
 
-bench: deps build
+bench: bench-deps build
 	$(BUILD)/bench/zarvello_bench
+	bench/process-cost --build $(BUILD)
+
+# The running program against a bare Qt label, idle and under loopback traffic (needs
+# root, for its network namespace). SOAK=1800 adds a 30-minute run for memory growth.
+bench-process: bench-deps build
+	bench/process-cost --build $(BUILD)
 
 format:
 	find src tests bench fuzz -name '*.cpp' -o -name '*.h' | xargs clang-format -i

@@ -163,13 +163,26 @@ int GradientBar::filled(int position) const
 QRgb GradientBar::gradientColour(int line, int fill) const
 {
     // Raw bits, on purpose: a system colour or clNone is not resolved here.
-    const int t = mulDiv(255, line, fill);
-    const auto channel = [t](int from, int to) {
-        return (from + mulDiv(t, to - from, 255)) & 0xFF;
+    const auto blend = [this](int t) {
+        const auto channel = [t](int from, int to) {
+            return (from + mulDiv(t, to - from, 255)) & 0xFF;
+        };
+        return qRgb(channel(startColour_.red(), endColour_.red()),
+                    channel(startColour_.green(), endColour_.green()),
+                    channel(startColour_.blue(), endColour_.blue()));
     };
-    return qRgb(channel(startColour_.red(), endColour_.red()),
-                channel(startColour_.green(), endColour_.green()),
-                channel(startColour_.blue(), endColour_.blue()));
+    const int t = mulDiv(255, line, fill);
+    if (t < 0 || t >= static_cast<int>(steps_.size())) {
+        return blend(t);
+    }
+    // Every bar drawn blends the same colours: blend each step once.
+    if (stepsFor_ != std::pair(startColour_, endColour_)) {
+        for (size_t i = 0; i < steps_.size(); ++i) {
+            steps_[i] = blend(static_cast<int>(i));
+        }
+        stepsFor_ = std::pair(startColour_, endColour_);
+    }
+    return steps_[static_cast<size_t>(t)];
 }
 
 void GradientBar::compose() const

@@ -6,7 +6,10 @@
 #include <QStringList>
 #include <QWidget>
 
+#include <array>
 #include <cstdint>
+#include <optional>
+#include <utility>
 
 namespace zarvello {
 
@@ -88,6 +91,9 @@ private:
     [[nodiscard]] int filled(int position) const;
     [[nodiscard]] QRgb gradientColour(int line, int fill) const;
 
+    // The blends of the colours in stepsFor_ at each step from 0 to 255.
+    mutable std::array<QRgb, 256> steps_{};
+    mutable std::optional<std::pair<Colour, Colour>> stepsFor_;
     GradientStyle gradientStyle_ = GradientStyle::Horizontal;
     BevelStyle bevelStyle_ = BevelStyle::Lowered;
     int bevelWidth_ = 1;
