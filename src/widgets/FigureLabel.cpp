@@ -1,5 +1,6 @@
 #include "widgets/FigureLabel.h"
 
+#include <QEvent>
 #include <QFontMetricsF>
 #include <QPainter>
 #include <QtMath>
