@@ -45,7 +45,9 @@ public:
     void paint(QPainter* painter, const QRect& rect, QIcon::Mode /*mode*/,
                QIcon::State /*state*/) override
     {
-        painter->drawImage(rect, sized(rect.size()));
+        // The rectangle is in logical pixels, the image in the device's own.
+        const QPaintDevice* device = painter->device();
+        painter->drawImage(rect, sized(rect.size() * (device ? device->devicePixelRatio() : 1)));
     }
     [[nodiscard]] QIconEngine* clone() const override { return new ImageIconEngine(image_); }
 
