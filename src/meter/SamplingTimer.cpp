@@ -67,10 +67,10 @@ struct SamplingTimer::Shared
     // again discards an expiry not yet read. Called under the mutex.
     void arm(std::uint16_t ms) const
     {
-        itimerspec spec{};
-        spec.it_value.tv_sec = ms / 1000;
-        spec.it_value.tv_nsec = static_cast<long>(ms % 1000) * 1'000'000;
-        (void)timerfd_settime(timer, 0, &spec, nullptr);
+        itimerspec expiry{};
+        expiry.it_value.tv_sec = ms / 1000;
+        expiry.it_value.tv_nsec = static_cast<long>(ms % 1000) * 1'000'000;
+        (void)timerfd_settime(timer, 0, &expiry, nullptr);
     }
 
     // Read by the thread arming the next wait.

@@ -182,9 +182,10 @@ TEST_F(Meter, TheInterfacesMenuChoosesWhetherLoopbackTrafficCounts)
                {"-n", "sh", "-c", "ip link set lo up && exec " ZARVELLO_PROGRAM}));
     const QStringList inside{"-t", QString::number(app_->pid()), "-n"};
     Child server("nsenter", inside + QStringList{"iperf3", "-s", "-B", "127.0.0.1"}, x().env());
-    // Connects once the server listens.
-    const QString send = "until iperf3 -c 127.0.0.1 -t 600 -b 40M; do sleep 0.1; done";
-    Child client("nsenter", inside + QStringList{"sh", "-c", send}, x().env());
+    const auto listens = [&] { return x().run("nsenter", inside + QStringList{"ss", "-ltnH"}); };
+    ASSERT_TRUE(waitUntil([&] { return listens().value_or("").contains(":5201"); }));
+    const QStringList send{"iperf3", "-c", "127.0.0.1", "-t", "600", "-b", "40M"};
+    Child client("nsenter", inside + send, x().env());
     // Three ticks without a change.
     auto still = [&, picture = QByteArray()](Ms timeout) mutable {
         return settles(w_, 3200ms, timeout, picture);
